@@ -1,0 +1,143 @@
+#include "app/options.hpp"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+
+namespace morvik {
+
+namespace fs = std::filesystem;
+
+namespace {
+bool ParseU32(const std::string& s, uint32_t& v) {
+  if (s.empty() || s.size() > 10) return false;
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  unsigned long long n = std::strtoull(s.c_str(), nullptr, 10);
+  if (n > 0xFFFFFFFFull) return false;
+  v = static_cast<uint32_t>(n);
+  return true;
+}
+}  // namespace
+
+const char* VersionText() { return "morvik 1.0.0"; }
+
+const char* UsageText() {
+  return "usage: morvik [options]\n"
+         "  --window[=SCALE]       play in a window (SCALE 1-8) instead of full screen\n"
+         "  --fullscreen           play full screen (the default)\n"
+         "  --smooth               scale to the largest fitting size, smoothing the last step\n"
+         "  --data-dir DIR         read stage files, sounds and music from DIR\n"
+         "  --paths                print where data, records and screenshots live\n"
+         "  --dump-sheets DIR      write every picture as a PNG into DIR, with contact.png\n"
+         "  --record-demo FILE     record the game as it is played\n"
+         "  --play-demo FILE       play a recorded game back\n"
+         "  --headless             run without a window, on a virtual clock\n"
+         "    --script FILE        keys to hold: lines 'WHEN KEYS' (@MS or PN, Left+Space or -)\n"
+         "    --clock-start MS     the virtual clock's first value\n"
+         "    --until-ms MS        close the program once the clock reaches MS\n"
+         "    --trace FILE         write one JSON line of game state per play frame\n"
+         "    --shot FRAME:FILE    save the screen after play frame FRAME as a PNG\n"
+         "  --help, --version\n";
+}
+
+bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--headless") o.headless = true;
+    else if (a == "--help" || a == "-h") o.help = true;
+    else if (a == "--version") o.version = true;
+    else if (a == "--paths") o.paths = true;
+    else if (a == "--fullscreen") { o.fullscreen = true; o.window = false; }
+    else if (a == "--smooth") o.smooth = true;
+    else if (a == "--window") { o.window = true; o.fullscreen = false; }
+    else if (a.rfind("--window=", 0) == 0) {
+      uint32_t s = 0;
+      if (!ParseU32(a.substr(9), s) || s < 1 || s > 8) {
+        error = "--window=SCALE takes a whole number from 1 to 8";
+        return false;
+      }
+      o.window = true;
+      o.fullscreen = false;
+      o.scale = static_cast<int>(s);
+    } else if (a == "--data-dir") { if (!value(o.dataDir)) return false; }
+    else if (a == "--script") { if (!value(o.script)) return false; }
+    else if (a == "--trace") { if (!value(o.trace)) return false; }
+    else if (a == "--dump-sheets") { if (!value(o.dumpSheets)) return false; }
+    else if (a == "--record-demo") { if (!value(o.recordDemo)) return false; }
+    else if (a == "--play-demo") { if (!value(o.playDemo)) return false; }
+    else if (a == "--clock-start" || a == "--until-ms") {
+      if (!value(v)) return false;
+      uint32_t n = 0;
+      if (!ParseU32(v, n)) {
+        error = a + " takes a whole number of milliseconds, not '" + v + "'";
+        return false;
+      }
+      if (a == "--clock-start") o.clockStart = n;
+      else { o.untilMs = n; o.hasUntil = true; }
+    } else if (a == "--shot") {
+      if (!value(v)) return false;
+      size_t c = v.find(':');
+      uint32_t f = 0;
+      if (c == std::string::npos || !ParseU32(v.substr(0, c), f) || f == 0 || c + 1 >= v.size()) {
+        error = "--shot takes FRAME:FILE.png, not '" + v + "'";
+        return false;
+      }
+      o.shots.push_back({static_cast<int>(f), v.substr(c + 1)});
+    } else {
+      error = "unknown argument '" + a + "' (try --help)";
+      return false;
+    }
+  }
+  if (!o.recordDemo.empty() && !o.playDemo.empty()) {
+    error = "--record-demo and --play-demo cannot be used together";
+    return false;
+  }
+  return true;
+}
+
+std::string ExecutableDir() {
+  std::error_code ec;
+  fs::path p = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return ".";
+  return p.parent_path().string();
+}
+
+std::string FindDataDir(const std::string& exeDir, const std::string& installed) {
+  std::error_code ec;
+  if (fs::exists(fs::path(exeDir) / "Morvik_1.kvd", ec)) return exeDir;
+  if (!installed.empty() && fs::exists(fs::path(installed) / "Morvik_1.kvd", ec)) return installed;
+  return exeDir;
+}
+
+std::string FindRecordPath(const std::string& dataDir) {
+  if (::access(dataDir.c_str(), W_OK) == 0) return (fs::path(dataDir) / "Mor_vik_0.kvd").string();
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  fs::path base;
+  if (xdg && *xdg == '/') base = xdg;
+  else if (const char* home = std::getenv("HOME"); home && *home) base = fs::path(home) / ".local" / "share";
+  else base = "/tmp";
+  return (base / "morvik" / "Mor_vik_0.kvd").string();
+}
+
+std::string ScreenshotDir() {
+  const char* pics = std::getenv("XDG_PICTURES_DIR");
+  if (pics && *pics == '/') return (fs::path(pics) / "morvik").string();
+  if (const char* home = std::getenv("HOME"); home && *home)
+    return (fs::path(home) / "Pictures" / "morvik").string();
+  return "/tmp/morvik";
+}
+
+}  // namespace morvik

@@ -1,0 +1,138 @@
+#pragma once
+// The game object and every procedure of the game.
+//
+// All state lives in one Game (GameState plus the pictures, the random
+// generator, the open segment file and a reference to the platform), so that
+// two games can run side by side in one process. Each procedure is a free
+// function taking the game; arguments the game passes around stay arguments.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/numeric.hpp"
+#include "core/rng.hpp"
+#include "field/game_state.hpp"
+#include "media/sheets.hpp"
+#include "platform/platform.hpp"
+#include "stage/stage_file.hpp"
+
+namespace morvik {
+
+struct Game;
+
+// Watches every play frame after its course step (trace, demos, soak checks).
+class FrameObserver {
+ public:
+  virtual ~FrameObserver() = default;
+  virtual void OnPlayFrame(Game& g) = 0;
+};
+
+struct Game : GameState {
+  explicit Game(Platform& p) : plat(p) {}
+  Game(const Game&) = delete;
+  Game& operator=(const Game&) = delete;
+
+  Platform& plat;
+  Sheets pic;
+  Rng rng;
+  StageFile stage;
+
+  std::string dataDir = ".";     // stage files, sounds and music
+  std::string recordPath = "Mor_vik_0.kvd";
+
+  int playFrame = 0;             // play frames of the current game, from 1
+  uint32_t allArmedAt = 0;       // when ALL was last armed
+  uint32_t joyArrivals = 0;      // controller arrivals already taken up
+
+  // Effects started since the last play frame was observed (for the trace).
+  std::array<const char*, 8> frameSounds{};
+  int frameSoundCount = 0;
+
+  // Escape must be seen up before a screen acts on it (held from the play loop).
+  bool escapeArmed = false;
+
+  FrameObserver* observer = nullptr;
+  bool recordsWarned = false;
+};
+
+// ---- shell: start-up, timer cycle, play loop, shut-down ----
+void LoadEvent(Game& g);
+void TimerEvent(Game& g);
+[[noreturn]] void UnloadEvent(Game& g);   // runs shut-down and throws ProgramEnd
+void RunProgram(Game& g);                 // Load event, then the timer cycle until the program ends
+void ReadScreenDepth(Game& g);
+void CentreScreen(Game& g);
+void SetUpDisplay(Game& g);
+void PlayLoop(Game& g);
+void WaitMs(Game& g, int32_t n);
+void YieldToSystem(Game& g);              // yield; a close request ends the program
+void FillConstantTables(Game& g);
+void PrepareCanvases(Game& g);
+
+// ---- records ----
+void LoadRecords(Game& g);
+void SaveRecords(Game& g);
+
+// ---- opening scene ----
+void OpeningScene(Game& g);
+
+// ---- sound and music ----
+void PlaySound(Game& g, const char* name, int16_t priority);
+void PlayMusic(Game& g, const std::string& name, int32_t lengthMs);
+void ServiceMusic(Game& g);
+
+// ---- keyboard and joystick ----
+bool KeyDown(Game& g, int vk);
+int16_t JoyInit(Game& g);
+int16_t JoyRead(Game& g);
+
+// ---- stage ----
+void StartStage(Game& g);
+void PickSegment(Game& g);
+void NextSegment(Game& g);
+void EndGameCourse(Game& g);              // closes the segment file left open when a game ends
+
+// ---- terrain ----
+void ScrollTerrain(Game& g, int s);
+void StreamCells(Game& g);
+void DrawNextColumn(Game& g);
+bool IsSolid(const Game& g, double x, double y);
+
+// ---- world frame, hero, sky ----
+void WorldFrame(Game& g);
+void HeroStep(Game& g);
+void PauseCheck(Game& g, float x, float y);
+void GustStep(Game& g);
+void DrawFarClouds(Game& g);
+void DrawNearClouds(Game& g);
+
+// ---- enemies and items ----
+void SpawnEnemies(Game& g);
+void UpdateEnemy(Game& g, int16_t slot);
+void PlaceDiver(Game& g, int16_t slot, int16_t b, uint8_t p);
+void PlaceHopper(Game& g, int16_t slot, int16_t b, uint8_t p);
+void PlaceFlyer(Game& g, int16_t slot, int16_t b, uint8_t p);
+void PlaceRunner(Game& g, int16_t slot, int16_t b, uint8_t p);
+void PlaceCarrier(Game& g, int16_t slot, int16_t b, uint8_t p);
+void StepDiver(Game& g, int16_t slot);
+void StepHopper(Game& g, int16_t slot);
+void StepFlyer(Game& g, int16_t slot);
+void StepRunner(Game& g, int16_t slot);
+void StepCarrier(Game& g, int16_t slot);
+void ThrowSequence(Game& g, int16_t slot);
+void StepThrow(Game& g, int16_t slot);
+void StepItem(Game& g, int16_t slot);
+void BoxesOverlap(Game& g, float x1, float y1, int16_t w1, int16_t h1, float x2, float y2, int16_t w2, int16_t h2);
+void KillHero(Game& g);
+void ScoreBallHit(Game& g, int16_t ball, float x, float y);
+
+// ---- status display ----
+void DrawStatusBar(Game& g);
+void DrawMinimap(Game& g);
+void DrawScorePopup(Game& g, int16_t i);
+
+// ---- front end ----
+void TitleScreen(Game& g);
+void GameOverScreen(Game& g);
+
+}  // namespace morvik

@@ -1,0 +1,57 @@
+// morvik: the program's entry. Chooses the real window or the headless run.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/options.hpp"
+#include "app/run.hpp"
+#include "game.hpp"
+#include "platform/sdl/sdl_platform.hpp"
+
+#ifndef MORVIK_INSTALLED_DATA_DIR
+#define MORVIK_INSTALLED_DATA_DIR ""
+#endif
+
+int main(int argc, char** argv) {
+  using namespace morvik;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  Options o;
+  std::string err;
+  if (!ParseOptions(args, o, err)) {
+    std::fprintf(stderr, "morvik: %s\n", err.c_str());
+    return 2;
+  }
+  if (o.help) {
+    std::fputs(UsageText(), stdout);
+    return 0;
+  }
+  if (o.version) {
+    std::printf("%s\n", VersionText());
+    return 0;
+  }
+  const std::string dataDir = o.dataDir.empty() ? FindDataDir(ExecutableDir(), MORVIK_INSTALLED_DATA_DIR) : o.dataDir;
+  const std::string recordPath = FindRecordPath(dataDir);
+  if (o.paths) {
+    std::printf("data:        %s\nrecords:     %s\nscreenshots: %s\n", dataDir.c_str(), recordPath.c_str(),
+                ScreenshotDir().c_str());
+    return 0;
+  }
+  if (o.headless) return RunHeadless(o, dataDir, recordPath);
+
+  SdlOptions so;
+  so.window = o.window;
+  so.scale = o.scale;
+  so.smooth = o.smooth;
+  so.dataDir = dataDir;
+  so.screenshotDir = ScreenshotDir();
+  auto plat = SdlPlatform::Create(so, err);
+  if (!plat) {
+    std::fprintf(stderr, "morvik: %s (use --headless to run without a display)\n", err.c_str());
+    return 1;
+  }
+  auto g = std::make_unique<Game>(*plat);
+  g->dataDir = dataDir;
+  g->recordPath = recordPath;
+  return RunGame(*g);
+}

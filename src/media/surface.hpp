@@ -1,0 +1,95 @@
+#pragma once
+// Off-screen pictures and the rectangle copies every frame is composed with.
+//
+// A Surface is a 32-bit XRGB pixel buffer (only the low 24 bits carry colour)
+// with a size and a back colour. The terrain canvases are rings: scrolling
+// them moves an origin instead of copying 1250 columns, while every
+// coordinate the game uses reads the same pixels as a plain picture would.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace morvik {
+
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kSolid = 0xFFFF00;       // the collision map's one solid colour
+constexpr uint32_t kOutside = 0xFF00FF;     // what a read outside a picture answers: never solid
+
+inline constexpr uint32_t Rgb(int r, int g, int b) {
+  return (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
+}
+
+class Surface {
+ public:
+  Surface() = default;
+  Surface(int w, int h, uint32_t back) { Create(w, h, back); }
+
+  // Sets the size and back colour and clears to it.
+  void Create(int w, int h, uint32_t back);
+  // Changes the back colour and clears the picture to it (as setting a picture's back colour does).
+  void SetBackColour(uint32_t back);
+  void Clear(uint32_t colour);
+  // Makes columns [0, ringWidth) a ring that Scroll() can move in O(height).
+  void MakeRing(int ringWidth);
+
+  int Width() const { return w_; }
+  int Height() const { return h_; }
+  uint32_t BackColour() const { return back_; }
+  int RingWidth() const { return ring_; }
+  uint32_t Generation() const { return gen_; }
+  void Touch() { ++gen_; }
+
+  bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < w_ && y < h_; }
+  // Physical column of logical column x.
+  int Phys(int x) const {
+    if (x < ring_) {
+      int p = x + origin_;
+      return p >= ring_ ? p - ring_ : p;
+    }
+    return x;
+  }
+  // Contiguous logical columns starting at x before the physical layout wraps.
+  int Run(int x) const {
+    if (x < ring_) {
+      int p = x + origin_;
+      if (p >= ring_) p -= ring_;
+      int a = ring_ - x, b = ring_ - p;
+      return a < b ? a : b;
+    }
+    return w_ - x;
+  }
+  uint32_t* Row(int y) { return pix_.data() + static_cast<size_t>(y) * w_; }
+  const uint32_t* Row(int y) const { return pix_.data() + static_cast<size_t>(y) * w_; }
+  uint32_t Get(int x, int y) const { return Inside(x, y) ? Row(y)[Phys(x)] : kOutside; }
+  void Set(int x, int y, uint32_t c) {
+    if (Inside(x, y)) { Row(y)[Phys(x)] = c & 0xFFFFFF; ++gen_; }
+  }
+
+  // Copies the region (s, 0) of width `ringWidth` onto (0, 0) of itself, as if
+  // the whole source were read first. Works for any s; fast for ring surfaces.
+  void ScrollLeft(int s);
+
+ private:
+  int w_ = 0, h_ = 0;
+  uint32_t back_ = kWhite;
+  int ring_ = 0, origin_ = 0;
+  uint32_t gen_ = 0;
+  std::vector<uint32_t> pix_;
+};
+
+// Source copy of the w x h rectangle at (sx, sy) of src to (x, y) of dst.
+void DrawOpaque(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy);
+// Two raster passes on the same destination rectangle: the mask rectangle at
+// (mx, my) with source AND NOT destination, then the sprite at (sx, sy) with
+// source XOR destination.
+void DrawMasked(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, int mx, int my);
+// Scaled copy. KeepSolid reduces a collision map so that a block reaching into
+// a destination pixel shows as solid instead of being dropped.
+enum class StretchMode { Nearest, KeepSolid };
+void DrawStretched(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, int sw, int sh,
+                   StretchMode mode = StretchMode::Nearest);
+// The colour at a pixel; outside the picture a colour that is never solid.
+inline uint32_t ReadPixel(const Surface& s, int x, int y) { return s.Get(x, y); }
+
+}  // namespace morvik

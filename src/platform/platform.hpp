@@ -1,0 +1,73 @@
+#pragma once
+// What the game asks of the machine it runs on. The game logic sees only
+// this interface; the SDL2 window and the headless runner implement it.
+#include <cstdint>
+#include <string>
+
+namespace morvik {
+
+class Surface;
+
+// Virtual key codes the game polls.
+enum Vk : int {
+  VK_SPACE = 32,
+  VK_ESCAPE = 27,
+  VK_LEFT = 37,
+  VK_UP = 38,
+  VK_RIGHT = 39,
+  VK_DOWN = 40,
+  VK_P = 80,
+  VK_Z = 90,
+};
+
+struct JoyReading {
+  uint32_t x = 0, y = 0, buttons = 0;
+};
+
+// Thrown (after the Unload event has run) to end the program from inside any
+// loop; main catches it. Nothing else may swallow it.
+struct ProgramEnd {
+  int status = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- clock ---
+  virtual uint32_t Clock() = 0;             // milliseconds, like timeGetTime
+  virtual void WaitUntil(uint32_t ms) = 0;  // returns once Clock() has reached ms
+
+  // --- window system ---
+  // Lets pending window events run and shows M if it changed.
+  virtual void Yield() = 0;
+  // True once the window has been asked to close (or a headless run reached its end).
+  virtual bool CloseRequested() = 0;
+  // The picture the window shows.
+  virtual void AttachScreen(const Surface* m) = 0;
+  // The display mode (640x480 or 320x240) and where M lies on it.
+  virtual void SetDisplayMode(int width, int height) = 0;
+  virtual void SetScreenPosition(int left, int top) = 0;
+  virtual void RestoreDisplay() = 0;
+  virtual int DesktopDepth() = 0;
+  // Told at the top of every play frame (scripts and demos count frames).
+  virtual void NoteFrame(int /*frameInGame*/) {}
+
+  // --- input ---
+  virtual bool KeyDown(int vk) = 0;
+  virtual int JoyCount() = 0;
+  // Reads joystick `id`; false when the read fails.
+  virtual bool JoyRead(int id, JoyReading& out) = 0;
+  // Counts controller arrivals, so the game can take up one plugged in later.
+  virtual uint32_t JoyArrivals() { return 0; }
+
+  // --- audio ---
+  // Plays one wave file; a new one cuts off the one playing. Missing files play nothing.
+  virtual void PlayWave(const std::string& path) = 0;
+  // The MIDI device: "close all", "open FILE alias MIDI", "play MIDI [from 0]".
+  virtual void MidiCloseAll() = 0;
+  virtual bool MidiOpen(const std::string& path) = 0;
+  virtual void MidiPlay(bool fromStart) = 0;
+};
+
+}  // namespace morvik

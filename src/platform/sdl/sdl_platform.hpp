@@ -1,0 +1,82 @@
+#pragma once
+// The real platform: an SDL2 window (full screen on the desktop by default)
+// showing M on a logical 640x480 or 320x240 screen, keyboard and game
+// controllers, and sound through SDL2_mixer.
+#include <memory>
+#include <string>
+
+#include "platform/platform.hpp"
+#include "platform/sdl/sdl_audio.hpp"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+typedef struct _SDL_GameController SDL_GameController;
+
+namespace morvik {
+
+struct SdlOptions {
+  bool window = false;
+  int scale = 0;
+  bool smooth = false;
+  std::string dataDir;
+  std::string screenshotDir;
+};
+
+class SdlPlatform : public Platform {
+ public:
+  // Opens the window; nullptr with a reason when there is no display.
+  static std::unique_ptr<SdlPlatform> Create(const SdlOptions& o, std::string& error);
+  ~SdlPlatform() override;
+
+  uint32_t Clock() override;
+  void WaitUntil(uint32_t ms) override;
+  void Yield() override;
+  bool CloseRequested() override { return closeAsked_; }
+  void AttachScreen(const Surface* m) override { screen_ = m; dirty_ = true; }
+  void SetDisplayMode(int w, int h) override;
+  void SetScreenPosition(int l, int t) override;
+  void RestoreDisplay() override;
+  int DesktopDepth() override { return depth_; }
+
+  bool KeyDown(int vk) override;
+  int JoyCount() override;
+  bool JoyRead(int id, JoyReading& out) override;
+  uint32_t JoyArrivals() override { return arrivals_; }
+
+  void PlayWave(const std::string& path) override { audio_.PlayWave(path); }
+  void MidiCloseAll() override { audio_.MidiCloseAll(); }
+  bool MidiOpen(const std::string& path) override { return audio_.MidiOpen(path); }
+  void MidiPlay(bool fromStart) override { audio_.MidiPlay(fromStart); }
+
+ private:
+  SdlPlatform() = default;
+  bool Open(const SdlOptions& o, std::string& error);
+  void Present();
+  void ToggleFullscreen();
+  void OpenController(int deviceIndex);
+  void CloseController();
+  void TakeScreenshot();
+  void ApplyScaling();
+
+  SdlOptions opt_;
+  SDL_Window* win_ = nullptr;
+  SDL_Renderer* ren_ = nullptr;
+  SDL_Texture* tex_ = nullptr;
+  SDL_GameController* pad_ = nullptr;
+  int padInstance_ = -1;
+  uint32_t arrivals_ = 0;
+  const Surface* screen_ = nullptr;
+  uint32_t shownGen_ = 0;
+  bool dirty_ = true;
+  bool closeAsked_ = false;
+  bool focused_ = true;
+  bool fullscreen_ = true;
+  int modeW_ = 640, modeH_ = 480;
+  int left_ = 0, top_ = 0;
+  int depth_ = 32;
+  bool screenshotWanted_ = false;
+  SdlAudio audio_;
+};
+
+}  // namespace morvik

@@ -1,0 +1,27 @@
+#pragma once
+// The trace of a run: one JSON object a play frame, after its course step:
+// "t" (clock ms), "frame" (play frame of this game), "sounds" (effects
+// started this frame), then every GameState member by its name.
+#include <cstdio>
+#include <string>
+
+#include "game.hpp"
+
+namespace morvik {
+
+// Appends one frame's line (without the newline) to out.
+void TraceLine(const Game& g, std::string& out);
+
+class TraceWriter : public FrameObserver {
+ public:
+  // Opens the file for writing; false when it cannot be created.
+  bool Open(const std::string& path);
+  ~TraceWriter() override;
+  void OnPlayFrame(Game& g) override;
+
+ private:
+  std::FILE* f_ = nullptr;
+  std::string line_;
+};
+
+}  // namespace morvik
