@@ -7,6 +7,7 @@
 #include "app/options.hpp"
 #include "app/run.hpp"
 #include "game.hpp"
+#include "media/sheet_dump.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 
 #ifndef MORVIK_INSTALLED_DATA_DIR
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", VersionText());
     return 0;
   }
+  if (!o.dumpSheets.empty()) return DumpSheets(o.dumpSheets);
   const std::string dataDir = o.dataDir.empty() ? FindDataDir(ExecutableDir(), MORVIK_INSTALLED_DATA_DIR) : o.dataDir;
   const std::string recordPath = FindRecordPath(dataDir);
   if (o.paths) {

@@ -110,6 +110,23 @@ void SetUpDisplay(Game& g) {
   }
 }
 
+void PlayFrame(Game& g) {
+  ++g.playFrame;
+  g.frameSoundCount = 0;
+  if (g.SoundHold > 0) --g.SoundHold;
+  ServiceMusic(g);
+  HeroStep(g);
+  SpawnEnemies(g);
+  WorldFrame(g);
+  switch (g.CourseState) {
+    case 0: StreamCells(g); break;
+    case 1: DrawNextColumn(g); break;
+    case 2: NextSegment(g); break;
+    default: break;
+  }
+  if (g.observer) g.observer->OnPlayFrame(g);
+}
+
 void PlayLoop(Game& g) {
   uint32_t t = g.plat.Clock();
   for (;;) {
@@ -117,20 +134,7 @@ void PlayLoop(Game& g) {
     g.plat.NoteFrame(g.playFrame + 1);
     if (KeyDown(g, VK_ESCAPE) || g.QuitToTitle == 1) break;
     t = g.plat.Clock();
-    ++g.playFrame;
-    g.frameSoundCount = 0;
-    if (g.SoundHold > 0) --g.SoundHold;
-    ServiceMusic(g);
-    HeroStep(g);
-    SpawnEnemies(g);
-    WorldFrame(g);
-    switch (g.CourseState) {
-      case 0: StreamCells(g); break;
-      case 1: DrawNextColumn(g); break;
-      case 2: NextSegment(g); break;
-      default: break;
-    }
-    if (g.observer) g.observer->OnPlayFrame(g);
+    PlayFrame(g);
     g.frameSoundCount = 0;
     YieldToSystem(g);
   }
