@@ -70,6 +70,8 @@ inline void WriteAllSegments(const std::string& dir, const SegmentRows& rows) {
   for (int n = 1; n <= 30; ++n) WriteSegmentCells(StageFileName(dir, n), cells);
 }
 
+inline uint32_t kKeySpaceZ() { return kKeySpace | kKeyZ; }
+
 // A headless game in a temporary data directory.
 struct Fixture {
   TempDir dir;

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs what the build, the game and the tests need on Debian 12, then
+# configures and builds. Sourced by play.sh and test.sh; idempotent, and
+# quick when nothing is missing.
+set -euo pipefail
+
+MORVIK_PACKAGES=(
+  g++ cmake ninja-build pkg-config make
+  libsdl2-dev libsdl2-mixer-dev libsdl2-image-dev timgm6mb-soundfont
+  libgtest-dev libbenchmark-dev
+  xvfb xauth xdotool x11-utils
+  clang libclang-rt-14-dev
+  desktop-file-utils appstream
+)
+
+morvik_install_packages() {
+  local missing=()
+  for p in "${MORVIK_PACKAGES[@]}" "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local cmd=(apt-get install -y --no-install-recommends "${missing[@]}")
+  echo "morvik: installing ${missing[*]}"
+  if [ "$(id -u)" -eq 0 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${cmd[@]}"
+  elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+    sudo DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    sudo DEBIAN_FRONTEND=noninteractive "${cmd[@]}"
+  else
+    echo "morvik: these Debian packages are missing; install them and run this again:" >&2
+    echo "  sudo apt-get update && sudo ${cmd[*]}" >&2
+    exit 1
+  fi
+}
+
+# morvik_build DIR BUILD_TYPE [cmake options...]
+morvik_build() {
+  local dir=$1 type=$2
+  shift 2
+  local src
+  src=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$src" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
+  fi
+  cmake --build "$dir" -- -k 0
+}
