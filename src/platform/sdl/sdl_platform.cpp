@@ -159,15 +159,8 @@ void SdlPlatform::Present() {
   dirty_ = false;
   if (!screen_) return;
   shownGen_ = screen_->Generation();
-  void* px = nullptr;
-  int pitch = 0;
-  if (SDL_LockTexture(tex_, nullptr, &px, &pitch) == 0) {
-    for (int y = 0; y < kMH; ++y) {
-      auto* dst = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(px) + static_cast<size_t>(y) * pitch);
-      for (int x = 0; x < kMW; ++x) dst[x] = screen_->Get(x, y);
-    }
-    SDL_UnlockTexture(tex_);
-  }
+  // M is a plain picture (no ring): its rows go to the texture as they are.
+  SDL_UpdateTexture(tex_, nullptr, screen_->Row(0), kMW * static_cast<int>(sizeof(uint32_t)));
   int ow = 0, oh = 0;
   SDL_GetRendererOutputSize(ren_, &ow, &oh);
   SDL_RenderSetClipRect(ren_, nullptr);

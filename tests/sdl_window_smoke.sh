@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# The real SDL2 window under Xvfb: it starts, presents frames, takes a
+# screenshot on F12, and ends cleanly soon after the window is closed.
+set -u
+bin=$1
+work=$(mktemp -d)
+trap 'kill $game $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+cc -O1 -o "$work/xclose" "$(dirname "$0")/tools/xclose.c" -lX11 || { echo "cannot build xclose"; exit 1; }
+disp=:$((100 + RANDOM % 800))
+Xvfb "$disp" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for i in $(seq 50); do [ -e "/tmp/.X11-unix/X${disp#:}" ] && break; sleep 0.1; done
+export DISPLAY=$disp SDL_AUDIODRIVER=dummy XDG_PICTURES_DIR=$work/pics HOME=$work
+mkdir -p "$work/data"
+cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$work/data/" 2>/dev/null
+"$bin/morvik" --window=1 --data-dir "$work/data" >"$work/out" 2>&1 &
+game=$!
+win=
+for i in $(seq 100); do
+  win=$(xdotool search --name '^Morvik$' 2>/dev/null | head -1)
+  [ -n "$win" ] && break
+  sleep 0.1
+done
+[ -n "$win" ] || { echo "FAIL: no window"; cat "$work/out"; exit 1; }
+sleep 1.5
+xdotool windowfocus "$win" 2>/dev/null; sleep 0.3
+xdotool key --window "$win" F12; sleep 0.5
+shot=$(ls "$work"/pics/morvik/*.png 2>/dev/null | head -1)
+[ -n "$shot" ] || { echo "FAIL: no screenshot"; cat "$work/out"; exit 1; }
+size=$(stat -c %s "$shot")
+[ "$size" -gt 100000 ] || { echo "FAIL: screenshot too small ($size bytes)"; exit 1; }
+start=$(date +%s%N)
+"$work/xclose" "$win"
+for i in $(seq 300); do kill -0 $game 2>/dev/null || break; sleep 0.005; done
+end=$(date +%s%N)
+if kill -0 $game 2>/dev/null; then echo "FAIL: still running 1.5 s after the close"; exit 1; fi
+wait $game; rc=$?
+ms=$(( (end - start) / 1000000 ))
+echo "window closed, program ended in $ms ms with status $rc"
+[ $rc -eq 0 ] || { echo "FAIL: exit status $rc"; cat "$work/out"; exit 1; }
+echo "1 passed, 0 failed"
