@@ -1,0 +1,25 @@
+#pragma once
+// The decimal text the status display and the title build their digits from:
+// a non-negative number gets one leading blank in its sign place (" 5000"),
+// a negative one its minus sign ("-12"). A blank or sign draws as the digit 0.
+#include <cstdint>
+#include <cstdio>
+
+namespace morvik {
+
+struct NumberText {
+  char c[16];
+  int len;  // characters, the blank or sign included
+  explicit NumberText(int32_t v) {
+    len = std::snprintf(c, sizeof c, v < 0 ? "%d" : " %d", v);
+    if (len < 0) len = 0;
+  }
+  // The digit shown for character k, counting from 1 as the game always has.
+  int DigitAt(int k) const {
+    if (k < 1 || k > len) return 0;
+    char ch = c[k - 1];
+    return ch >= '0' && ch <= '9' ? ch - '0' : 0;
+  }
+};
+
+}  // namespace morvik

@@ -1,0 +1,54 @@
+// The opening scene: a portrait beside a line of text revealed from left to
+// right, then a second line revealed over it; it ends by itself after about
+// five seconds, and Escape closes the program. It also seeds the run's
+// random numbers.
+#include "game.hpp"
+
+namespace morvik {
+
+void OpeningScene(Game& g) {
+  g.rng.Reseed(g.plat.Clock());
+  g.SceneStep = 0;
+  WaitMs(g, 1000);
+  const int k = IntI(g.rng.Uniform() * 7);
+  for (int i = 0; i <= 10; ++i) g.SceneX[i] = g.SceneY[i] = g.SceneV[i] = 0;
+
+  // Escape counts only once it has been seen up since the scene began.
+  bool escapeArmed = false;
+  uint32_t t = g.plat.Clock();
+  for (;;) {
+    g.plat.WaitUntil(t + 45);
+    if (!KeyDown(g, VK_ESCAPE))
+      escapeArmed = true;
+    else if (escapeArmed)
+      UnloadEvent(g);
+    t = g.plat.Clock();
+    DrawOpaque(g.pic.UraM, 0, 0, g.pic.M.Width(), g.pic.M.Height(), g.pic.WhiteB, 0, 0);
+    switch (g.SceneStep) {
+      case 0:
+        g.SceneX[0] = static_cast<float>(g.SceneX[0] + 5.0);
+        if (g.SceneX[0] > 154) {
+          g.SceneX[0] = 154;
+          g.SceneStep = 1;
+        }
+        break;
+      case 1:
+        g.SceneX[1] = static_cast<float>(g.SceneX[1] + 3.0);
+        if (g.SceneX[1] > 154) {
+          g.SceneX[1] = 154;
+          g.SceneStep = 2;
+        }
+        break;
+      default:
+        WaitMs(g, 460);
+        return;
+    }
+    DrawOpaque(g.pic.UraM, 124, 160, 21, 26, g.pic.TalkChara, 0, 26 * k);
+    DrawOpaque(g.pic.UraM, 147, 165, Rnd(g.SceneX[0]), 14, g.pic.CR, 0, 14);
+    if (g.SceneStep > 0) DrawMasked(g.pic.UraM, 147, 165, Rnd(g.SceneX[1]), 14, g.pic.CR, 0, 0, 154, 0);
+    DrawOpaque(g.pic.M, 0, 0, g.pic.M.Width(), g.pic.M.Height(), g.pic.UraM, 0, 0);
+    YieldToSystem(g);
+  }
+}
+
+}  // namespace morvik
