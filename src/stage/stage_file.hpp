@@ -2,7 +2,6 @@
 // A course segment file being read cell by cell: 663 records of 128 bytes,
 // the value of each cell in the first two bytes, little-endian.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace morvik {
@@ -11,6 +10,7 @@ constexpr int kSegmentRows = 13;
 constexpr int kSegmentCols = 51;
 constexpr int kSegmentCells = kSegmentRows * kSegmentCols;  // 663
 constexpr int kRecordBytes = 128;
+constexpr int kSegmentFileBytes = kSegmentCells * kRecordBytes;  // 84,864
 
 class StageFile {
  public:
@@ -19,22 +19,33 @@ class StageFile {
   StageFile& operator=(const StageFile&) = delete;
   ~StageFile() { Close(); }
 
-  // Opens for reading from record 0. A missing, unreadable file or a
-  // directory reads as empty cells; nothing is ever created.
+  // Opens for reading from record 0. A missing or unreadable file, a
+  // directory or anything else that is not a plain file reads as empty
+  // cells; nothing is ever created. Any file open before is closed first.
   void Open(const std::string& path);
-  // The next cell's value; past the end (or after a failed open) 0.
+  // Opens segment n of dataDir without building a string (the course step
+  // opens a file during play, where nothing may be allocated).
+  void OpenSegment(const std::string& dataDir, int n);
+  // The next cell's value; past the end, after a failed read or a failed
+  // open 0. The position moves on by one record whatever happens.
   int16_t ReadCell();
   void Close();
+  // True from Open until Close, whether or not the file could be opened.
   bool IsOpen() const { return open_; }
+  // True while an operating-system file is held (for leak checks).
+  bool HoldsFile() const { return fd_ >= 0; }
   int Position() const { return pos_; }
 
  private:
-  std::FILE* f_ = nullptr;
+  void OpenPath(const char* path);
+
+  int fd_ = -1;
   bool open_ = false;
   int pos_ = 0;
 };
 
-// The file name of segment n in the data directory: "Morvik_" n ".kvd".
+// The file name of segment n in the data directory: "Morvik_" n ".kvd",
+// the number in decimal with no sign, no leading zeros and no spaces.
 std::string StageFileName(const std::string& dataDir, int n);
 
 }  // namespace morvik

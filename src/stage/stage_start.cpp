@@ -1,0 +1,135 @@
+// Starting a game: the white wipe, the per-game resets and the first segment.
+#include <algorithm>
+
+#include "game.hpp"
+
+namespace morvik {
+
+namespace {
+
+// The wipe: the old picture slides right by w a step while white fills the
+// screen from the left at twice that rate. Each step comes at least 41 ms
+// after the one before; the window stays responsive while it waits.
+void Wipe(Game& g) {
+  const int m = g.ScreenMode == 0 ? 0 : 1;
+  const int w = 10 - 2 * m;
+  const double end = 425 - 105 * m;
+  const int mw = g.pic.M.Width();
+  const int mh = g.pic.M.Height();
+  uint32_t stepTime = g.plat.Clock();
+  DrawOpaque(g.pic.UraM, 0, 0, mw, mh, g.pic.M, 0, 0);
+  for (;;) {
+    for (;;) {
+      const uint32_t now = g.plat.Clock();
+      if (now - stepTime >= 41u) break;
+      YieldToSystem(g);
+      if (g.plat.Clock() - stepTime < 41u)
+        g.plat.WaitUntil(std::min<uint32_t>(stepTime + 41u, g.plat.Clock() + 10u));
+    }
+    stepTime = g.plat.Clock();
+    const int x = Rnd(g.SceneX[0]);
+    DrawOpaque(g.pic.UraM, x, 0, w, mh, g.pic.WhiteB, 0, 0);
+    DrawOpaque(g.pic.M, x, 0, mw, mh, g.pic.UraM, 0, 0);
+    g.SceneX[0] = static_cast<float>(static_cast<double>(g.SceneX[0]) + w);
+    if (g.SceneX[0] > end) break;
+  }
+}
+
+void ResetForGame(Game& g) {
+  g.CloudDrift = 0;
+  g.PopNext = 1;
+  g.Lives = 3;
+  g.Invincible = 0;
+  g.LabelIndex = 0;
+  g.LabelTimer = 0;
+  g.Score = 0;
+  g.BallMax = 2;
+  g.BallRate = 0;
+  g.MinimapY = 36;
+  g.FrameSlowdown = 0;
+  g.MaxCombo = 100;
+  g.HeroX = 150.0f;
+  g.HeroY = 30.0f;
+  g.HeroFrame = 0.0f;
+  g.HeroVY = 0.0f;
+  g.HeroState = 0;
+  g.MapCol = 0;
+  g.MapRow = 0;
+  g.CourseState = 0;
+  g.BallNext = 0;
+  g.SlotCount = 40;
+  g.KillCount = 0;
+  // Elements 11 and 12 of the scene table belong to the title screen and stay.
+  for (int i = 0; i <= 10; ++i) {
+    g.BallX[i] = 0;
+    g.BallY[i] = 0;
+    g.BallState[i] = 0;
+    g.BallVX[i] = 0;
+    g.BallVY[i] = 0;
+    g.ShotHits[i] = 0;
+    g.SceneX[i] = 0;
+    g.SceneY[i] = 0;
+    g.SceneV[i] = 0;
+  }
+  // Slot 0 of the enemy table is never used and is left alone.
+  for (int i = 1; i <= 40; ++i) {
+    g.EnemyX[i] = 0;
+    g.EnemyY[i] = 0;
+    g.EnemyFrame[i] = 0;
+    g.EnemyVY[i] = 0;
+    g.EnemyKind[i] = 0;
+    g.EnemyState[i] = 0;
+    g.ThrowX[i] = 0;
+    g.ThrowY[i] = 0;
+    g.ThrowFrame[i] = 0;
+    g.ThrowState[i] = 0;
+    g.ThrowVY[i] = 0;
+    g.PopX[i] = 0;
+    g.PopY[i] = 0;
+    g.PopValue[i] = 0;
+  }
+  g.SceneStep = 0;
+}
+
+// Stamps every block of BlockMap into the three canvases, bottom row first,
+// so that a block's 5-pixel lip shows only where no block sits on it.
+void StampFirstSegment(Game& g) {
+  for (int r = kSegmentRows - 1; r >= 0; --r)
+    for (int c = kSegmentCols - 1; c >= 0; --c) {
+      if (g.BlockMap[r * kSegmentCols + c] != 1) continue;
+      const int x = 25 * c, y = 25 * r - 5;
+      DrawOpaque(g.pic.BLOCK, x, y, 25, 30, g.pic.Yuka, 0, 0);
+      DrawOpaque(g.pic.BLOCKD, x, y, 25, 30, g.pic.Yuka, 25, 0);
+      DrawOpaque(g.pic.Color, x, y, 25, 30, g.pic.Yuka, 50, 0);
+    }
+}
+
+}  // namespace
+
+void StartStage(Game& g) {
+  g.rng.Reseed(g.plat.Clock());
+  g.SceneX[0] = 0.0f;
+  Wipe(g);
+  ResetForGame(g);
+  // A file a game left open is closed before the next one starts, so the
+  // stage file always takes the first free number.
+  g.stage.Close();
+  g.FileNumber = 1;
+  g.SegmentNo = static_cast<int16_t>(Rnd(1.0 + 11.0 * g.rng.Uniform()));
+  g.ScrollAcc = 0.0f;
+  g.ScrollSpeed = 2;
+  g.ViewY = 0;
+  g.ViewX = 0;
+  PlayMusic(g, "stage", 84970);
+  g.stage.OpenSegment(g.dataDir, g.SegmentNo);
+  for (int k = 0; k < kSegmentCells; ++k) g.BlockMap[k] = g.stage.ReadCell();
+  g.stage.Close();
+  StampFirstSegment(g);
+  g.MapCol = 0;
+  g.MapRow = 0;
+  g.CourseState = 0;
+  PickSegment(g);
+  g.stage.OpenSegment(g.dataDir, g.SegmentNo);
+}
+
+}  // namespace morvik
