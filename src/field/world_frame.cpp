@@ -1,0 +1,107 @@
+// One play frame's picture and world step: sky, gusts and far clouds, the
+// terrain and its scroll (which carries the hero), the caption, the item and
+// every enemy slot, the hero and its balls, the near clouds, the status
+// display, the game-over step, the copy to the screen and the pause.
+//
+// Everything is drawn on the back buffer UraM and copied to M at the end.
+#include <algorithm>
+
+#include "game.hpp"
+
+namespace morvik {
+
+namespace {
+
+constexpr int kFieldW = 425, kFieldH = 329;
+constexpr int kLastSlot = 40;
+
+// One raster pass of a terrain canvas over the field: the mask pass
+// (canvas AND NOT back buffer) or the image pass (canvas XOR back buffer).
+// The mask and the image live on separate canvases, so the two passes of a
+// sprite drawing cannot be used here.
+void TerrainPass(Surface& dst, const Surface& src, bool maskPass) {
+  const int w = std::min({kFieldW, dst.Width(), src.Width()});
+  const int h = std::min({kFieldH, dst.Height(), src.Height()});
+  for (int y = 0; y < h; ++y) {
+    uint32_t* dr = dst.Row(y);
+    const uint32_t* sr = src.Row(y);
+    int x = 0;
+    while (x < w) {
+      const int n = std::min({w - x, dst.Run(x), src.Run(x)});
+      uint32_t* d = dr + dst.Phys(x);
+      const uint32_t* s = sr + src.Phys(x);
+      if (maskPass)
+        for (int k = 0; k < n; ++k) d[k] = s[k] & ~d[k] & 0xFFFFFF;
+      else
+        for (int k = 0; k < n; ++k) d[k] = (s[k] ^ d[k]) & 0xFFFFFF;
+      x += n;
+    }
+  }
+  dst.Touch();
+}
+
+void DrawCaption(Game& g) {
+  if (g.HeroState == 4 || g.LabelTimer < 1) return;
+  --g.LabelTimer;
+  DrawMasked(g.pic.UraM, Rnd(static_cast<double>(g.HeroX) + 22), Rnd(static_cast<double>(g.HeroY) + 1), 96, 14,
+             g.pic.GetItem, 0, 14 * g.LabelIndex, 0, 70);
+}
+
+void StepSlots(Game& g) {
+  // The count is read once; it never reaches past the slot arrays.
+  const int count = std::min<int>(g.SlotCount, kLastSlot);
+  for (int i = 1; i <= count; ++i) {
+    const int16_t slot = static_cast<int16_t>(i);
+    // A slot is freed once its enemy has scrolled 30 pixels past the left edge.
+    if (!(g.EnemyX[i] >= -30)) g.EnemyKind[i] = 0;
+    UpdateEnemy(g, slot);
+    if (g.ThrowState[i] != 0 && i != 36) StepThrow(g, slot);
+    DrawScorePopup(g, slot);
+  }
+}
+
+void DrawHeroAndBalls(Game& g) {
+  const int f = IntI(g.HeroFrame);
+  const int x = Rnd(g.HeroX), y = Rnd(g.HeroY);
+  DrawMasked(g.pic.UraM, x, y, 20, 24, g.pic.Snow, 20 * f, 0, 20 * f, 24);
+  // The overlay has no cell for the fallen hero (cell 6).
+  if (g.Invincible >= 1 && f >= 0 && f <= 5) DrawMasked(g.pic.UraM, x, y, 20, 24, g.pic.SnowM, 20 * f, 0, 20 * f, 24);
+  const int last = std::min<int>(g.BallMax, 10);
+  for (int i = 0; i <= last; ++i)
+    if (g.BallState[i] >= 2) DrawMasked(g.pic.UraM, Rnd(g.BallX[i]), Rnd(g.BallY[i]), 15, 15, g.pic.Ball, 0, 0, 15, 0);
+}
+
+void Present(Game& g) {
+  if (g.FlashTimer > 0) --g.FlashTimer;
+  if (g.FlashTimer % 2 == 1)
+    DrawOpaque(g.pic.M, 0, 0, kFieldW, kFieldH, g.pic.WhiteB, 0, 0);
+  else
+    DrawOpaque(g.pic.M, 0, 0, kFieldW, kFieldH, g.pic.UraM, g.ViewX, g.ViewY);
+}
+
+}  // namespace
+
+void WorldFrame(Game& g) {
+  Sheets& p = g.pic;
+  DrawOpaque(p.UraM, 0, 0, kFieldW, kFieldH, p.Back, 0, Rnd(g.BackY));
+  GustStep(g);
+  DrawFarClouds(g);
+  TerrainPass(p.UraM, p.BLOCKD, true);
+  TerrainPass(p.UraM, p.BLOCK, false);
+  const int s = g.ScrollSpeed & 255;
+  ScrollTerrain(g, s);
+  // The hero is carried by the scroll unless it stands at the left edge.
+  if (static_cast<double>(g.HeroX) - 3 > 0) g.HeroX = static_cast<float>(static_cast<double>(g.HeroX) - s);
+  DrawCaption(g);
+  if (g.ThrowState[36] != 0) StepItem(g, 36);
+  StepSlots(g);
+  if (g.HeroState != 4) DrawHeroAndBalls(g);
+  DrawNearClouds(g);
+  DrawStatusBar(g);
+  if (g.ScreenMode == 0 && g.HeroState != 4) DrawMinimap(g);
+  if (g.HeroState == 4) GameOverScreen(g);
+  Present(g);
+  PauseCheck(g, g.HeroX, g.HeroY);
+}
+
+}  // namespace morvik
