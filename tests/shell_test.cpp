@@ -127,6 +127,7 @@ TEST(Shell, StartUpCentresTheScreenAndFillsTheTables) {
 TEST(Shell, SmallModeIsTakenForPlayAndTheTitleReturnsInTheLargeOne) {
   Fixture f;
   f.g->ScreenMode = 0;
+  f.plat.HoldKeys(kKeySpace);  // the title waits for a choice; Space takes the first item
   SetUpDisplay(*f.g);  // the title decides the mode; whatever it chose is applied
   if (f.g->ScreenMode == 0) {
     EXPECT_EQ(f.plat.ModeWidth(), 320);
