@@ -1,0 +1,20 @@
+# The sheets: sheetgen turns the text sources under assets/art into the
+# pictures the program carries (a generated source compiled into the game).
+add_executable(sheetgen
+  ${CMAKE_SOURCE_DIR}/tools/sheetgen/main.cpp
+  ${CMAKE_SOURCE_DIR}/tools/sheetgen/sources.cpp
+  ${CMAKE_SOURCE_DIR}/tools/sheetgen/draw.cpp
+  ${CMAKE_SOURCE_DIR}/tools/sheetgen/sheets.cpp
+  ${CMAKE_SOURCE_DIR}/src/media/png.cpp
+  ${CMAKE_SOURCE_DIR}/src/media/surface.cpp)
+target_include_directories(sheetgen PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
+
+file(GLOB_RECURSE MORVIK_ART_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/art/*.txt)
+set(MORVIK_ART_OUT ${CMAKE_BINARY_DIR}/generated)
+add_custom_command(
+  OUTPUT ${MORVIK_ART_OUT}/sheet_art_data.cpp ${MORVIK_ART_OUT}/sheets.raw
+  COMMAND sheetgen ${CMAKE_SOURCE_DIR}/assets/art ${MORVIK_ART_OUT}
+  DEPENDS sheetgen ${MORVIK_ART_SOURCES}
+  COMMENT "Drawing the sheets"
+  VERBATIM)
+target_sources(morvik_core PRIVATE ${MORVIK_ART_OUT}/sheet_art_data.cpp)
