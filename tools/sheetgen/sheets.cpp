@@ -392,7 +392,7 @@ Img Morvik(const Ctx& c) {
 
 // The cast in medallions, twice their size.
 Img MOR(const Ctx& c) {
-  const char* who[7] = {"snow0", "carrier0", "bird0", "hop0", "fish0", "ghost0", "run0"};
+  const char* who[7] = {"snow0", "carrier0", "bird1", "hop0", "fish0", "ghost0", "run0"};
   const uint32_t inside[7] = {Rgb(200, 232, 255), Rgb(255, 222, 214), Rgb(214, 240, 255), Rgb(236, 226, 255),
                               Rgb(214, 246, 236), Rgb(238, 232, 250), Rgb(226, 232, 244)};
   Img s(399, 116);
