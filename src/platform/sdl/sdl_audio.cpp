@@ -7,13 +7,53 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 namespace morvik {
 
 namespace {
 constexpr int kEffectChannel = 0;
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
 }  // namespace
+
+std::string MidiFileProblem(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return "missing";
+  if (!std::filesystem::is_regular_file(path, ec)) return "cannot be read";
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "cannot be read";
+  in.seekg(0, std::ios::end);
+  std::streamoff size = in.tellg();
+  if (size < 0) return "cannot be read";
+  if (size > (16 << 20)) return "too large for a piece of music";
+  in.seekg(0);
+  std::vector<unsigned char> b(static_cast<size_t>(size));
+  if (!b.empty() && !in.read(reinterpret_cast<char*>(b.data()), size)) return "cannot be read";
+  auto be16 = [&](size_t at) { return (b[at] << 8) | b[at + 1]; };
+  auto be32 = [&](size_t at) {
+    return (static_cast<uint32_t>(b[at]) << 24) | (b[at + 1] << 16) | (b[at + 2] << 8) | b[at + 3];
+  };
+  if (b.size() < 14 || std::string(b.begin(), b.begin() + 4) != "MThd" || be32(4) < 6)
+    return "not a Standard MIDI File";
+  int format = be16(8), tracks = be16(10), division = be16(12);
+  if (format > 2 || tracks == 0 || division == 0) return "not a Standard MIDI File";
+  size_t at = 8 + be32(4);
+  int found = 0;
+  while (at + 8 <= b.size()) {
+    uint32_t len = be32(at + 4);
+    if (len > b.size() - at - 8) return "cut short";
+    found += std::string(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at) + 4) == "MTrk";
+    at += 8 + len;
+  }
+  if (found < tracks) return "cut short";
+  return "";
+}
 
 std::string ChooseSoundFont(const char* userSetting, const std::string& dir) {
   if (userSetting != nullptr && userSetting[0] != '\0') return userSetting;
@@ -76,10 +116,8 @@ void SdlAudio::Shutdown() {
   Mix_HaltMusic();
   for (auto& [path, chunk] : chunks_)
     if (chunk) Mix_FreeChunk(chunk);
-  for (auto& [path, piece] : pieces_)
-    if (piece) Mix_FreeMusic(piece);
+  if (music_) Mix_FreeMusic(music_);
   chunks_.clear();
-  pieces_.clear();
   music_ = nullptr;
   Mix_CloseAudio();
   Mix_Quit();
@@ -100,7 +138,7 @@ void SdlAudio::PlayWave(const std::string& path) {
   auto it = chunks_.find(path);
   if (it == chunks_.end()) {
     Mix_Chunk* c = Mix_LoadWAV(path.c_str());
-    if (!c) ReportOnce("cannot play the sound " + path, Mix_GetError());
+    if (!c) ReportOnce("cannot play the sound " + path, Exists(path) ? Mix_GetError() : "missing");
     it = chunks_.emplace(path, c).first;
   }
   if (!it->second) return;  // a missing effect plays nothing and leaves the current one alone
@@ -111,27 +149,37 @@ void SdlAudio::PlayWave(const std::string& path) {
 void SdlAudio::MidiCloseAll() {
   if (!ok_) return;
   Mix_HaltMusic();
+  if (music_) Mix_FreeMusic(music_);
   music_ = nullptr;
 }
 
 bool SdlAudio::MidiOpen(const std::string& path) {
   if (!ok_) return false;
-  auto it = pieces_.find(path);
-  if (it == pieces_.end()) {
-    Mix_Music* m = Mix_LoadMUS(path.c_str());
-    if (!m) ReportOnce("cannot play the music " + path, Mix_GetError());
-    it = pieces_.emplace(path, m).first;
+  MidiCloseAll();
+  // A piece is loaded afresh at every open: the synth cannot be rewound, and
+  // a piece halted half-way would otherwise go on from where it stopped.
+  // The synth only looks at a file's first bytes when it is opened, and a
+  // damaged one would then play nothing without a word: check it first.
+  std::string problem = MidiFileProblem(path);
+  if (!problem.empty()) {
+    ReportOnce("cannot play the music " + path, problem);
+    return false;
   }
-  music_ = it->second;
+  music_ = Mix_LoadMUS(path.c_str());
+  if (!music_) ReportOnce("cannot play the music " + path, Mix_GetError());
   return music_ != nullptr;
 }
 
 void SdlAudio::MidiPlay(bool fromStart) {
   if (!ok_ || !music_) return;
-  // The game loops the piece itself: it is played once, and "from 0" starts
-  // it again from its beginning whether or not it has finished.
-  if (fromStart) Mix_HaltMusic();
-  if (Mix_PlayMusic(music_, 0) != 0) ReportOnce("cannot play the music", Mix_GetError());
+  // The game loops each piece itself: it knows the piece's length and asks
+  // for "from 0" on the first frame after it. The synth can neither seek nor
+  // rewind, so the piece is played looping: every file lasts exactly its
+  // loop length, so it has come round to its beginning by itself, seamlessly,
+  // a few milliseconds before the game asks. A piece that has stopped is
+  // started again.
+  if (fromStart && Mix_PlayingMusic()) return;
+  if (Mix_PlayMusic(music_, -1) != 0) ReportOnce("cannot play the music", Mix_GetError());
 }
 
 }  // namespace morvik

@@ -1,8 +1,10 @@
 #pragma once
 // Sound for the real window over SDL2_mixer: one wave at a time (a new one
 // cuts off the one playing), each file loaded once and kept; one MIDI piece
-// through FluidSynth with a General MIDI soundfont. Without a device, files
-// or soundfont the game plays on in silence, saying once what is missing.
+// through FluidSynth with a General MIDI soundfont, loaded when it is opened
+// and looping at its own end (each file lasts exactly the time after which
+// the game asks for it from the beginning). Without a device, files or
+// soundfont the game plays on in silence, saying once what is missing.
 #include <map>
 #include <set>
 #include <string>
@@ -13,15 +15,21 @@ typedef struct _Mix_Music Mix_Music;
 namespace morvik {
 
 // Mixer levels (0..128). FluidSynth turns the music level into its gain as
-// level x 1.2 / 128, so 40 is a gain of 0.375: the pieces peak a few dB under
-// full scale and sit a little under the effects.
+// level x 1.2 / 128, so 48 is a gain of 0.45: the pieces peak near -10 dBFS
+// and the effects (made at -3 dBFS, played at 96/128) near -5.5 dBFS, so an
+// effect over the loudest moment of the music still stays under full scale.
 constexpr int kEffectsVolume = 96;
-constexpr int kMusicVolume = 40;
+constexpr int kMusicVolume = 48;
+constexpr double MusicGain(int level) { return level * 1.2 / 128.0; }
 
 // The soundfont SDL2_mixer should hand to FluidSynth: SDL_SOUNDFONTS when the
 // user has set it, else the first General MIDI soundfont found in `dir`
 // (TimGM6mb first); empty when there is none.
 std::string ChooseSoundFont(const char* userSetting, const std::string& dir = "/usr/share/sounds/sf2");
+
+// Why a MIDI file cannot be played ("" when it looks sound): unreadable,
+// not a Standard MIDI File, or cut short before its last track.
+std::string MidiFileProblem(const std::string& path);
 
 class SdlAudio {
  public:
@@ -47,8 +55,7 @@ class SdlAudio {
 
   bool ok_ = false;
   std::map<std::string, Mix_Chunk*> chunks_;     // nullptr: could not be loaded
-  std::map<std::string, Mix_Music*> pieces_;     // nullptr: could not be loaded
-  Mix_Music* music_ = nullptr;                   // the piece opened now
+  Mix_Music* music_ = nullptr;                   // the piece open now
   std::set<std::string> reported_;
   int reports_ = 0;
   int effects_ = kEffectsVolume, musicVol_ = kMusicVolume;
