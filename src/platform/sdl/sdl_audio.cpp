@@ -4,6 +4,7 @@
 #include <SDL_mixer.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
