@@ -48,12 +48,13 @@ void StageFile::OpenPath(const char* path) {
     return;
   }
   fd_ = fd;
+  size_ = static_cast<long long>(st.st_size);
 }
 
 int16_t StageFile::ReadCell() {
   const long long at = static_cast<long long>(pos_) * kRecordBytes;
   if (pos_ < 0x7FFFFFFF) ++pos_;
-  if (fd_ < 0) return 0;
+  if (fd_ < 0 || at + 2 > size_) return 0;
   unsigned char b[2];
   ssize_t got;
   do {
@@ -66,6 +67,7 @@ int16_t StageFile::ReadCell() {
 void StageFile::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  size_ = 0;
   open_ = false;
   pos_ = 0;
 }

@@ -40,6 +40,7 @@ class StageFile {
   void OpenPath(const char* path);
 
   int fd_ = -1;
+  long long size_ = 0;  // bytes the file had when opened; beyond them cells are empty
   bool open_ = false;
   int pos_ = 0;
 };
