@@ -89,6 +89,21 @@ class Search {
     memo_.reserve(1 << 16);
   }
   bool CanReach(const Hero& h) { return Good(h); }
+  // After CanReach: the first move of a way on from h (false if none).
+  bool NextMove(const Hero& h, int& dir, bool& jump) {
+    static constexpr int kDirs[3] = {1, 0, -1};
+    for (int d : kDirs)
+      for (int j = h.a == kStand ? 1 : 0; j >= 0; --j) {
+        Hero n = h;
+        if (StepHero(st_, n, d, j == 1, s_) == Outcome::Alive && Good(n)) {
+          dir = d;
+          jump = j == 1;
+          return true;
+        }
+      }
+    return false;
+  }
+  bool AtGoal(const Hero& h) const { return h.a == kStand && h.x >= lo_ && h.x <= hi_; }
   int FarthestX() const { return farthest_; }
   size_t States() const { return memo_.size(); }
 

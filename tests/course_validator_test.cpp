@@ -19,6 +19,7 @@
 
 #include "../tools/stagec/segment_text.hpp"
 #include "course_model.hpp"
+#include "stage/stage_file.hpp"
 
 using namespace morvik;
 using namespace morvik::course;
@@ -155,4 +156,59 @@ TEST(CourseDesign, EveryFirstJunctionOfAGameIsPassable) {
         });
         EXPECT_EQ(why, "");
       }
+}
+
+TEST(CourseDesign, TheValidatorRejectsWhatNoPlayerCouldPass) {
+  auto flat = [] { return std::vector<Column>(51, kEnd); };
+  auto prove = [](const std::vector<Column>& cols, int& far) {
+    Strip st{cols};
+    std::string why = ProveFromEdge(st, 2, 0, 54, 1200, 1254, [&](int x) {
+      far = x / 25;
+      return std::string("stuck");
+    });
+    return why.empty();
+  };
+  int far = -1;
+  EXPECT_TRUE(prove(flat(), far));
+  // A wall four blocks above the ground: a jump rises 78 pixels, not 100.
+  auto wall = flat();
+  for (int c = 20; c < 48; ++c) wall[c] = static_cast<Column>(kEnd | 0x780);
+  EXPECT_FALSE(prove(wall, far));
+  EXPECT_EQ(far, 19);
+  // Three blocks is a climb.
+  auto climb = flat();
+  for (int c = 20; c < 48; ++c) climb[c] = static_cast<Column>(kEnd | 0x700);
+  EXPECT_TRUE(prove(climb, far));
+  // A pit six cells wide is beyond any jump; five is not.
+  auto pit = flat();
+  for (int c = 20; c < 26; ++c) pit[c] = 0;
+  EXPECT_FALSE(prove(pit, far));
+  EXPECT_LT(far, 26);
+  pit[25] = kEnd;
+  EXPECT_TRUE(prove(pit, far));
+  // A low ceiling all along takes the height out of the jump over a pit
+  // three cells wide (the hero walks the tunnel under it).
+  auto roof = flat();
+  for (int c = 20; c < 23; ++c) roof[c] = 0;
+  for (int c = 0; c < 51; ++c) roof[c] |= 1u << 9;
+  EXPECT_FALSE(prove(roof, far));
+  for (int c = 20; c < 23; ++c) roof[c] = kEnd | 1u << 9;
+  EXPECT_TRUE(prove(roof, far));
+}
+
+TEST(CourseDesign, TheBuildPutsTheThirtySegmentFilesBesideTheProgram) {
+  const Course& c = Segments();
+  ASSERT_TRUE(c.error.empty()) << c.error;
+  for (int n = 1; n <= 30; ++n) {
+    const std::string path = StageFileName(MORVIK_BINARY_DIR, n);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    ASSERT_TRUE(in) << path << " is missing";
+    EXPECT_EQ(static_cast<long>(in.tellg()), 84864L) << path;
+    StageFile f;
+    f.Open(path);
+    for (int k = 0; k < 663; ++k) {
+      const bool block = (c.seg[n][k % 51] >> (k / 51)) & 1;
+      ASSERT_EQ(f.ReadCell(), block ? 1 : 0) << path << " cell " << k;
+    }
+  }
 }
