@@ -86,7 +86,7 @@ inline Outcome StepHero(const Strip& st, Hero& h, int dir, bool jump, int s) {
 class Search {
  public:
   Search(const Strip& st, int s, int goalLo, int goalHi) : st_(st), s_(s), lo_(goalLo), hi_(goalHi) {
-    memo_.reserve(1 << 16);
+    memo_.reserve(1 << 12);
   }
   bool CanReach(const Hero& h) { return Good(h); }
   // After CanReach: the first move of a way on from h (false if none).
