@@ -60,6 +60,9 @@ class Platform {
   virtual bool JoyRead(int id, JoyReading& out) = 0;
   // Counts controller arrivals, so the game can take up one plugged in later.
   virtual uint32_t JoyArrivals() { return 0; }
+  // True once after the window has lost the keyboard focus (the pause check
+  // treats it as a press of the pause key); headless runs never lose it.
+  virtual bool TakeFocusLoss() { return false; }
 
   // --- audio ---
   // Plays one wave file; a new one cuts off the one playing. Missing files play nothing.
