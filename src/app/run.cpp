@@ -11,8 +11,12 @@
 namespace morvik {
 
 void ShotTaker::OnPlayFrame(Game& g) {
+  // What the player sees: all of M on the large display, its top-left
+  // 320 by 240 on the small one.
+  const int w = g.ScreenMode == 0 ? 320 : g.pic.M.Width();
+  const int h = g.ScreenMode == 0 ? 240 : g.pic.M.Height();
   for (const ShotRequest& s : shots_)
-    if (s.frame == g.playFrame && !WritePng(s.path, g.pic.M))
+    if (s.frame == g.playFrame && !WritePng(s.path, g.pic.M, w, h))
       std::fprintf(stderr, "morvik: could not write %s\n", s.path.c_str());
 }
 

@@ -92,11 +92,15 @@ bool WritePng(const std::string& path, const uint32_t* px, int w, int h) {
   return ok;
 }
 
-bool WritePng(const std::string& path, const Surface& s) {
-  std::vector<uint32_t> px(static_cast<size_t>(s.Width()) * s.Height());
-  for (int y = 0; y < s.Height(); ++y)
-    for (int x = 0; x < s.Width(); ++x) px[static_cast<size_t>(y) * s.Width() + x] = s.Get(x, y);
-  return WritePng(path, px.data(), s.Width(), s.Height());
+bool WritePng(const std::string& path, const Surface& s) { return WritePng(path, s, s.Width(), s.Height()); }
+
+bool WritePng(const std::string& path, const Surface& s, int w, int h) {
+  w = w < s.Width() ? w : s.Width();
+  h = h < s.Height() ? h : s.Height();
+  std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) px[static_cast<size_t>(y) * w + x] = s.Get(x, y);
+  return WritePng(path, px.data(), w, h);
 }
 
 }  // namespace morvik

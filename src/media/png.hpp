@@ -13,6 +13,8 @@ class Surface;
 std::vector<uint8_t> EncodePng(const uint32_t* pixels, int width, int height);
 // Writes a whole surface; returns false with errno set when the file cannot be written.
 bool WritePng(const std::string& path, const Surface& s);
+// Writes the top-left w x h pixels of a surface.
+bool WritePng(const std::string& path, const Surface& s, int w, int h);
 // Writes pixels given in row-major order.
 bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height);
 
