@@ -55,5 +55,6 @@ int main(int argc, char** argv) {
   auto g = std::make_unique<Game>(*plat);
   g->dataDir = dataDir;
   g->recordPath = recordPath;
-  return RunGame(*g);
+  const int status = RunGame(*g);
+  plat->EndProcess(status);
 }

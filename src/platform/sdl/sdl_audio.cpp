@@ -111,6 +111,12 @@ void SdlAudio::Init() {
   SetVolumes(effects_, musicVol_);
 }
 
+void SdlAudio::Silence() {
+  if (!ok_) return;
+  Mix_HaltChannel(-1);
+  Mix_HaltMusic();
+}
+
 void SdlAudio::Shutdown() {
   if (!ok_) return;
   Mix_HaltChannel(-1);

@@ -40,6 +40,8 @@ class SdlAudio {
 
   void Init();
   void Shutdown();
+  // Stops every sound at once, leaving the device open.
+  void Silence();
   void PlayWave(const std::string& path);
   void MidiCloseAll();
   bool MidiOpen(const std::string& path);

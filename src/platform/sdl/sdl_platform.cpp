@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 
@@ -82,14 +83,29 @@ SdlPlatform::~SdlPlatform() {
   SDL_Quit();
 }
 
+void SdlPlatform::EndProcess(int status) {
+  // The display mode was never changed (the logical screen is scaled on the
+  // desktop's own mode), so the window system takes the window, the grabs and
+  // the controller down with the connection; tearing SDL down by hand would
+  // only wait on its video and audio threads.
+  audio_.Silence();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(status);
+}
+
 uint32_t SdlPlatform::Clock() { return SDL_GetTicks(); }
 
 void SdlPlatform::WaitUntil(uint32_t ms) {
-  // Sleep most of the wait; spin only the last millisecond.
+  // Sleep most of the wait, in short slices so that a close of the window
+  // cuts the wait short (the next yield then ends the program); spin only the
+  // last millisecond.
   for (;;) {
     int32_t left = static_cast<int32_t>(ms - SDL_GetTicks());
     if (left <= 0) return;
-    if (left > 1) SDL_Delay(static_cast<Uint32>(left - 1));
+    if (left > 1) SDL_Delay(static_cast<Uint32>(std::min(left - 1, 4)));
+    SDL_PumpEvents();
+    if (SDL_HasEvent(SDL_QUIT)) return;
   }
 }
 

@@ -28,6 +28,9 @@ class SdlPlatform : public Platform {
   // Opens the window; nullptr with a reason when there is no display.
   static std::unique_ptr<SdlPlatform> Create(const SdlOptions& o, std::string& error);
   ~SdlPlatform() override;
+  // Ends the process at once, after the records are written: silences the
+  // sound and exits without waiting for SDL's threads.
+  [[noreturn]] void EndProcess(int status);
 
   uint32_t Clock() override;
   void WaitUntil(uint32_t ms) override;
