@@ -291,15 +291,20 @@ void KillHero(Game& g) {
 }
 
 // The game stands still until the pause key is pressed again (a press only
-// counts after a release); Escape while paused leaves the game.
+// counts after a release); Escape while paused leaves the game. A window that
+// has lost the focus pauses as a press of the pause key would; a loss seen
+// while the hero cannot pause waits until it can.
 void PauseCheck(Game& g, float x, float y) {
   JoyRead(g);
   if (g.HeroState != 0 && g.HeroState != 2) return;
-  if (!PauseHeld(g)) {
-    g.PauseLatch = 0;
-    return;
+  const bool focusLost = g.plat.TakeFocusLoss();
+  if (!focusLost) {
+    if (!PauseHeld(g)) {
+      g.PauseLatch = 0;
+      return;
+    }
+    if (g.PauseLatch == 1) return;
   }
-  if (g.PauseLatch == 1) return;
   // The label goes straight onto the screen picture, next to the hero.
   DrawMasked(g.pic.M, Rnd(static_cast<double>(x) + 22), Rnd(static_cast<double>(y) + 4 - g.ViewY), 52, 14, g.pic.Pose,
              0, 0, 0, 14);
@@ -318,6 +323,8 @@ void PauseCheck(Game& g, float x, float y) {
       return;
     }
     YieldToSystem(g);
+    // Already paused: leaving the window again must not pause anew once resumed.
+    g.plat.TakeFocusLoss();
   }
   g.PauseLatch = 1;
 }

@@ -128,6 +128,8 @@ void PlayFrame(Game& g) {
 }
 
 void PlayLoop(Game& g) {
+  // A focus lost on the title or in the opening belongs to no game.
+  g.plat.TakeFocusLoss();
   uint32_t t = g.plat.Clock();
   for (;;) {
     g.plat.WaitUntil(t + 35u + g.FrameSlowdown);

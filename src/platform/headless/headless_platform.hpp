@@ -30,6 +30,8 @@ class HeadlessPlatform : public Platform {
   // Called at each yield and frame note, before the script; may change keys (automatic players).
   std::function<void(HeadlessPlatform&)> onInput;
   void RequestClose() { closeAsked_ = true; }
+  // The window loses the focus (as another program is brought to the front).
+  void LoseFocus() { focusLost_ = true; }
 
   uint32_t Clock() override { return clock_; }
   void WaitUntil(uint32_t ms) override {
@@ -50,6 +52,11 @@ class HeadlessPlatform : public Platform {
   int JoyCount() override { return joyPresent_ ? 1 : 0; }
   bool JoyRead(int id, JoyReading& out) override;
   uint32_t JoyArrivals() override { return arrivals_; }
+  bool TakeFocusLoss() override {
+    const bool lost = focusLost_;
+    focusLost_ = false;
+    return lost;
+  }
 
   void PlayWave(const std::string& path) override { Log("wave " + path); }
   void MidiCloseAll() override { Log("midi close all"); }
@@ -79,6 +86,7 @@ class HeadlessPlatform : public Platform {
   uint32_t until_ = 0;
   bool hasUntil_ = false;
   bool closeAsked_ = false;
+  bool focusLost_ = false;
   std::vector<ScriptEvent> script_;
   size_t next_ = 0;
   uint32_t keys_ = 0;

@@ -1,0 +1,155 @@
+// A window that loses the focus pauses the game as the pause key would, and
+// only the pause key resumes it; losses outside play or while already paused
+// pause nothing later.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "hero_support.hpp"
+
+namespace morvik::test {
+namespace {
+
+std::vector<ScriptEvent> Events(const std::string& text) {
+  std::vector<ScriptEvent> ev;
+  std::string err;
+  EXPECT_TRUE(ParseScript(text, ev, err)) << err;
+  return ev;
+}
+
+std::string At(uint32_t ms, const char* keys) {
+  std::string s = "@";
+  s += std::to_string(ms);
+  s += ' ';
+  s += keys;
+  s += '\n';
+  return s;
+}
+
+// The clock at each play frame.
+struct FrameTimes : FrameObserver {
+  std::vector<uint32_t> t;
+  void OnPlayFrame(Game& g) override { t.push_back(g.plat.Clock()); }
+};
+
+TEST(FocusPause, ALostFocusPausesUntilThePauseKeyIsPressed) {
+  Field f(150, 100);
+  Game& g = f.G();
+  for (int y = 0; y < 28; ++y)
+    for (int x = 0; x < 52; ++x) g.pic.Pose.Set(x, y, kBlack);
+  g.pic.M.Clear(kWhite);
+  const uint32_t t0 = f.plat.Clock();
+  f.plat.SetScript(Events(At(t0 + 500, "P") + At(t0 + 800, "-")));
+  f.plat.LoseFocus();
+  PauseCheck(g, g.HeroX, g.HeroY);
+  // Stood still until the press at +500, the label drawn as for the key.
+  EXPECT_GE(f.plat.Clock(), t0 + 500);
+  EXPECT_LT(f.plat.Clock(), t0 + 600);
+  EXPECT_EQ(g.pic.M.Get(172, 104), kBlack);
+  EXPECT_EQ(g.PauseLatch, 1);
+  EXPECT_EQ(g.QuitToTitle, 0);
+  // The loss was taken once: the next check with the key still held passes at once.
+  const uint32_t t1 = f.plat.Clock();
+  PauseCheck(g, g.HeroX, g.HeroY);
+  EXPECT_EQ(f.plat.Clock(), t1);
+  EXPECT_FALSE(f.plat.TakeFocusLoss());
+}
+
+TEST(FocusPause, EscapeLeavesAGamePausedByALostFocus) {
+  Field f(150, 100);
+  Game& g = f.G();
+  f.plat.SetScript(Events(At(f.plat.Clock() + 300, "Escape")));
+  f.plat.LoseFocus();
+  PauseCheck(g, g.HeroX, g.HeroY);
+  EXPECT_EQ(g.QuitToTitle, 1);
+}
+
+TEST(FocusPause, ALossWhileTheHeroDiesPausesOnceItWaits) {
+  Field f(150, 100);
+  Game& g = f.G();
+  g.HeroState = 1;
+  f.plat.LoseFocus();
+  uint32_t t = f.plat.Clock();
+  PauseCheck(g, g.HeroX, g.HeroY);
+  EXPECT_EQ(f.plat.Clock(), t);  // a dying hero cannot pause: the loss is kept
+  g.HeroState = 2;
+  g.Lives = 2;
+  t = f.plat.Clock();
+  f.plat.SetScript(Events(At(t + 400, "P")));
+  PauseCheck(g, 600, 600);
+  EXPECT_GE(f.plat.Clock(), t + 400);
+}
+
+TEST(FocusPause, ALossWhilePausedDoesNotPauseAgainAfterTheResume) {
+  Field f(150, 100);
+  Game& g = f.G();
+  const uint32_t t0 = f.plat.Clock();
+  // P pauses; the window loses the focus while paused; P again resumes.
+  f.plat.SetScript(Events(At(t0 + 200, "-") + At(t0 + 400, "P") + At(t0 + 600, "-")));
+  bool lost = false;
+  f.plat.onInput = [&](HeadlessPlatform& p) {
+    if (!lost && p.Clock() >= t0 + 300) {
+      lost = true;
+      p.LoseFocus();
+    }
+  };
+  f.Keys(kKeyP);
+  PauseCheck(g, g.HeroX, g.HeroY);
+  EXPECT_GE(f.plat.Clock(), t0 + 400);
+  EXPECT_TRUE(lost);
+  f.plat.onInput = nullptr;
+  const uint32_t t1 = f.plat.Clock();
+  PauseCheck(g, g.HeroX, g.HeroY);
+  EXPECT_EQ(f.plat.Clock(), t1);
+}
+
+// Whole play loop: frames every 35 ms, Escape at frame 40 ends it.
+struct Loop : Fixture {
+  FrameTimes times;
+  Loop() {
+    WriteAllSegments(dir.Path(), FlatFloor());
+    g->observer = &times;
+    Start();
+  }
+  // Runs the loop; false if the program had to be closed to end it.
+  bool Run(const std::string& script) {
+    plat.SetScript(Events(script));
+    plat.SetUntil(plat.Clock() + 20000);
+    try {
+      PlayLoop(*g);
+    } catch (const ProgramEnd&) {
+      return false;
+    }
+    return true;
+  }
+};
+
+TEST(FocusPause, ALossBeforePlayStartsDoesNotPauseTheGame) {
+  Loop l;
+  l.plat.LoseFocus();  // on the title, say
+  ASSERT_TRUE(l.Run("P40 Escape\n"));
+  ASSERT_EQ(l.times.t.size(), 39u);
+  EXPECT_LE(l.times.t.back() - l.times.t.front(), 38u * 36);
+}
+
+TEST(FocusPause, ALossInPlayHoldsTheFramesUntilThePauseKey) {
+  Loop l;
+  const uint32_t t0 = l.plat.Clock();
+  bool lost = false;
+  l.plat.onInput = [&](HeadlessPlatform& p) {
+    if (!lost && p.Frame() == 10) {
+      lost = true;
+      p.LoseFocus();
+    }
+  };
+  ASSERT_TRUE(l.Run(At(t0 + 3000, "P") + At(t0 + 3100, "-") + "P40 Escape\n"));
+  ASSERT_EQ(l.times.t.size(), 39u);
+  // Frame 10 stood still until P at +3000, then play went on at its pace.
+  EXPECT_LT(l.times.t[8], t0 + 500);
+  EXPECT_GE(l.times.t[9], t0 + 3000);
+  EXPECT_LE(l.times.t[38] - l.times.t[9], 29u * 36);
+  EXPECT_EQ(l.g->QuitToTitle, 0);
+}
+
+}  // namespace
+}  // namespace morvik::test
