@@ -6,6 +6,7 @@
 
 #include "app/options.hpp"
 #include "app/run.hpp"
+#include "app/settings.hpp"
 #include "game.hpp"
 #include "media/sheet_dump.hpp"
 #include "platform/sdl/sdl_platform.hpp"
@@ -34,17 +35,23 @@ int main(int argc, char** argv) {
   if (!o.dumpSheets.empty()) return DumpSheets(o.dumpSheets);
   const std::string dataDir = o.dataDir.empty() ? FindDataDir(ExecutableDir(), MORVIK_INSTALLED_DATA_DIR) : o.dataDir;
   const std::string recordPath = FindRecordPath(dataDir);
+  const std::string settingsPath = SettingsPath();
   if (o.paths) {
-    std::printf("data:        %s\nrecords:     %s\nscreenshots: %s\n", dataDir.c_str(), recordPath.c_str(),
-                ScreenshotDir().c_str());
+    std::printf("data:        %s\nrecords:     %s\nscreenshots: %s\nsettings:    %s\n", dataDir.c_str(),
+                recordPath.c_str(), ScreenshotDir().c_str(),
+                settingsPath.empty() ? "(none: neither XDG_CONFIG_HOME nor HOME is set)" : settingsPath.c_str());
     return 0;
   }
+  // Headless runs (tests, traces, demos) never depend on a player's settings.
   if (o.headless) return RunHeadless(o, dataDir, recordPath);
 
+  std::vector<std::string> notes;
+  Settings settings = LoadSettings(settingsPath, SdlInputNames(), notes);
+  for (const std::string& n : notes) std::fprintf(stderr, "morvik: %s\n", n.c_str());
+  ApplyOptions(o, settings);
+
   SdlOptions so;
-  so.window = o.window;
-  so.scale = o.scale;
-  so.smooth = o.smooth;
+  so.settings = settings;
   so.dataDir = dataDir;
   so.screenshotDir = ScreenshotDir();
   auto plat = SdlPlatform::Create(so, err);

@@ -16,7 +16,99 @@ namespace morvik {
 namespace {
 constexpr int kMW = 425, kMH = 329;
 constexpr int kDeadZone = 8000;
+
+// "a", "dpleft", "-leftx", "+lefttrigger", "lefttrigger" (triggers only pull one way).
+bool ParsePadName(const std::string& name, bool& axis, int& id, int& sign) {
+  std::string n = name;
+  sign = 1;
+  bool signed_ = false;
+  if (!n.empty() && (n[0] == '+' || n[0] == '-')) {
+    sign = n[0] == '-' ? -1 : 1;
+    signed_ = true;
+    n.erase(0, 1);
+  }
+  SDL_GameControllerAxis a = SDL_GameControllerGetAxisFromString(n.c_str());
+  if (a != SDL_CONTROLLER_AXIS_INVALID) {
+    const bool trigger = a == SDL_CONTROLLER_AXIS_TRIGGERLEFT || a == SDL_CONTROLLER_AXIS_TRIGGERRIGHT;
+    if (trigger ? sign < 0 : !signed_) return false;
+    axis = true;
+    id = a;
+    return true;
+  }
+  if (signed_) return false;
+  SDL_GameControllerButton b = SDL_GameControllerGetButtonFromString(n.c_str());
+  if (b == SDL_CONTROLLER_BUTTON_INVALID) return false;
+  axis = false;
+  id = b;
+  return true;
+}
+
+// The action each of the game's keys stands for.
+int ActionOfKey(int vk) {
+  switch (vk) {
+    case VK_LEFT: return kActLeft;
+    case VK_RIGHT: return kActRight;
+    case VK_UP: return kActJump;
+    case VK_DOWN: return kActDown;
+    case VK_SPACE:
+    case VK_Z: return kActFire;
+    case VK_P: return kActPause;
+    case VK_ESCAPE: return kActLeave;
+    default: return -1;
+  }
+}
 }  // namespace
+
+static_assert(kDefaultEffectsVolume == kEffectsVolume && kDefaultMusicVolume == kMusicVolume,
+              "the settings' default volumes are the mixer's tuned levels");
+
+InputNames SdlInputNames() {
+  InputNames n;
+  n.isKey = [](const std::string& name) { return SDL_GetKeyFromName(name.c_str()) != SDLK_UNKNOWN; };
+  n.isPad = [](const std::string& name) {
+    bool axis = false;
+    int id = 0, sign = 1;
+    return ParsePadName(name, axis, id, sign);
+  };
+  return n;
+}
+
+void SdlPlatform::Bind(const Settings& s) {
+  for (int a = 0; a < kActionCount; ++a) {
+    keys_[a].clear();
+    pads_[a].clear();
+    // Keys are named as they are labelled, so Z is the key marked Z on this keyboard.
+    for (const std::string& name : s.keys[a]) {
+      SDL_Keycode k = SDL_GetKeyFromName(name.c_str());
+      SDL_Scancode sc = k == SDLK_UNKNOWN ? SDL_SCANCODE_UNKNOWN : SDL_GetScancodeFromKey(k);
+      if (sc != SDL_SCANCODE_UNKNOWN) keys_[a].push_back(sc);
+    }
+    for (const std::string& name : s.pad[a]) {
+      PadInput in;
+      if (ParsePadName(name, in.axis, in.id, in.sign)) pads_[a].push_back(in);
+    }
+  }
+}
+
+bool SdlPlatform::KeyHeld(int action) const {
+  int n = 0;
+  const Uint8* k = SDL_GetKeyboardState(&n);
+  for (int sc : keys_[action])
+    if (sc >= 0 && sc < n && k[sc]) return true;
+  return false;
+}
+
+bool SdlPlatform::PadHeld(int action) const {
+  for (const PadInput& in : pads_[action]) {
+    if (!in.axis) {
+      if (SDL_GameControllerGetButton(pad_, static_cast<SDL_GameControllerButton>(in.id))) return true;
+      continue;
+    }
+    const int v = SDL_GameControllerGetAxis(pad_, static_cast<SDL_GameControllerAxis>(in.id));
+    if (in.sign > 0 ? v > kDeadZone : v < -kDeadZone) return true;
+  }
+  return false;
+}
 
 std::unique_ptr<SdlPlatform> SdlPlatform::Create(const SdlOptions& o, std::string& error) {
   std::unique_ptr<SdlPlatform> p(new SdlPlatform());
@@ -26,6 +118,7 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(const SdlOptions& o, std::strin
 
 bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
   opt_ = o;
+  const Settings& set = o.settings;
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
@@ -41,8 +134,8 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
     dispW = dm.w;
     dispH = dm.h;
   }
-  fullscreen_ = !o.window;
-  int scale = o.scale;
+  fullscreen_ = !set.window;
+  int scale = set.scale;
   if (scale <= 0) {
     scale = std::max(1, std::min((dispW * 9 / 10) / 640, (dispH * 9 / 10) / 480));
   }
@@ -63,7 +156,18 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
     SDL_Quit();
     return false;
   }
-  tex_ = SDL_CreateTexture(ren_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kMW, kMH);
+  SDL_RendererInfo info;
+  targets_ = SDL_GetRendererInfo(ren_, &info) == 0 && (info.flags & SDL_RENDERER_TARGETTEXTURE) != 0;
+  if (!MakeTextures()) {
+    error = std::string("cannot draw in the window: ") + SDL_GetError();
+    SDL_DestroyRenderer(ren_);
+    SDL_DestroyWindow(win_);
+    ren_ = nullptr;
+    win_ = nullptr;
+    SDL_Quit();
+    return false;
+  }
+  Bind(set);
   if (fullscreen_) SDL_ShowCursor(SDL_DISABLE);
   for (int i = 0; i < SDL_NumJoysticks(); ++i)
     if (SDL_IsGameController(i)) {
@@ -71,13 +175,27 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
       break;
     }
   audio_.Init();
+  audio_.SetVolumes(set.effectsVolume, set.musicVolume);
   return true;
+}
+
+bool SdlPlatform::MakeTextures() {
+  tex_ = SDL_CreateTexture(ren_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kMW, kMH);
+  dirty_ = true;
+  return tex_ != nullptr;
+}
+
+void SdlPlatform::DropTextures() {
+  if (big_) SDL_DestroyTexture(big_);
+  if (tex_) SDL_DestroyTexture(tex_);
+  big_ = tex_ = nullptr;
+  bigW_ = bigH_ = 0;
 }
 
 SdlPlatform::~SdlPlatform() {
   audio_.Shutdown();
   CloseController();
-  if (tex_) SDL_DestroyTexture(tex_);
+  DropTextures();
   if (ren_) SDL_DestroyRenderer(ren_);
   if (win_) SDL_DestroyWindow(win_);
   SDL_Quit();
@@ -137,7 +255,11 @@ void SdlPlatform::Yield() {
       case SDL_QUIT: closeAsked_ = true; break;
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) focused_ = true;
-        else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) focused_ = false;
+        else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+          // Only a loss of a focus the window had counts (the game pauses on it).
+          if (focused_) focusLost_ = true;
+          focused_ = false;
+        }
         else if (e.window.event == SDL_WINDOWEVENT_CLOSE) closeAsked_ = true;
         dirty_ = true;
         break;
@@ -161,6 +283,12 @@ void SdlPlatform::Yield() {
             }
         }
         break;
+      case SDL_RENDER_DEVICE_RESET:
+        // The textures went with the device: make them again.
+        DropTextures();
+        MakeTextures();
+        break;
+      case SDL_RENDER_TARGETS_RESET: dirty_ = true; break;
       default: break;
     }
   }
@@ -173,25 +301,52 @@ void SdlPlatform::Yield() {
 
 void SdlPlatform::Present() {
   dirty_ = false;
-  if (!screen_) return;
+  if (!screen_ || !tex_) return;
   shownGen_ = screen_->Generation();
   // M is a plain picture (no ring): its rows go to the texture as they are.
   SDL_UpdateTexture(tex_, nullptr, screen_->Row(0), kMW * static_cast<int>(sizeof(uint32_t)));
   int ow = 0, oh = 0;
   SDL_GetRendererOutputSize(ren_, &ow, &oh);
+  if (ow <= 0 || oh <= 0) return;  // minimised
   SDL_RenderSetClipRect(ren_, nullptr);
   SDL_SetRenderDrawColor(ren_, 0, 0, 0, 255);
   SDL_RenderClear(ren_);
-  // The logical screen (the display mode), scaled by a whole number when it fits.
-  double sc = std::min(static_cast<double>(ow) / modeW_, static_cast<double>(oh) / modeH_);
-  if (sc >= 1.0 && !opt_.smooth) sc = static_cast<int>(sc);
+  // The logical screen (the display mode) fills as much of the output as it
+  // can, centred, black around. Sharp: scaled by the largest whole number
+  // that fits. Smooth: that whole multiple first, then one filtered step to
+  // the largest size that fits.
+  const double fit = std::min(static_cast<double>(ow) / modeW_, static_cast<double>(oh) / modeH_);
+  const int whole = std::max(1, static_cast<int>(fit));
+  const bool smooth = opt_.settings.smooth;
+  const double sc = (!smooth && fit >= 1.0) ? whole : fit;
   const int lw = static_cast<int>(modeW_ * sc), lh = static_cast<int>(modeH_ * sc);
-  const int lx = (ow - lw) / 2, ly = (oh - lh) / 2;
-  SDL_Rect screenRect{lx, ly, lw, lh};
+  const SDL_Rect screenRect{(ow - lw) / 2, (oh - lh) / 2, lw, lh};
+  SDL_SetTextureScaleMode(tex_, SDL_ScaleModeNearest);
+  if (smooth && fit > whole && targets_) {
+    const int bw = modeW_ * whole, bh = modeH_ * whole;
+    if (!big_ || bigW_ != bw || bigH_ != bh) {
+      if (big_) SDL_DestroyTexture(big_);
+      big_ = SDL_CreateTexture(ren_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET, bw, bh);
+      bigW_ = big_ ? bw : 0;
+      bigH_ = big_ ? bh : 0;
+    }
+    if (big_ && SDL_SetRenderTarget(ren_, big_) == 0) {
+      SDL_SetRenderDrawColor(ren_, 0, 0, 0, 255);
+      SDL_RenderClear(ren_);
+      const SDL_Rect m{left_ * whole, top_ * whole, kMW * whole, kMH * whole};
+      SDL_RenderCopy(ren_, tex_, nullptr, &m);
+      SDL_SetRenderTarget(ren_, nullptr);
+      SDL_SetTextureScaleMode(big_, SDL_ScaleModeLinear);
+      SDL_RenderCopy(ren_, big_, nullptr, &screenRect);
+      SDL_RenderPresent(ren_);
+      return;
+    }
+  }
+  // M on the logical screen, cut to it (in the small mode M overhangs it).
   SDL_RenderSetClipRect(ren_, &screenRect);
-  SDL_Rect dst{lx + static_cast<int>(left_ * sc), ly + static_cast<int>(top_ * sc), static_cast<int>(kMW * sc),
-               static_cast<int>(kMH * sc)};
-  SDL_SetTextureScaleMode(tex_, opt_.smooth ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+  const SDL_Rect dst{screenRect.x + static_cast<int>(left_ * sc), screenRect.y + static_cast<int>(top_ * sc),
+                     static_cast<int>(kMW * sc), static_cast<int>(kMH * sc)};
+  if (smooth) SDL_SetTextureScaleMode(tex_, SDL_ScaleModeLinear);
   SDL_RenderCopy(ren_, tex_, nullptr, &dst);
   SDL_RenderPresent(ren_);
 }
@@ -216,18 +371,11 @@ void SdlPlatform::RestoreDisplay() {
 bool SdlPlatform::KeyDown(int vk) {
   // The keys are the game window's own: nothing counts while another program has the focus.
   if (!focused_) return false;
-  const Uint8* k = SDL_GetKeyboardState(nullptr);
-  switch (vk) {
-    case VK_ESCAPE: return k[SDL_SCANCODE_ESCAPE];
-    case VK_LEFT: return k[SDL_SCANCODE_LEFT];
-    case VK_RIGHT: return k[SDL_SCANCODE_RIGHT];
-    case VK_UP: return k[SDL_SCANCODE_UP];
-    case VK_DOWN: return k[SDL_SCANCODE_DOWN];
-    case VK_SPACE: return k[SDL_SCANCODE_SPACE];
-    case VK_Z: return k[SDL_SCANCODE_Z];
-    case VK_P: return k[SDL_SCANCODE_P];
-    default: return false;
-  }
+  const int action = ActionOfKey(vk);
+  if (action < 0) return false;
+  if (KeyHeld(action)) return true;
+  // The game reads no controller input to leave, so a controller binding for it acts as the key.
+  return action == kActLeave && pad_ && SDL_GameControllerGetAttached(pad_) && PadHeld(action);
 }
 
 int SdlPlatform::JoyCount() { return pad_ ? 1 : 0; }
@@ -235,24 +383,17 @@ int SdlPlatform::JoyCount() { return pad_ ? 1 : 0; }
 bool SdlPlatform::JoyRead(int id, JoyReading& out) {
   out = JoyReading{};
   if (id != 0 || !pad_ || !SDL_GameControllerGetAttached(pad_)) return false;
-  if (!focused_) {  // at rest while another program has the focus
-    out.x = out.y = 32767;
-    return true;
-  }
-  auto axis = [&](SDL_GameControllerAxis a, SDL_GameControllerButton minus, SDL_GameControllerButton plus) {
-    int v = SDL_GameControllerGetAxis(pad_, a);
-    if (SDL_GameControllerGetButton(pad_, minus) || v < -kDeadZone) return 0u;
-    if (SDL_GameControllerGetButton(pad_, plus) || v > kDeadZone) return 65535u;
-    return 32767u;
-  };
-  out.x = axis(SDL_CONTROLLER_AXIS_LEFTX, SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
-  out.y = axis(SDL_CONTROLLER_AXIS_LEFTY, SDL_CONTROLLER_BUTTON_DPAD_UP, SDL_CONTROLLER_BUTTON_DPAD_DOWN);
-  // Start is button 1 (pause); A, B, X and Y act.
-  const SDL_GameControllerButton order[5] = {SDL_CONTROLLER_BUTTON_START, SDL_CONTROLLER_BUTTON_A,
-                                             SDL_CONTROLLER_BUTTON_B, SDL_CONTROLLER_BUTTON_X,
-                                             SDL_CONTROLLER_BUTTON_Y};
-  for (int i = 0; i < 5; ++i)
-    if (SDL_GameControllerGetButton(pad_, order[i])) out.buttons |= 1u << i;
+  // The stick reads at rest, minimum or maximum on each axis; at rest while
+  // another program has the focus.
+  out.x = out.y = 32767;
+  if (!focused_) return true;
+  if (PadHeld(kActLeft)) out.x = 0;
+  else if (PadHeld(kActRight)) out.x = 65535;
+  if (PadHeld(kActJump)) out.y = 0;
+  else if (PadHeld(kActDown)) out.y = 65535;
+  // Button 1 pauses; any other button acts.
+  if (PadHeld(kActPause)) out.buttons |= 1u;
+  if (PadHeld(kActFire)) out.buttons |= 2u;
   return true;
 }
 
@@ -277,7 +418,5 @@ void SdlPlatform::TakeScreenshot() {
   if (WritePng(path, px.data(), modeW_, modeH_)) std::fprintf(stderr, "morvik: screenshot saved to %s\n", path.c_str());
   else std::fprintf(stderr, "morvik: could not save a screenshot to %s\n", path.c_str());
 }
-
-void SdlPlatform::ApplyScaling() { dirty_ = true; }
 
 }  // namespace morvik

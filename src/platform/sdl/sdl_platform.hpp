@@ -2,9 +2,12 @@
 // The real platform: an SDL2 window (full screen on the desktop by default)
 // showing M on a logical 640x480 or 320x240 screen, keyboard and game
 // controllers, and sound through SDL2_mixer.
+#include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/settings.hpp"
 #include "platform/platform.hpp"
 #include "platform/sdl/sdl_audio.hpp"
 
@@ -16,12 +19,14 @@ typedef struct _SDL_GameController SDL_GameController;
 namespace morvik {
 
 struct SdlOptions {
-  bool window = false;
-  int scale = 0;
-  bool smooth = false;
+  Settings settings = DefaultSettings();  // display, volumes and bindings
   std::string dataDir;
   std::string screenshotDir;
 };
+
+// SDL's names of keys and of controller buttons and axis directions, for
+// checking a settings file.
+InputNames SdlInputNames();
 
 class SdlPlatform : public Platform {
  public:
@@ -46,6 +51,11 @@ class SdlPlatform : public Platform {
   int JoyCount() override;
   bool JoyRead(int id, JoyReading& out) override;
   uint32_t JoyArrivals() override { return arrivals_; }
+  bool TakeFocusLoss() override {
+    const bool lost = focusLost_;
+    focusLost_ = false;
+    return lost;
+  }
 
   void PlayWave(const std::string& path) override { audio_.PlayWave(path); }
   void MidiCloseAll() override { audio_.MidiCloseAll(); }
@@ -60,12 +70,28 @@ class SdlPlatform : public Platform {
   void OpenController(int deviceIndex);
   void CloseController();
   void TakeScreenshot();
-  void ApplyScaling();
+  void Bind(const Settings& s);
+  bool KeyHeld(int action) const;
+  bool PadHeld(int action) const;
+  bool MakeTextures();
+  void DropTextures();
+
+  // A controller input: a button, or one direction of an axis.
+  struct PadInput {
+    bool axis = false;
+    int id = 0;
+    int sign = 1;
+  };
 
   SdlOptions opt_;
   SDL_Window* win_ = nullptr;
   SDL_Renderer* ren_ = nullptr;
   SDL_Texture* tex_ = nullptr;
+  SDL_Texture* big_ = nullptr;   // the logical screen at a whole multiple, for --smooth
+  int bigW_ = 0, bigH_ = 0;
+  bool targets_ = false;         // the renderer can draw into textures
+  std::array<std::vector<int>, kActionCount> keys_;  // scancodes
+  std::array<std::vector<PadInput>, kActionCount> pads_;
   SDL_GameController* pad_ = nullptr;
   int padInstance_ = -1;
   uint32_t arrivals_ = 0;
@@ -74,6 +100,7 @@ class SdlPlatform : public Platform {
   bool dirty_ = true;
   bool closeAsked_ = false;
   bool focused_ = true;
+  bool focusLost_ = false;
   bool fullscreen_ = true;
   int modeW_ = 640, modeH_ = 480;
   int left_ = 0, top_ = 0;

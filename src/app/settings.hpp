@@ -1,0 +1,68 @@
+#pragma once
+// The player's settings file: what is set once and kept, in plain text.
+//
+//   # a comment
+//   display window
+//   key-action Space, Z
+//
+// One setting a line, its name, then its value. The file lives in the user's
+// configuration directory; when it is missing the game writes it with every
+// setting at its default, and it never rewrites a file that is there. A
+// damaged line is ignored (the default stays) with one message naming it.
+// Key and controller names are checked by the window's own input layer.
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace morvik {
+
+struct Options;
+
+// The game's actions a player can bind. Space and Z are one action to the
+// game, so they are bound together as `action`.
+enum BoundAction : int { kActLeft, kActRight, kActJump, kActDown, kActFire, kActPause, kActLeave, kActionCount };
+const char* ActionName(int action);
+
+constexpr int kDefaultEffectsVolume = 96, kDefaultMusicVolume = 48;  // 0..128
+
+struct Settings {
+  bool window = false;           // false: full screen on the desktop
+  int scale = 0;                 // window size in multiples of 640x480, 0 = the largest that fits
+  bool smooth = false;           // fill the screen, smoothing the last step
+  int effectsVolume = kDefaultEffectsVolume;
+  int musicVolume = kDefaultMusicVolume;
+  // Inputs of each action: key names, and controller buttons or axis
+  // directions ("a", "dpleft", "-leftx", "+righttrigger").
+  std::array<std::vector<std::string>, kActionCount> keys, pad;
+};
+
+Settings DefaultSettings();
+
+// Tells whether a name is a key or a controller input the window knows.
+struct InputNames {
+  std::function<bool(const std::string&)> isKey, isPad;
+};
+
+// Applies the lines of `text` over `s`. Each damaged line adds one message
+// "FILE:LINE: ..." to `messages` and changes nothing.
+void ParseSettings(const std::string& text, const std::string& fileName, const InputNames& names, Settings& s,
+                   std::vector<std::string>& messages);
+
+// The text of a settings file holding `s`, each setting after a comment line.
+std::string SettingsText(const Settings& s);
+
+// $XDG_CONFIG_HOME/morvik/settings.txt, else ~/.config/morvik/settings.txt;
+// empty when neither can be found.
+std::string SettingsPath();
+
+// Reads the settings at `path` over the defaults. A missing file is written
+// with the defaults (never over a file that exists); a file that cannot be
+// read, is not a plain file or is far too large leaves the defaults. What
+// went wrong, or the file written, goes into `messages`.
+Settings LoadSettings(const std::string& path, const InputNames& names, std::vector<std::string>& messages);
+
+// The command line beats the file: --fullscreen, --window[=SCALE], --smooth.
+void ApplyOptions(const Options& o, Settings& s);
+
+}  // namespace morvik
