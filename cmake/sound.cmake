@@ -33,7 +33,7 @@ foreach(name ${MORVIK_MUSIC_NAMES})
 endforeach()
 
 add_custom_target(morvik_sounds ALL DEPENDS ${MORVIK_SOUND_FILES})
-install(FILES ${MORVIK_SOUND_FILES} DESTINATION ${MORVIK_INSTALL_DATA})
+install(FILES ${MORVIK_SOUND_FILES} DESTINATION ${MORVIK_INSTALL_DATA_REL})
 
 # The file tests read what the build made.
 if(MORVIK_TESTS)

@@ -14,6 +14,9 @@
 #ifndef MORVIK_INSTALLED_DATA_DIR
 #define MORVIK_INSTALLED_DATA_DIR ""
 #endif
+#ifndef MORVIK_DATA_FROM_BIN
+#define MORVIK_DATA_FROM_BIN ""
+#endif
 
 int main(int argc, char** argv) {
   using namespace morvik;
@@ -33,8 +36,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!o.dumpSheets.empty()) return DumpSheets(o.dumpSheets);
-  const std::string dataDir = o.dataDir.empty() ? FindDataDir(ExecutableDir(), MORVIK_INSTALLED_DATA_DIR) : o.dataDir;
-  const std::string recordPath = FindRecordPath(dataDir);
+  const std::string exeDir = ExecutableDir();
+  const std::string dataDir =
+      o.dataDir.empty()
+          ? FindDataDir(exeDir, InstalledDataDir(exeDir, MORVIK_DATA_FROM_BIN, MORVIK_INSTALLED_DATA_DIR))
+          : o.dataDir;
+  const std::string recordPath = FindRecordPath(dataDir, o.dataDir.empty() && dataDir != exeDir);
   const std::string settingsPath = SettingsPath();
   if (o.paths) {
     std::printf("data:        %s\nrecords:     %s\nscreenshots: %s\nsettings:    %s\n", dataDir.c_str(),

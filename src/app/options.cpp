@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -122,8 +123,17 @@ std::string FindDataDir(const std::string& exeDir, const std::string& installed)
   return exeDir;
 }
 
-std::string FindRecordPath(const std::string& dataDir) {
-  if (::access(dataDir.c_str(), W_OK) == 0) return (fs::path(dataDir) / "Mor_vik_0.kvd").string();
+std::string InstalledDataDir(const std::string& exeDir, const std::string& fromExe, const std::string& absolute) {
+  std::error_code ec;
+  if (!fromExe.empty()) {
+    fs::path p = (fs::path(exeDir) / fromExe).lexically_normal();
+    if (fs::is_regular_file(p / "Morvik_1.kvd", ec)) return p.string();
+  }
+  return absolute;
+}
+
+std::string FindRecordPath(const std::string& dataDir, bool installed) {
+  if (!installed && ::access(dataDir.c_str(), W_OK) == 0) return (fs::path(dataDir) / "Mor_vik_0.kvd").string();
   const char* xdg = std::getenv("XDG_DATA_HOME");
   fs::path base;
   if (xdg && *xdg == '/') base = xdg;
@@ -132,11 +142,41 @@ std::string FindRecordPath(const std::string& dataDir) {
   return (base / "morvik" / "Mor_vik_0.kvd").string();
 }
 
+namespace {
+// XDG_PICTURES_DIR as xdg-user-dirs keeps it: XDG_PICTURES_DIR="$HOME/Pictures".
+std::string UserDirsPictures(const std::string& home) {
+  const char* cfg = std::getenv("XDG_CONFIG_HOME");
+  fs::path file = (cfg && *cfg == '/') ? fs::path(cfg) / "user-dirs.dirs" : fs::path(home) / ".config" / "user-dirs.dirs";
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec) || fs::file_size(file, ec) > 65536) return "";
+  std::FILE* f = std::fopen(file.c_str(), "r");
+  if (!f) return "";
+  std::string found;
+  char line[1024];
+  while (std::fgets(line, sizeof line, f)) {
+    std::string l(line);
+    const std::string key = "XDG_PICTURES_DIR=\"";
+    if (l.rfind(key, 0) != 0) continue;
+    size_t end = l.find('"', key.size());
+    if (end == std::string::npos) continue;
+    std::string v = l.substr(key.size(), end - key.size());
+    if (v.rfind("$HOME", 0) == 0) v = home + v.substr(5);
+    // Pointing at the home directory itself means the folder is switched off.
+    if (!v.empty() && v[0] == '/' && fs::path(v).lexically_normal() != fs::path(home).lexically_normal()) found = v;
+  }
+  std::fclose(f);
+  return found;
+}
+}  // namespace
+
 std::string ScreenshotDir() {
   const char* pics = std::getenv("XDG_PICTURES_DIR");
   if (pics && *pics == '/') return (fs::path(pics) / "morvik").string();
-  if (const char* home = std::getenv("HOME"); home && *home)
+  if (const char* home = std::getenv("HOME"); home && *home == '/') {
+    std::string dir = UserDirsPictures(home);
+    if (!dir.empty()) return (fs::path(dir) / "morvik").string();
     return (fs::path(home) / "Pictures" / "morvik").string();
+  }
   return "/tmp/morvik";
 }
 

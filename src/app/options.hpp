@@ -40,7 +40,15 @@ const char* VersionText();
 // Where the game finds its data and keeps its records.
 std::string ExecutableDir();
 std::string FindDataDir(const std::string& exeDir, const std::string& installedDataDir);
-std::string FindRecordPath(const std::string& dataDir);
+// The installed data directory: `fromExe` (relative to the executable's
+// directory, so an installed tree can be moved) when the data lie there,
+// else `absolute`, the place the build was configured to install to.
+std::string InstalledDataDir(const std::string& exeDir, const std::string& fromExe, const std::string& absolute);
+// Beside the data when that directory is writable and is not the installed
+// one (which belongs to the system, not to one player), else the user's
+// data directory.
+std::string FindRecordPath(const std::string& dataDir, bool installed = false);
+// $XDG_PICTURES_DIR (from the environment or user-dirs.dirs)/morvik, else ~/Pictures/morvik.
 std::string ScreenshotDir();
 
 }  // namespace morvik

@@ -38,9 +38,10 @@ void Chunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_
 }
 }  // namespace
 
-std::vector<uint8_t> EncodePng(const uint32_t* px, int w, int h) {
+namespace {
+std::vector<uint8_t> Encode(const uint32_t* px, int w, int h, bool alpha) {
   std::vector<uint8_t> raw;
-  raw.reserve(static_cast<size_t>(h) * (1 + 3 * static_cast<size_t>(w)));
+  raw.reserve(static_cast<size_t>(h) * (1 + (alpha ? 4 : 3) * static_cast<size_t>(w)));
   for (int y = 0; y < h; ++y) {
     raw.push_back(0);
     for (int x = 0; x < w; ++x) {
@@ -48,6 +49,7 @@ std::vector<uint8_t> EncodePng(const uint32_t* px, int w, int h) {
       raw.push_back(static_cast<uint8_t>(c >> 16));
       raw.push_back(static_cast<uint8_t>(c >> 8));
       raw.push_back(static_cast<uint8_t>(c));
+      if (alpha) raw.push_back(static_cast<uint8_t>(c >> 24));
     }
   }
   // zlib stream of stored blocks
@@ -76,12 +78,16 @@ std::vector<uint8_t> EncodePng(const uint32_t* px, int w, int h) {
   std::vector<uint8_t> ihdr;
   Be32(ihdr, static_cast<uint32_t>(w));
   Be32(ihdr, static_cast<uint32_t>(h));
-  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
+  ihdr.insert(ihdr.end(), {8, static_cast<uint8_t>(alpha ? 6 : 2), 0, 0, 0});
   Chunk(out, "IHDR", ihdr);
   Chunk(out, "IDAT", z);
   Chunk(out, "IEND", {});
   return out;
 }
+}  // namespace
+
+std::vector<uint8_t> EncodePng(const uint32_t* px, int w, int h) { return Encode(px, w, h, false); }
+std::vector<uint8_t> EncodePngAlpha(const uint32_t* px, int w, int h) { return Encode(px, w, h, true); }
 
 bool WritePng(const std::string& path, const uint32_t* px, int w, int h) {
   std::vector<uint8_t> data = EncodePng(px, w, h);

@@ -1,0 +1,48 @@
+# Installing: `cmake --install BUILD --prefix PREFIX` puts the program in
+# bin/, its data in share/morvik/, and a desktop entry, icons and AppStream
+# metainfo where desktops look for them. The program finds its data relative
+# to itself, so an installed tree still works when it is moved.
+set(MORVIK_APP_ID org.morvik.Morvik)
+cmake_path(RELATIVE_PATH MORVIK_INSTALL_DATA BASE_DIRECTORY ${CMAKE_INSTALL_FULL_BINDIR}
+           OUTPUT_VARIABLE MORVIK_DATA_FROM_BIN)
+
+# The icons, drawn at build time from the hero's sprite.
+add_executable(morvik_iconmake
+  ${CMAKE_SOURCE_DIR}/tools/iconmake/iconmake.cpp
+  ${CMAKE_SOURCE_DIR}/tools/sheetgen/sources.cpp
+  ${CMAKE_SOURCE_DIR}/src/media/png.cpp)
+target_include_directories(morvik_iconmake PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
+
+set(MORVIK_ICON_SIZES 16 32 48 64 128 256)
+set(MORVIK_ICON_DIR ${CMAKE_BINARY_DIR}/icons)
+set(MORVIK_ICON_FILES)
+foreach(n ${MORVIK_ICON_SIZES})
+  list(APPEND MORVIK_ICON_FILES ${MORVIK_ICON_DIR}/${n}x${n}/${MORVIK_APP_ID}.png)
+endforeach()
+file(GLOB_RECURSE MORVIK_ICON_ART CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/art/*.txt)
+add_custom_command(
+  OUTPUT ${MORVIK_ICON_FILES}
+  COMMAND morvik_iconmake ${CMAKE_SOURCE_DIR}/assets/art snow0 ${MORVIK_ICON_DIR} ${MORVIK_APP_ID} ${MORVIK_ICON_SIZES}
+  DEPENDS morvik_iconmake ${MORVIK_ICON_ART}
+  COMMENT "Drawing the icons"
+  VERBATIM)
+add_custom_target(morvik_icons ALL DEPENDS ${MORVIK_ICON_FILES})
+foreach(n ${MORVIK_ICON_SIZES})
+  install(FILES ${MORVIK_ICON_DIR}/${n}x${n}/${MORVIK_APP_ID}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${n}x${n}/apps)
+endforeach()
+
+# The metainfo is complete at configure time.
+configure_file(${CMAKE_SOURCE_DIR}/assets/desktop/org.morvik.Morvik.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/desktop/${MORVIK_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/desktop/${MORVIK_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# The desktop entry starts the program by its full installed path, known
+# only when installing (the prefix may be given then).
+install(CODE "
+  set(MORVIK_APP_ID ${MORVIK_APP_ID})
+  set(MORVIK_EXEC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/morvik\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/assets/desktop/org.morvik.Morvik.desktop.in\"
+                 \"${CMAKE_BINARY_DIR}/desktop/${MORVIK_APP_ID}.desktop\" @ONLY)
+")
+install(FILES ${CMAKE_BINARY_DIR}/desktop/${MORVIK_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
