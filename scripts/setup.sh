@@ -8,7 +8,7 @@ MORVIK_PACKAGES=(
   g++ cmake ninja-build pkg-config make
   libsdl2-dev libsdl2-mixer-dev libsdl2-image-dev timgm6mb-soundfont
   libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils openbox
   clang libclang-rt-14-dev
   desktop-file-utils appstream
 )

@@ -1,0 +1,241 @@
+#!/usr/bin/env bash
+# The game as a new player gets it: installed into a prefix, its desktop
+# entry and metainfo validated, started from that prefix's bin in another
+# directory with a fresh home, played in a real window under Xvfb (a mode
+# chosen on the title, a few seconds of play, a pause, screenshots), closed;
+# then the records, screenshots and settings must lie where --paths says.
+# A second start reads the changed settings and leaves the file alone.
+set -u
+build=$(cd "$1" && pwd)
+src=$(cd "$2" && pwd)
+work=$(mktemp -d)
+game=
+xvfb=
+wm=
+other=
+cleanup() {
+  [ -n "$game" ] && kill "$game" 2>/dev/null
+  [ -n "$other" ] && kill "$other" 2>/dev/null
+  [ -n "$wm" ] && kill "$wm" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  [ -n "${KEEP:-}" ] && cp -r "$work" "$KEEP"; rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  for f in "$work"/out*; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done
+  exit 1
+}
+passed=0
+ok() { echo "ok: $*"; passed=$((passed + 1)); }
+
+# --- install and validate ---
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "install"; }
+[ -x "$prefix/bin/morvik" ] || fail "no bin/morvik"
+desktop=$(ls "$prefix"/share/applications/*.desktop 2>/dev/null | head -1)
+metainfo=$(ls "$prefix"/share/metainfo/*.metainfo.xml 2>/dev/null | head -1)
+[ -n "$desktop" ] && [ -n "$metainfo" ] || fail "no desktop entry or metainfo"
+id=$(basename "$desktop" .desktop)
+[ "$(basename "$metainfo" .metainfo.xml)" = "$id" ] || fail "desktop entry and metainfo disagree on the id"
+grep -q "^Icon=$id\$" "$desktop" || fail "the desktop entry's icon is not $id"
+grep -q "^Exec=$prefix/bin/morvik\$" "$desktop" || fail "the desktop entry does not start $prefix/bin/morvik"
+for n in 16 32 48 64 128 256; do
+  icon=$prefix/share/icons/hicolor/${n}x${n}/apps/$id.png
+  [ -f "$icon" ] || fail "no ${n}x${n} icon"
+  # PNG header: width and height, then 8-bit RGBA (colour type 6)
+  hdr=$(od -An -tu1 -j16 -N10 "$icon" | tr -s ' ')
+  want=" 0 0 $((n / 256)) $((n % 256)) 0 0 $((n / 256)) $((n % 256)) 8 6"
+  [ "$hdr" = "$want" ] || fail "${n}x${n} icon header is '$hdr'"
+done
+for f in "$prefix"/share/morvik/Morvik_1.kvd "$prefix"/share/morvik/Morvik_30.kvd "$prefix"/share/morvik/piro.wav \
+         "$prefix"/share/morvik/stage.mid; do
+  [ -f "$f" ] || fail "missing $f"
+done
+ok "installed: program, data, desktop entry, six icons, metainfo"
+desktop-file-validate "$desktop" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$metainfo" >"$work/asv.log" 2>&1 || { cat "$work/asv.log"; fail "appstreamcli validate"; }
+ok "desktop-file-validate and appstreamcli validate pass"
+
+# --- where things live, for a new player ---
+home=$work/home
+mkdir -p "$home" "$work/elsewhere"
+cd "$work/elsewhere"
+unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_PICTURES_DIR
+export HOME=$home
+paths=$("$prefix/bin/morvik" --paths) || fail "--paths"
+field() { printf '%s\n' "$paths" | sed -n "s/^$1: *//p"; }
+data=$(field data)
+records=$(field records)
+shots=$(field screenshots)
+settings=$(field settings)
+[ "$data" = "$prefix/share/morvik" ] || fail "data dir is '$data'"
+[ "$records" = "$home/.local/share/morvik/Mor_vik_0.kvd" ] || fail "records at '$records'"
+[ "$shots" = "$home/Pictures/morvik" ] || fail "screenshots at '$shots'"
+[ "$settings" = "$home/.config/morvik/settings.txt" ] || fail "settings at '$settings'"
+[ -e "$settings" ] && fail "--paths wrote the settings"
+ok "--paths from another directory: data in the prefix, the rest under the home"
+
+# A headless run neither reads nor writes the settings.
+HOME=$work/headless "$prefix/bin/morvik" --headless --until-ms 2000 >"$work/out-headless" 2>&1 || fail "headless run"
+[ -e "$work/headless/.config/morvik/settings.txt" ] && fail "a headless run wrote the settings"
+ok "a headless run leaves the settings alone"
+
+# --- the real window ---
+cc -O1 -o "$work/xclose" "$src/tests/tools/xclose.c" -lX11 || fail "cannot build xclose"
+disp=:$((100 + RANDOM % 800))
+Xvfb "$disp" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for i in $(seq 50); do [ -e "/tmp/.X11-unix/X${disp#:}" ] && break; sleep 0.1; done
+export DISPLAY=$disp
+# A window manager, as on a desktop: full screen and focus go through it.
+openbox --sm-disable >/dev/null 2>&1 &
+wm=$!
+for i in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+# The X11, D-Bus and GL libraries that SDL loads keep a few blocks to the
+# end of the process; the leak check of our own code runs in the unit tests.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
+export SDL_AUDIODRIVER=dummy
+
+start_game() {  # $1: log file
+  "$prefix/bin/morvik" >"$1" 2>&1 &
+  game=$!
+  win=
+  for i in $(seq 100); do
+    win=$(xdotool search --name '^Morvik$' 2>/dev/null | head -1)
+    [ -n "$win" ] && break
+    sleep 0.1
+  done
+  [ -n "$win" ] || fail "no window"
+  # The renderer may make the window again: look it up once it has settled.
+  sleep 1
+  win=$(xdotool search --name '^Morvik$' 2>/dev/null | tail -1)
+  [ -n "$win" ] || fail "the window went away"
+  xdotool windowactivate --sync "$win" 2>/dev/null
+  sleep 0.3
+}
+close_game() {
+  "$work/xclose" "$win"
+  for i in $(seq 300); do kill -0 "$game" 2>/dev/null || break; sleep 0.01; done
+  kill -0 "$game" 2>/dev/null && fail "still running 3 s after the close"
+  wait "$game"
+  local rc=$?
+  game=
+  [ $rc -eq 0 ] || fail "exit status $rc"
+}
+# The game polls its keys once a frame: a press must last longer than a frame.
+tap() {
+  xdotool keydown "$1"
+  sleep 0.15
+  xdotool keyup "$1"
+}
+geometry() { xdotool getwindowgeometry "$win" | sed -n 's/ *Geometry: //p'; }
+newest_shot() { ls -t "$shots"/*.png 2>/dev/null | head -1; }
+png_size() { od -An -tu4 --endian=big -j16 -N8 "$1" | tr -s ' ' | sed 's/^ //'; }
+shoot() {  # F12, then the new file's name
+  local before
+  before=$(ls "$shots"/*.png 2>/dev/null | wc -l)
+  xdotool key F12
+  for i in $(seq 50); do
+    [ "$(ls "$shots"/*.png 2>/dev/null | wc -l)" -gt "$before" ] && break
+    sleep 0.05
+  done
+  newest_shot
+}
+
+start_game "$work/out1"
+[ "$(geometry)" = "1024x768" ] || fail "not full screen by default: $(geometry)"
+grep -q "^display fullscreen" "$settings" || fail "the settings were not written with the defaults"
+ok "full screen by default; settings written with the defaults at first start"
+
+# Hold the action key through the opening and the title: it takes the first
+# entry, the 320 x 240 mode, so a screenshot of play is 320 by 240.
+xdotool keydown space
+mode=
+for i in $(seq 40); do
+  sleep 1
+  s=$(shoot)
+  [ -n "$s" ] || fail "F12 wrote no screenshot"
+  mode=$(png_size "$s")
+  [ "$mode" = "320 240" ] && break
+done
+xdotool keyup space
+[ "$mode" = "320 240" ] || fail "no game in the small mode after 40 s (last shot $mode)"
+grep -q "screenshot saved to $shots/" "$work/out1" || fail "the screenshot's place was not told on stderr"
+ok "the title's first entry starts play in the 320 x 240 mode; F12 says where the shot went"
+
+# A few seconds of play: ride right, jump, throw.
+xdotool keydown Right
+sleep 1
+tap Up
+sleep 1
+tap space
+sleep 1
+xdotool keyup Right
+a=$(shoot)
+sleep 0.5
+b=$(shoot)
+cmp -s "$a" "$b" && fail "the screen stood still during play"
+# Pause: the screen stands still until P comes again.
+tap p
+sleep 0.3
+a=$(shoot)
+sleep 1
+b=$(shoot)
+cmp -s "$a" "$b" || fail "the screen moved while paused"
+tap p
+sleep 0.5
+c=$(shoot)
+cmp -s "$b" "$c" && fail "the game did not resume on P"
+ok "play moves, P pauses it and P resumes it"
+# Another program takes the focus: the game pauses and waits for P.
+xmessage -name other "another program" >/dev/null 2>&1 &
+other=$!
+owin=
+for i in $(seq 50); do
+  owin=$(xdotool search --name '^other$' 2>/dev/null | head -1)
+  [ -n "$owin" ] && break
+  sleep 0.1
+done
+[ -n "$owin" ] || fail "no other window"
+xdotool windowactivate --sync "$owin" 2>/dev/null
+sleep 0.5
+xdotool windowactivate --sync "$win" 2>/dev/null
+sleep 0.3
+a=$(shoot)
+sleep 1
+b=$(shoot)
+cmp -s "$a" "$b" || fail "the game went on after losing the focus"
+tap p
+sleep 0.5
+c=$(shoot)
+cmp -s "$b" "$c" && fail "the game did not resume on P after the focus came back"
+kill "$other" 2>/dev/null
+other=
+ok "losing the focus pauses the game, P resumes it"
+close_game
+[ -s "$records" ] || fail "no record file at $records"
+n=$(ls "$shots"/*.png | wc -l)
+[ "$n" -ge 6 ] || fail "only $n screenshots in $shots"
+ok "closed: records at $records, $n screenshots in $shots"
+
+# --- a second start with the player's own settings ---
+sed -i -e 's/^display .*/display window/' -e 's/^scale .*/scale 1/' "$settings"
+echo "scale ninety" >>"$settings"
+lines=$(wc -l <"$settings")
+cp "$settings" "$work/settings.mine"
+start_game "$work/out2"
+[ "$(geometry)" = "640x480" ] || fail "the settings' window of scale 1 was not taken: $(geometry)"
+grep -q "settings.txt:$lines: .*line ignored" "$work/out2" || fail "the damaged line was not named"
+[ "$(grep -c 'settings.txt:' "$work/out2")" -eq 1 ] || fail "more than one message about the settings"
+xdotool key F11
+sleep 0.5
+[ "$(geometry)" = "1024x768" ] || fail "F11 did not go full screen: $(geometry)"
+xdotool key F11
+sleep 0.5
+[ "$(geometry)" = "640x480" ] || fail "F11 did not come back to the window: $(geometry)"
+close_game
+cmp -s "$settings" "$work/settings.mine" || fail "the settings file was rewritten"
+ok "changed settings are taken, a damaged line named once, F11 toggles, the file is left as it was"
+
+echo "$passed passed, 0 failed"
