@@ -1,6 +1,7 @@
 // A window that loses the focus pauses the game as the pause key would, and
 // only the pause key resumes it; losses outside play or while already paused
-// pause nothing later.
+// pause nothing later. A controller plugged in or pulled out during play is
+// taken up or let go with no stall and no stuck input.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -26,10 +27,16 @@ std::string At(uint32_t ms, const char* keys) {
   return s;
 }
 
-// The clock at each play frame.
+// The clock and the hero's place at each play frame.
 struct FrameTimes : FrameObserver {
   std::vector<uint32_t> t;
-  void OnPlayFrame(Game& g) override { t.push_back(g.plat.Clock()); }
+  std::vector<float> x;
+  std::vector<int16_t> buttons;
+  void OnPlayFrame(Game& g) override {
+    t.push_back(g.plat.Clock());
+    x.push_back(g.HeroX);
+    buttons.push_back(g.JoyButtons);
+  }
 };
 
 TEST(FocusPause, ALostFocusPausesUntilThePauseKeyIsPressed) {
@@ -149,6 +156,32 @@ TEST(FocusPause, ALossInPlayHoldsTheFramesUntilThePauseKey) {
   EXPECT_GE(l.times.t[9], t0 + 3000);
   EXPECT_LE(l.times.t[38] - l.times.t[9], 29u * 36);
   EXPECT_EQ(l.g->QuitToTitle, 0);
+}
+
+TEST(ControllerHotPlug, PluggedInAndPulledOutDuringPlayWithoutAStallOrAStuckInput) {
+  Loop l;
+  // Frame 10: a controller arrives at rest. Frames 20-29: pushed right with
+  // the action button. Frame 30: pulled out while still pushed. Frame 45:
+  // plugged in again, at rest.
+  l.plat.onInput = [&](HeadlessPlatform& p) {
+    const int f = p.Frame();
+    if (f == 10) p.SetJoystick(true, JoyReading{32767, 32767, 0});
+    if (f == 20) p.SetJoystick(true, JoyReading{65535, 32767, 2});
+    if (f == 30) p.SetJoystick(false, JoyReading{65535, 32767, 2});
+    if (f == 45) p.SetJoystick(true, JoyReading{32767, 32767, 0});
+  };
+  ASSERT_TRUE(l.Run("P60 Escape\n"));
+  const FrameTimes& m = l.times;
+  ASSERT_EQ(m.t.size(), 59u);
+  EXPECT_LE(m.t.back() - m.t.front(), 58u * 36);  // every frame at its pace
+  EXPECT_EQ(l.g->JoyPresent, -1);
+  // Pushed right, the hero rode right against the scroll; pulled out, it stopped.
+  const float pushed = m.x[28] - m.x[19], after = m.x[40] - m.x[31];
+  EXPECT_GT(pushed, after + 20);
+  EXPECT_EQ(m.buttons[25], 2);
+  for (size_t i = 30; i < m.buttons.size(); ++i) EXPECT_EQ(m.buttons[i], 0) << i;
+  // Plugged in again: taken up at its rest, the hero does not run off.
+  EXPECT_NEAR(m.x[57] - m.x[47], after * 10.0 / 9.0, 3.0);
 }
 
 }  // namespace
