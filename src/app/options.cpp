@@ -32,7 +32,7 @@ const char* UsageText() {
          "  --fullscreen           play full screen (the default)\n"
          "  --smooth               scale to the largest fitting size, smoothing the last step\n"
          "  --data-dir DIR         read stage files, sounds and music from DIR\n"
-         "  --paths                print where data, records and screenshots live\n"
+         "  --paths                print where data, records, screenshots and settings live\n"
          "  --dump-sheets DIR      write every picture as a PNG into DIR, with contact.png\n"
          "  --record-demo FILE     record the game as it is played\n"
          "  --play-demo FILE       play a recorded game back\n"
