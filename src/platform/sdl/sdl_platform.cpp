@@ -232,6 +232,7 @@ void SdlPlatform::OpenController(int index) {
   pad_ = SDL_GameControllerOpen(index);
   if (!pad_) return;
   padInstance_ = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad_));
+  padSettled_ = false;
   ++arrivals_;
 }
 
@@ -387,6 +388,14 @@ bool SdlPlatform::JoyRead(int id, JoyReading& out) {
   // another program has the focus.
   out.x = out.y = 32767;
   if (!focused_) return true;
+  // The game takes the first reading of a controller as its rest: until
+  // everything on a newly opened one has been let go, it reads at rest, so a
+  // direction held while it is plugged in cannot become its rest.
+  if (!padSettled_) {
+    for (int a : {kActLeft, kActRight, kActJump, kActDown, kActFire, kActPause})
+      if (PadHeld(a)) return true;
+    padSettled_ = true;
+  }
   if (PadHeld(kActLeft)) out.x = 0;
   else if (PadHeld(kActRight)) out.x = 65535;
   if (PadHeld(kActJump)) out.y = 0;

@@ -36,6 +36,7 @@ class SdlPlatform : public Platform {
   // Ends the process at once, after the records are written: silences the
   // sound and exits without waiting for SDL's threads.
   [[noreturn]] void EndProcess(int status);
+  SDL_Window* NativeWindow() const { return win_; }
 
   uint32_t Clock() override;
   void WaitUntil(uint32_t ms) override;
@@ -94,6 +95,7 @@ class SdlPlatform : public Platform {
   std::array<std::vector<PadInput>, kActionCount> pads_;
   SDL_GameController* pad_ = nullptr;
   int padInstance_ = -1;
+  bool padSettled_ = false;      // everything on the controller let go since it was opened
   uint32_t arrivals_ = 0;
   const Surface* screen_ = nullptr;
   uint32_t shownGen_ = 0;
