@@ -150,17 +150,28 @@ ok "full screen by default; settings written with the defaults at first start"
 
 # Hold the action key through the opening and the title: it takes the first
 # entry, the 320 x 240 mode, so a screenshot of play is 320 by 240.
-xdotool keydown space
-mode=
-for i in $(seq 40); do
+start_play() {
+  local mode= s
+  xdotool keydown space
+  for i in $(seq 40); do
+    sleep 1
+    s=$(shoot)
+    [ -n "$s" ] || fail "F12 wrote no screenshot"
+    mode=$(png_size "$s")
+    [ "$mode" = "320 240" ] && break
+  done
+  xdotool keyup space
+  [ "$mode" = "320 240" ] || fail "no game in the small mode after 40 s (last shot $mode)"
+}
+# True when the screen stands still over a second.
+still() {
+  local a b
+  a=$(shoot)
   sleep 1
-  s=$(shoot)
-  [ -n "$s" ] || fail "F12 wrote no screenshot"
-  mode=$(png_size "$s")
-  [ "$mode" = "320 240" ] && break
-done
-xdotool keyup space
-[ "$mode" = "320 240" ] || fail "no game in the small mode after 40 s (last shot $mode)"
+  b=$(shoot)
+  cmp -s "$a" "$b"
+}
+start_play
 grep -q "screenshot saved to $shots/" "$work/out1" || fail "the screenshot's place was not told on stderr"
 ok "the title's first entry starts play in the 320 x 240 mode; F12 says where the shot went"
 
@@ -172,21 +183,14 @@ sleep 1
 tap space
 sleep 1
 xdotool keyup Right
-a=$(shoot)
-sleep 0.5
-b=$(shoot)
-cmp -s "$a" "$b" && fail "the screen stood still during play"
+still && fail "the screen stood still during play"
 # Pause: the screen stands still until P comes again.
 tap p
 sleep 0.3
-a=$(shoot)
-sleep 1
-b=$(shoot)
-cmp -s "$a" "$b" || fail "the screen moved while paused"
+still || fail "the screen moved while paused"
 tap p
-sleep 0.5
-c=$(shoot)
-cmp -s "$b" "$c" && fail "the game did not resume on P"
+sleep 0.3
+still && fail "the game did not resume on P"
 ok "play moves, P pauses it and P resumes it"
 # Another program takes the focus: the game pauses and waits for P.
 xmessage -name other "another program" >/dev/null 2>&1 &
@@ -202,14 +206,10 @@ xdotool windowactivate --sync "$owin" 2>/dev/null
 sleep 0.5
 xdotool windowactivate --sync "$win" 2>/dev/null
 sleep 0.3
-a=$(shoot)
-sleep 1
-b=$(shoot)
-cmp -s "$a" "$b" || fail "the game went on after losing the focus"
+still || fail "the game went on after losing the focus"
 tap p
-sleep 0.5
-c=$(shoot)
-cmp -s "$b" "$c" && fail "the game did not resume on P after the focus came back"
+sleep 0.3
+still && fail "the game did not resume on P after the focus came back"
 kill "$other" 2>/dev/null
 other=
 ok "losing the focus pauses the game, P resumes it"
@@ -220,7 +220,7 @@ n=$(ls "$shots"/*.png | wc -l)
 ok "closed: records at $records, $n screenshots in $shots"
 
 # --- a second start with the player's own settings ---
-sed -i -e 's/^display .*/display window/' -e 's/^scale .*/scale 1/' "$settings"
+sed -i -e 's/^display .*/display window/' -e 's/^scale .*/scale 1/' -e 's/^key-pause .*/key-pause Q/' "$settings"
 echo "scale ninety" >>"$settings"
 lines=$(wc -l <"$settings")
 cp "$settings" "$work/settings.mine"
@@ -234,8 +234,23 @@ sleep 0.5
 xdotool key F11
 sleep 0.5
 [ "$(geometry)" = "640x480" ] || fail "F11 did not come back to the window: $(geometry)"
+xdotool key alt+Return
+sleep 0.5
+[ "$(geometry)" = "1024x768" ] || fail "Alt+Enter did not go full screen: $(geometry)"
+ok "changed settings are taken, a damaged line named once, F11 and Alt+Enter toggle"
+# Q is now the pause key, and P is not.
+start_play
+tap p
+sleep 0.3
+still && fail "P still paused the game"
+tap q
+sleep 0.3
+still || fail "the bound key Q did not pause the game"
+tap q
+sleep 0.3
+still && fail "Q did not resume the game"
 close_game
 cmp -s "$settings" "$work/settings.mine" || fail "the settings file was rewritten"
-ok "changed settings are taken, a damaged line named once, F11 toggles, the file is left as it was"
+ok "a rebound pause key works, the old one does not; the file is left as it was"
 
 echo "$passed passed, 0 failed"
