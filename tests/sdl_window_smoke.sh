@@ -16,6 +16,12 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 export DISPLAY=$disp SDL_AUDIODRIVER=dummy XDG_PICTURES_DIR=$work/pics HOME=$work
 mkdir -p "$work/data"
 cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$work/data/" 2>/dev/null
+# Without a display the game says so in one line and ends with status 1,
+# rather than playing into a window nobody sees.
+env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 10 "$bin/morvik" --data-dir "$work/data" >"$work/nodisp" 2>&1
+rc=$?
+[ $rc -eq 1 ] || { echo "FAIL: without a display the status is $rc, not 1"; cat "$work/nodisp"; exit 1; }
+grep -q -- "--headless" "$work/nodisp" || { echo "FAIL: no hint of --headless without a display"; cat "$work/nodisp"; exit 1; }
 "$bin/morvik" --window=1 --data-dir "$work/data" >"$work/out" 2>&1 &
 game=$!
 win=

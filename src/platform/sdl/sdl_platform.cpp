@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -123,6 +124,15 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
     error = std::string("no display available: ") + SDL_GetError();
+    return false;
+  }
+  // Without a display SDL falls back on drivers that draw into memory; a
+  // window nobody can see is no display, unless those were asked for by name.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  if (driver && (!asked || !*asked) && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+    SDL_Quit();
+    error = "no display available";
     return false;
   }
   if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0)
