@@ -22,9 +22,13 @@ constexpr size_t kMaxLine = 400;
 
 const char* const kActionNames[kActionCount] = {"left", "right", "jump", "down", "action", "pause", "leave"};
 
-const char* const kActionHelp[kActionCount] = {
-    "move left", "move right", "jump (and the cursor up on the title menu)", "the cursor down on the title menu",
-    "throw, hold to charge; continue; choose on the title", "pause and resume", "leave the game; on the title, quit"};
+const char* const kActionHelp[kActionCount] = {"move left",
+                                               "move right",
+                                               "jump (and move the title menu's cursor up)",
+                                               "move the title menu's cursor down",
+                                               "throw (hold to charge), come back after a lost life, choose on the title",
+                                               "pause and resume",
+                                               "leave the game (on the title and in the opening: quit)"};
 
 std::string Trim(const std::string& s) {
   size_t a = 0, b = s.size();
