@@ -300,5 +300,36 @@ TEST(Settings, TheCommandLineBeatsTheFile) {
   EXPECT_TRUE(with({"--fullscreen", "--window"}).window);
 }
 
+TEST(Paths, AnInstalledGameFindsItsDataBesideItselfAndKeepsRecordsInTheUsersDirectory) {
+  TempDir d;
+  std::filesystem::create_directories(d.File("pfx/bin"));
+  std::filesystem::create_directories(d.File("pfx/share/morvik"));
+  WriteText(d.File("pfx/share/morvik/Morvik_1.kvd"), "");
+  // Found relative to the program wherever the tree lies; else the configured place.
+  EXPECT_EQ(InstalledDataDir(d.File("pfx/bin"), "../share/morvik", "/usr/share/morvik"), d.File("pfx/share/morvik"));
+  EXPECT_EQ(InstalledDataDir(d.File("elsewhere"), "../share/morvik", "/usr/share/morvik"), "/usr/share/morvik");
+  EnvVar x("XDG_DATA_HOME", nullptr), h("HOME", d.Path().c_str());
+  // Writable data: records beside it for a portable copy, in the user's directory once installed.
+  EXPECT_EQ(FindRecordPath(d.File("pfx/share/morvik")), d.File("pfx/share/morvik/Mor_vik_0.kvd"));
+  EXPECT_EQ(FindRecordPath(d.File("pfx/share/morvik"), true), d.File(".local/share/morvik/Mor_vik_0.kvd"));
+}
+
+TEST(Paths, ScreenshotsGoToThePicturesFolderTheUserDirsFileNames) {
+  TempDir d;
+  EnvVar p("XDG_PICTURES_DIR", nullptr), c("XDG_CONFIG_HOME", nullptr), h("HOME", d.Path().c_str());
+  EXPECT_EQ(ScreenshotDir(), d.File("Pictures/morvik"));
+  std::filesystem::create_directories(d.File(".config"));
+  WriteText(d.File(".config/user-dirs.dirs"),
+            "# written by xdg-user-dirs\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+  EXPECT_EQ(ScreenshotDir(), d.File("Bilder/morvik"));
+  // A folder switched off (pointing at the home itself) falls back to ~/Pictures.
+  WriteText(d.File(".config/user-dirs.dirs"), "XDG_PICTURES_DIR=\"$HOME/\"\n");
+  EXPECT_EQ(ScreenshotDir(), d.File("Pictures/morvik"));
+  {
+    EnvVar e("XDG_PICTURES_DIR", "/srv/shots");  // the environment comes first
+    EXPECT_EQ(ScreenshotDir(), "/srv/shots/morvik");
+  }
+}
+
 }  // namespace
 }  // namespace morvik::test

@@ -162,7 +162,8 @@ std::string UserDirsPictures(const std::string& home) {
     std::string v = l.substr(key.size(), end - key.size());
     if (v.rfind("$HOME", 0) == 0) v = home + v.substr(5);
     // Pointing at the home directory itself means the folder is switched off.
-    if (!v.empty() && v[0] == '/' && fs::path(v).lexically_normal() != fs::path(home).lexically_normal()) found = v;
+    auto dir = [](const std::string& d) { return (fs::path(d) / "").lexically_normal(); };
+    if (!v.empty() && v[0] == '/' && dir(v) != dir(home)) found = v;
   }
   std::fclose(f);
   return found;
