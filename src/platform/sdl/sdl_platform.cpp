@@ -163,6 +163,7 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
   if (!ren_) {
     error = std::string("cannot draw in the window: ") + SDL_GetError();
     SDL_DestroyWindow(win_);
+    win_ = nullptr;
     SDL_Quit();
     return false;
   }
