@@ -9,7 +9,7 @@ MORVIK_PACKAGES=(
   libsdl2-dev libsdl2-mixer-dev libsdl2-image-dev timgm6mb-soundfont
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev zlib1g-dev
   desktop-file-utils appstream
 )
 

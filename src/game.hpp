@@ -53,6 +53,8 @@ struct Game : GameState {
 
   FrameObserver* observer = nullptr;
   bool recordsWarned = false;
+  // A demo's playback takes its records from the demo and leaves the file alone.
+  bool recordsFrozen = false;
 };
 
 // ---- shell: start-up, timer cycle, play loop, shut-down ----

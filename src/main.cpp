@@ -66,9 +66,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvik: %s (use --headless to run without a display)\n", err.c_str());
     return 1;
   }
-  auto g = std::make_unique<Game>(*plat);
-  g->dataDir = dataDir;
-  g->recordPath = recordPath;
-  const int status = RunGame(*g);
+  const int status = RunWithOptions(*plat, nullptr, o, dataDir, recordPath);
   plat->EndProcess(status);
 }

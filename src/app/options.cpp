@@ -40,8 +40,8 @@ const char* UsageText() {
          "    --script FILE        keys to hold: lines 'WHEN KEYS' (@MS or PN, Left+Space or -)\n"
          "    --clock-start MS     the virtual clock's first value\n"
          "    --until-ms MS        close the program once the clock reaches MS\n"
-         "    --trace FILE         write one JSON line of game state per play frame\n"
-         "    --shot FRAME:FILE    save the screen after play frame FRAME as a PNG\n"
+         "  --trace FILE           write one JSON line of game state per play frame\n"
+         "  --shot FRAME:FILE      save the screen after play frame FRAME as a PNG\n"
          "  --help, --version\n";
 }
 
@@ -61,6 +61,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     else if (a == "--help" || a == "-h") o.help = true;
     else if (a == "--version") o.version = true;
     else if (a == "--paths") o.paths = true;
+    else if (a == "--bot") o.bot = true;
     else if (a == "--fullscreen") { o.fullscreen = true; o.window = false; }
     else if (a == "--smooth") o.smooth = true;
     else if (a == "--window") { o.window = true; o.fullscreen = false; }

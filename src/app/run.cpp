@@ -2,13 +2,38 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "app/bot.hpp"
+#include "app/demo.hpp"
 #include "media/png.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "shell/trace.hpp"
 
 namespace morvik {
+
+namespace {
+// Lets the observers read the clock without it counting as one of the game's reads.
+class QuietClock : public FrameObserver {
+ public:
+  QuietClock(FrameObserver& inner, DemoRecorder* rec, DemoPlayer* play) : inner_(inner), rec_(rec), play_(play) {}
+  void OnPlayFrame(Game& g) override {
+    Set(true);
+    inner_.OnPlayFrame(g);
+    Set(false);
+  }
+
+ private:
+  void Set(bool on) {
+    if (rec_) rec_->SetObserving(on);
+    if (play_) play_->SetObserving(on);
+  }
+  FrameObserver& inner_;
+  DemoRecorder* rec_;
+  DemoPlayer* play_;
+};
+}  // namespace
 
 void ShotTaker::OnPlayFrame(Game& g) {
   // What the player sees: all of M on the large display, its top-left
@@ -29,6 +54,75 @@ int RunGame(Game& g) {
   return 0;
 }
 
+int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
+                   const std::string& recordPath) {
+  const bool realWindow = headless == nullptr;
+  std::optional<DemoPlayer> player;
+  std::optional<DemoRecorder> recorder;
+  Platform* plat = &base;
+  DemoHeader header;
+  if (!o.playDemo.empty()) {
+    std::vector<uint8_t> raw;
+    std::string err;
+    if (!LoadDemoFile(o.playDemo, header, raw, err)) {
+      std::fprintf(stderr, "morvik: cannot play the demo %s: %s\n", o.playDemo.c_str(), err.c_str());
+      return 2;
+    }
+    plat = &player.emplace(base, header, std::move(raw), o.playDemo, realWindow);
+  } else if (!o.recordDemo.empty()) {
+    // Fail now rather than after the game when the demo cannot be written.
+    std::FILE* f = std::fopen(o.recordDemo.c_str(), "wb");
+    if (!f) {
+      std::fprintf(stderr, "morvik: cannot write the demo %s\n", o.recordDemo.c_str());
+      return 2;
+    }
+    std::fclose(f);
+    plat = &recorder.emplace(base, realWindow);
+  }
+
+  auto g = std::make_unique<Game>(*plat);
+  g->dataDir = dataDir;
+  g->recordPath = recordPath;
+  if (player) {
+    g->recordsFrozen = true;
+    g->BestScore = header.bestScore;
+    g->BestCombo = header.bestCombo;
+  } else if (recorder) {
+    LoadRecords(*g);
+    recorder->SetRecords(g->BestScore, g->BestCombo);
+  }
+  std::optional<AutoPlayer> bot;
+  if (o.bot && headless && !player) bot.emplace(*g, *headless);
+
+  ObserverList observers;
+  TraceWriter trace;
+  if (!o.trace.empty()) {
+    if (!trace.Open(o.trace)) {
+      std::fprintf(stderr, "morvik: cannot write the trace %s\n", o.trace.c_str());
+      return 2;
+    }
+    observers.Add(&trace);
+  }
+  ShotTaker shots(o.shots);
+  observers.Add(&shots);
+  QuietClock quiet(observers, recorder ? &*recorder : nullptr, player ? &*player : nullptr);
+  g->observer = &quiet;
+  int status = RunGame(*g);
+  if (recorder) {
+    std::string err;
+    if (!recorder->Save(o.recordDemo, err)) {
+      std::fprintf(stderr, "morvik: cannot write the demo %s: %s\n", o.recordDemo.c_str(), err.c_str());
+      if (status == 0) status = 2;
+    }
+  }
+  if (player && status == 0 && !player->Finished() && !realWindow) {
+    std::fprintf(stderr, "morvik: the game ended before the demo %s did (after %zu reads); it does not match\n",
+                 o.playDemo.c_str(), player->ReadsDone());
+    status = 2;
+  }
+  return status;
+}
+
 int RunHeadless(const Options& o, const std::string& dataDir, const std::string& recordPath) {
   HeadlessPlatform plat(o.clockStart);
   std::vector<ScriptEvent> events;
@@ -45,29 +139,13 @@ int RunHeadless(const Options& o, const std::string& dataDir, const std::string&
       std::fprintf(stderr, "morvik: %s: %s\n", o.script.c_str(), err.c_str());
       return 2;
     }
-  } else {
+  } else if (!o.bot) {
     // With no script, Space is held throughout: the title starts a game at once.
     events.push_back(ScriptEvent{false, 0, kKeySpace, 0});
   }
   plat.SetScript(std::move(events));
   if (o.hasUntil) plat.SetUntil(o.untilMs);
-
-  auto g = std::make_unique<Game>(plat);
-  g->dataDir = dataDir;
-  g->recordPath = recordPath;
-  ObserverList observers;
-  TraceWriter trace;
-  if (!o.trace.empty()) {
-    if (!trace.Open(o.trace)) {
-      std::fprintf(stderr, "morvik: cannot write the trace %s\n", o.trace.c_str());
-      return 2;
-    }
-    observers.Add(&trace);
-  }
-  ShotTaker shots(o.shots);
-  observers.Add(&shots);
-  g->observer = &observers;
-  return RunGame(*g);
+  return RunWithOptions(plat, &plat, o, dataDir, recordPath);
 }
 
 }  // namespace morvik

@@ -7,6 +7,7 @@
 
 #include "app/options.hpp"
 #include "game.hpp"
+#include "platform/headless/headless_platform.hpp"
 
 namespace morvik {
 
@@ -34,6 +35,12 @@ class ShotTaker : public FrameObserver {
 
 // Runs the program on the given platform until it ends; returns the exit status.
 int RunGame(Game& g);
+
+// Runs the program on `base` (the real window, or a headless platform) with
+// the command line's demo, trace and shot options; `headless` is base when it
+// is the headless platform (the automatic player needs it). Returns the exit status.
+int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
+                   const std::string& recordPath);
 
 // The whole headless run of the command line; returns the exit status.
 int RunHeadless(const Options& o, const std::string& dataDir, const std::string& recordPath);

@@ -52,6 +52,7 @@ void Warn(Game& g, const std::string& why) {
 void LoadRecords(Game& g) {
   // Only a plain file is read: a directory, a pipe or a device at the record
   // path reads as no records (and must never block the start).
+  if (g.recordsFrozen) return;
   std::error_code ec;
   if (!fs::is_regular_file(g.recordPath, ec)) return;
   std::FILE* f = std::fopen(g.recordPath.c_str(), "rb");
@@ -65,6 +66,7 @@ void LoadRecords(Game& g) {
 void SaveRecords(Game& g) {
   if (g.BestScore < g.Score) g.BestScore = g.Score;
   if (g.BestCombo < g.MaxCombo) g.BestCombo = g.MaxCombo;
+  if (g.recordsFrozen) return;
 
   // The grid cells fill the records around the two values, in row order.
   std::vector<unsigned char> data(static_cast<size_t>(kRecords) * kRecord, 0);

@@ -1,0 +1,556 @@
+#include "app/demo.hpp"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/options.hpp"
+
+namespace morvik {
+
+namespace {
+
+constexpr char kMagic[8] = {'M', 'O', 'R', 'V', 'I', 'K', 'D', 'M'};
+// Limits that keep a damaged or hostile file from asking for absurd memory.
+constexpr uint32_t kMaxRaw = 256u << 20;
+constexpr size_t kMaxFile = 64u << 20;
+
+// The eight keys the game polls, by their place in the one-byte key codes.
+constexpr int kKeys[8] = {VK_SPACE, VK_ESCAPE, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN, VK_P, VK_Z};
+
+// Coded reads (see docs/demo-format.md).
+enum : uint8_t {
+  kKeyOther = 0x90,
+  kClockFar = 0x91,
+  kCloseNo = 0x92,
+  kCloseYes = 0x93,
+  kFocusNo = 0x94,
+  kFocusYes = 0x95,
+  kJoyCountCode = 0x96,
+  kJoyReadCode = 0x97,
+  kJoyArrivalsCode = 0x98,
+  kDepthCode = 0x99,
+};
+
+void PutVar(std::vector<uint8_t>& o, uint32_t v) {
+  while (v >= 0x80) {
+    o.push_back(static_cast<uint8_t>(v | 0x80));
+    v >>= 7;
+  }
+  o.push_back(static_cast<uint8_t>(v));
+}
+
+bool GetVar(const std::vector<uint8_t>& in, size_t& p, uint32_t& v) {
+  v = 0;
+  for (int shift = 0; shift < 35; shift += 7) {
+    if (p >= in.size()) return false;
+    const uint8_t b = in[p++];
+    if (shift == 28 && (b & 0xF0) != 0) return false;  // more than 32 bits
+    v |= static_cast<uint32_t>(b & 0x7F) << shift;
+    if (!(b & 0x80)) return true;
+  }
+  return false;
+}
+
+uint32_t Zig(int32_t v) { return (static_cast<uint32_t>(v) << 1) ^ static_cast<uint32_t>(v >> 31); }
+int32_t Unzig(uint32_t v) { return static_cast<int32_t>((v >> 1) ^ (0u - (v & 1))); }
+
+void Put16(std::vector<uint8_t>& o, uint16_t v) {
+  o.push_back(static_cast<uint8_t>(v));
+  o.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& o, uint32_t v) {
+  for (int i = 0; i < 4; ++i) o.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+struct In {
+  const uint8_t* d;
+  size_t n, p = 0;
+  bool Get(void* out, size_t k) {
+    if (n - p < k) return false;
+    std::memcpy(out, d + p, k);
+    p += k;
+    return true;
+  }
+  bool U8(uint8_t& v) { return Get(&v, 1); }
+  bool U16(uint16_t& v) {
+    uint8_t b[2];
+    if (!Get(b, 2)) return false;
+    v = static_cast<uint16_t>(b[0] | (b[1] << 8));
+    return true;
+  }
+  bool U32(uint32_t& v) {
+    uint8_t b[4];
+    if (!Get(b, 4)) return false;
+    v = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
+        (static_cast<uint32_t>(b[3]) << 24);
+    return true;
+  }
+};
+
+uint32_t Crc(const uint8_t* d, size_t n) {
+  uLong c = crc32(0L, Z_NULL, 0);
+  while (n > 0) {
+    const uInt k = n > (1u << 30) ? (1u << 30) : static_cast<uInt>(n);
+    c = crc32(c, d, k);
+    d += k;
+    n -= k;
+  }
+  return static_cast<uint32_t>(c);
+}
+
+const char* KeyName(int vk) {
+  switch (vk) {
+    case VK_SPACE: return "Space";
+    case VK_ESCAPE: return "Escape";
+    case VK_LEFT: return "Left";
+    case VK_UP: return "Up";
+    case VK_RIGHT: return "Right";
+    case VK_DOWN: return "Down";
+    case VK_P: return "P";
+    case VK_Z: return "Z";
+    default: return "another key";
+  }
+}
+
+const char* KindName(DemoRead k) {
+  switch (k) {
+    case DemoRead::kClock: return "the clock";
+    case DemoRead::kKey: return "a key";
+    case DemoRead::kClose: return "the close request";
+    case DemoRead::kFocusLoss: return "the focus";
+    case DemoRead::kJoyCount: return "the controller count";
+    case DemoRead::kJoyRead: return "the controller";
+    case DemoRead::kJoyArrivals: return "the controller arrivals";
+    case DemoRead::kDepth: return "the desktop depth";
+  }
+  return "?";
+}
+
+}  // namespace
+
+void EncodeDemoEvent(const DemoEvent& e, uint32_t& clock, std::vector<uint8_t>& o) {
+  switch (e.kind) {
+    case DemoRead::kClock: {
+      const uint32_t d = e.value - clock;
+      if (d < 0x80) {
+        o.push_back(static_cast<uint8_t>(d));
+      } else {
+        o.push_back(kClockFar);
+        PutVar(o, Zig(static_cast<int32_t>(d)));
+      }
+      clock = e.value;
+      return;
+    }
+    case DemoRead::kKey:
+      for (int i = 0; i < 8; ++i)
+        if (kKeys[i] == e.arg) {
+          o.push_back(static_cast<uint8_t>(0x80 | (i << 1) | (e.yes ? 1 : 0)));
+          return;
+        }
+      o.push_back(kKeyOther);
+      PutVar(o, Zig(e.arg));
+      o.push_back(e.yes ? 1 : 0);
+      return;
+    case DemoRead::kClose: o.push_back(e.yes ? kCloseYes : kCloseNo); return;
+    case DemoRead::kFocusLoss: o.push_back(e.yes ? kFocusYes : kFocusNo); return;
+    case DemoRead::kJoyCount:
+      o.push_back(kJoyCountCode);
+      PutVar(o, e.value);
+      return;
+    case DemoRead::kJoyRead:
+      o.push_back(kJoyReadCode);
+      PutVar(o, Zig(e.arg));
+      o.push_back(e.yes ? 1 : 0);
+      if (e.yes) {
+        PutVar(o, e.joy.x);
+        PutVar(o, e.joy.y);
+        PutVar(o, e.joy.buttons);
+      }
+      return;
+    case DemoRead::kJoyArrivals:
+      o.push_back(kJoyArrivalsCode);
+      PutVar(o, e.value);
+      return;
+    case DemoRead::kDepth:
+      o.push_back(kDepthCode);
+      PutVar(o, e.value);
+      return;
+  }
+}
+
+bool DecodeDemoEvent(const std::vector<uint8_t>& raw, size_t& pos, uint32_t& clock, DemoEvent& e) {
+  size_t p = pos;
+  if (p >= raw.size()) return false;
+  const uint8_t b = raw[p++];
+  e = DemoEvent{};
+  uint32_t v = 0;
+  if (b < 0x80) {
+    e.kind = DemoRead::kClock;
+    e.value = clock + b;
+  } else if (b < 0x90) {
+    e.kind = DemoRead::kKey;
+    e.arg = kKeys[(b >> 1) & 7];
+    e.yes = b & 1;
+  } else {
+    switch (b) {
+      case kKeyOther: {
+        e.kind = DemoRead::kKey;
+        if (!GetVar(raw, p, v) || p >= raw.size() || raw[p] > 1) return false;
+        e.arg = Unzig(v);
+        e.yes = raw[p++] != 0;
+        break;
+      }
+      case kClockFar:
+        e.kind = DemoRead::kClock;
+        if (!GetVar(raw, p, v)) return false;
+        e.value = clock + static_cast<uint32_t>(Unzig(v));
+        break;
+      case kCloseNo:
+      case kCloseYes:
+        e.kind = DemoRead::kClose;
+        e.yes = b == kCloseYes;
+        break;
+      case kFocusNo:
+      case kFocusYes:
+        e.kind = DemoRead::kFocusLoss;
+        e.yes = b == kFocusYes;
+        break;
+      case kJoyCountCode:
+      case kJoyArrivalsCode:
+      case kDepthCode:
+        e.kind = b == kJoyCountCode ? DemoRead::kJoyCount : b == kDepthCode ? DemoRead::kDepth : DemoRead::kJoyArrivals;
+        if (!GetVar(raw, p, e.value)) return false;
+        break;
+      case kJoyReadCode:
+        e.kind = DemoRead::kJoyRead;
+        if (!GetVar(raw, p, v) || p >= raw.size() || raw[p] > 1) return false;
+        e.arg = Unzig(v);
+        e.yes = raw[p++] != 0;
+        if (e.yes && !(GetVar(raw, p, e.joy.x) && GetVar(raw, p, e.joy.y) && GetVar(raw, p, e.joy.buttons)))
+          return false;
+        break;
+      default: return false;
+    }
+  }
+  if (e.kind == DemoRead::kClock) clock = e.value;
+  pos = p;
+  return true;
+}
+
+std::string DescribeDemoEvent(const DemoEvent& e) {
+  std::string s = KindName(e.kind);
+  if (e.kind == DemoRead::kKey) s += std::string(" (") + KeyName(e.arg) + ")";
+  return s;
+}
+
+std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8_t>& raw) {
+  std::vector<uint8_t> o(kMagic, kMagic + 8);
+  Put16(o, h.format);
+  const std::string prog = h.program.substr(0, 255);
+  o.push_back(static_cast<uint8_t>(prog.size()));
+  o.insert(o.end(), prog.begin(), prog.end());
+  o.push_back(h.realWindow ? 1 : 0);
+  Put32(o, h.clockFirst);
+  Put32(o, static_cast<uint32_t>(h.bestScore));
+  Put16(o, static_cast<uint16_t>(h.bestCombo));
+  Put32(o, h.reads);
+  Put32(o, static_cast<uint32_t>(raw.size()));
+  Put32(o, Crc(raw.data(), raw.size()));
+  uLongf packed = compressBound(raw.size());
+  std::vector<uint8_t> z(packed);
+  if (compress2(z.data(), &packed, raw.data(), raw.size(), 9) != Z_OK) packed = 0;
+  z.resize(packed);
+  Put32(o, static_cast<uint32_t>(packed));
+  o.insert(o.end(), z.begin(), z.end());
+  Put32(o, Crc(o.data(), o.size()));
+  return o;
+}
+
+bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error) {
+  raw.clear();
+  h = DemoHeader{};
+  In in{data, size};
+  char magic[8];
+  if (!in.Get(magic, 8) || std::memcmp(magic, kMagic, 8) != 0) {
+    error = "not a demo file";
+    return false;
+  }
+  if (!in.U16(h.format)) {
+    error = "the demo is cut short";
+    return false;
+  }
+  if (h.format != kDemoFormat) {
+    error = "the demo has format " + std::to_string(h.format) + ", this program reads format " +
+            std::to_string(kDemoFormat);
+    return false;
+  }
+  uint8_t n = 0, flag = 0;
+  uint16_t combo = 0;
+  uint32_t score = 0, rawSize = 0, rawCrc = 0, packed = 0, fileCrc = 0;
+  char prog[256];
+  if (!in.U8(n) || !in.Get(prog, n) || !in.U8(flag) || !in.U32(h.clockFirst) || !in.U32(score) || !in.U16(combo) ||
+      !in.U32(h.reads) || !in.U32(rawSize) || !in.U32(rawCrc) || !in.U32(packed)) {
+    error = "the demo is cut short";
+    return false;
+  }
+  h.program.assign(prog, n);
+  h.realWindow = flag == 1;
+  h.bestScore = static_cast<int32_t>(score);
+  h.bestCombo = static_cast<int16_t>(combo);
+  if (h.program != VersionText()) {
+    error = "the demo was recorded by " + (h.program.empty() ? std::string("an unnamed program") : h.program) +
+            ", this is " + VersionText();
+    return false;
+  }
+  if (flag > 1 || rawSize > kMaxRaw || packed > size - in.p) {
+    error = "the demo is damaged (its sizes are wrong)";
+    return false;
+  }
+  const size_t zAt = in.p;
+  in.p += packed;
+  if (!in.U32(fileCrc) || in.p != size) {
+    error = "the demo is damaged (its length is wrong)";
+    return false;
+  }
+  if (Crc(data, size - 4) != fileCrc) {
+    error = "the demo is damaged (its checksum does not match)";
+    return false;
+  }
+  raw.resize(rawSize);
+  uLongf got = rawSize;
+  if (rawSize > 0 || packed > 0) {
+    // An empty stream still has its compressed form; a zero-size buffer needs a valid pointer.
+    uint8_t dummy = 0;
+    if (uncompress(rawSize ? raw.data() : &dummy, &got, data + zAt, packed) != Z_OK || got != rawSize ||
+        Crc(raw.data(), raw.size()) != rawCrc) {
+      error = "the demo is damaged (its stream does not unpack)";
+      raw.clear();
+      return false;
+    }
+  }
+  // Every event must read, and their number must be the header's.
+  size_t p = 0;
+  uint32_t clock = h.clockFirst, count = 0;
+  DemoEvent e;
+  while (p < raw.size()) {
+    if (!DecodeDemoEvent(raw, p, clock, e)) {
+      error = "the demo is damaged (read " + std::to_string(count + 1) + " does not decode)";
+      raw.clear();
+      return false;
+    }
+    ++count;
+  }
+  if (count != h.reads) {
+    error = "the demo is damaged (it holds " + std::to_string(count) + " reads, its header says " +
+            std::to_string(h.reads) + ")";
+    raw.clear();
+    return false;
+  }
+  return true;
+}
+
+bool LoadDemoFile(const std::string& path, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    error = std::filesystem::exists(path, ec) ? "not a plain file" : "no such file";
+    return false;
+  }
+  const auto size = std::filesystem::file_size(path, ec);
+  if (ec) {
+    error = "cannot read it";
+    return false;
+  }
+  if (size > kMaxFile) {
+    error = "too large for a demo";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot read it";
+    return false;
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    error = "cannot read it";
+    return false;
+  }
+  return ReadDemoBytes(bytes.data(), bytes.size(), h, raw, error);
+}
+
+// ---- recording ----
+
+void DemoRecorder::Log(const DemoEvent& e) {
+  EncodeDemoEvent(e, lastClock_, raw_);
+  ++header_.reads;
+}
+
+DemoHeader DemoRecorder::Header() const {
+  DemoHeader h = header_;
+  h.program = VersionText();
+  return h;
+}
+
+bool DemoRecorder::Save(const std::string& path, std::string& error) const {
+  const std::vector<uint8_t> bytes = WriteDemoBytes(Header(), raw_);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    error = std::strerror(errno);
+    return false;
+  }
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (std::fclose(f) != 0) ok = false;
+  if (!ok) error = "write failed";
+  return ok;
+}
+
+uint32_t DemoRecorder::Clock() {
+  if (observing_ && started_) return lastClock_;
+  const uint32_t v = in_.Clock();
+  if (!started_) {
+    started_ = true;
+    header_.clockFirst = v;
+    lastClock_ = v;
+  }
+  if (observing_) return v;
+  DemoEvent e;
+  e.kind = DemoRead::kClock;
+  e.value = v;
+  Log(e);
+  return v;
+}
+
+bool DemoRecorder::CloseRequested() {
+  DemoEvent e;
+  e.kind = DemoRead::kClose;
+  e.yes = in_.CloseRequested();
+  Log(e);
+  return e.yes;
+}
+
+int DemoRecorder::DesktopDepth() {
+  DemoEvent e;
+  e.kind = DemoRead::kDepth;
+  const int d = in_.DesktopDepth();
+  e.value = static_cast<uint32_t>(d);
+  Log(e);
+  return d;
+}
+
+bool DemoRecorder::KeyDown(int vk) {
+  DemoEvent e;
+  e.kind = DemoRead::kKey;
+  e.arg = vk;
+  e.yes = in_.KeyDown(vk);
+  Log(e);
+  return e.yes;
+}
+
+int DemoRecorder::JoyCount() {
+  DemoEvent e;
+  e.kind = DemoRead::kJoyCount;
+  const int n = in_.JoyCount();
+  e.value = static_cast<uint32_t>(n);
+  Log(e);
+  return n;
+}
+
+bool DemoRecorder::JoyRead(int id, JoyReading& out) {
+  DemoEvent e;
+  e.kind = DemoRead::kJoyRead;
+  e.arg = id;
+  e.yes = in_.JoyRead(id, out);
+  e.joy = out;
+  if (!e.yes) out = e.joy = JoyReading{};
+  Log(e);
+  return e.yes;
+}
+
+uint32_t DemoRecorder::JoyArrivals() {
+  DemoEvent e;
+  e.kind = DemoRead::kJoyArrivals;
+  e.value = in_.JoyArrivals();
+  Log(e);
+  return e.value;
+}
+
+bool DemoRecorder::TakeFocusLoss() {
+  DemoEvent e;
+  e.kind = DemoRead::kFocusLoss;
+  e.yes = in_.TakeFocusLoss();
+  Log(e);
+  return e.yes;
+}
+
+// ---- playing back ----
+
+DemoPlayer::DemoPlayer(Platform& inner, const DemoHeader& h, std::vector<uint8_t> raw, std::string name,
+                       bool realTime)
+    : in_(inner), header_(h), raw_(std::move(raw)), name_(std::move(name)), realTime_(realTime), clock_(h.clockFirst) {}
+
+const DemoEvent& DemoPlayer::Take(DemoRead kind, int32_t arg) {
+  DemoEvent asked;
+  asked.kind = kind;
+  asked.arg = arg;
+  if (pos_ >= raw_.size()) {
+    std::fprintf(stderr, "morvik: the demo %s ends after %zu reads; the game asked for %s, the replay stops\n",
+                 name_.c_str(), done_, DescribeDemoEvent(asked).c_str());
+    throw ProgramEnd{1};
+  }
+  const uint32_t before = clock_;
+  if (!DecodeDemoEvent(raw_, pos_, clock_, ev_)) {  // checked on loading; kept safe all the same
+    std::fprintf(stderr, "morvik: the demo %s is damaged at read %zu\n", name_.c_str(), done_ + 1);
+    throw ProgramEnd{2};
+  }
+  if (ev_.kind != kind || ((kind == DemoRead::kKey || kind == DemoRead::kJoyRead) && ev_.arg != arg)) {
+    std::fprintf(stderr, "morvik: the demo %s does not match this program: at read %zu the game asked for %s, "
+                 "the demo holds %s\n", name_.c_str(), done_ + 1, DescribeDemoEvent(asked).c_str(),
+                 DescribeDemoEvent(ev_).c_str());
+    clock_ = before;
+    throw ProgramEnd{2};
+  }
+  ++done_;
+  return ev_;
+}
+
+uint32_t DemoPlayer::Clock() {
+  if (observing_) return clock_;
+  const uint32_t v = Take(DemoRead::kClock, 0).value;
+  if (realTime_) {
+    // Keep to the recorded pace: the demo's clock against the real one.
+    const uint32_t now = in_.Clock();
+    if (!paceStarted_) {
+      paceStarted_ = true;
+      paceBaseDemo_ = v;
+      paceBaseReal_ = now;
+    } else {
+      in_.WaitUntil(paceBaseReal_ + (v - paceBaseDemo_));
+    }
+  }
+  return v;
+}
+
+void DemoPlayer::Yield() {
+  in_.Yield();
+  // Closing the window during a replay ends it.
+  if (realTime_ && in_.CloseRequested()) throw ProgramEnd{0};
+}
+
+bool DemoPlayer::CloseRequested() { return Take(DemoRead::kClose, 0).yes; }
+int DemoPlayer::DesktopDepth() { return static_cast<int>(Take(DemoRead::kDepth, 0).value); }
+bool DemoPlayer::KeyDown(int vk) { return Take(DemoRead::kKey, vk).yes; }
+int DemoPlayer::JoyCount() { return static_cast<int>(Take(DemoRead::kJoyCount, 0).value); }
+uint32_t DemoPlayer::JoyArrivals() { return Take(DemoRead::kJoyArrivals, 0).value; }
+bool DemoPlayer::TakeFocusLoss() { return Take(DemoRead::kFocusLoss, 0).yes; }
+
+bool DemoPlayer::JoyRead(int id, JoyReading& out) {
+  const DemoEvent& e = Take(DemoRead::kJoyRead, id);
+  out = e.joy;
+  return e.yes;
+}
+
+}  // namespace morvik
