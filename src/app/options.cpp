@@ -77,6 +77,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     } else if (a == "--data-dir") { if (!value(o.dataDir)) return false; }
     else if (a == "--script") { if (!value(o.script)) return false; }
     else if (a == "--trace") { if (!value(o.trace)) return false; }
+    else if (a == "--trace-digest") { if (!value(o.traceDigest)) return false; }
     else if (a == "--dump-sheets") { if (!value(o.dumpSheets)) return false; }
     else if (a == "--record-demo") { if (!value(o.recordDemo)) return false; }
     else if (a == "--play-demo") { if (!value(o.playDemo)) return false; }

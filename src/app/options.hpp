@@ -20,6 +20,7 @@ struct Options {
   bool hasUntil = false;
   uint32_t untilMs = 0;
   std::string trace;
+  std::string traceDigest;       // a short line and a hash per frame (not in --help)
   std::vector<ShotRequest> shots;
   // real window
   bool window = false;           // a window instead of full screen

@@ -103,6 +103,14 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
     }
     observers.Add(&trace);
   }
+  TraceDigestWriter digest;
+  if (!o.traceDigest.empty()) {
+    if (!digest.Open(o.traceDigest)) {
+      std::fprintf(stderr, "morvik: cannot write the trace digest %s\n", o.traceDigest.c_str());
+      return 2;
+    }
+    observers.Add(&digest);
+  }
   ShotTaker shots(o.shots);
   observers.Add(&shots);
   QuietClock quiet(observers, recorder ? &*recorder : nullptr, player ? &*player : nullptr);

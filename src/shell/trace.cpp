@@ -81,4 +81,30 @@ void TraceWriter::OnPlayFrame(Game& g) {
   std::fwrite(line_.data(), 1, line_.size(), f_);
 }
 
+bool TraceDigestWriter::Open(const std::string& path) {
+  f_ = std::fopen(path.c_str(), "w");
+  return f_ != nullptr;
+}
+
+TraceDigestWriter::~TraceDigestWriter() {
+  if (f_) std::fclose(f_);
+}
+
+void TraceDigestWriter::OnPlayFrame(Game& g) {
+  if (!f_) return;
+  line_.clear();
+  TraceLine(g, line_);
+  uint64_t h = 1469598103934665603ULL;  // FNV-1a
+  for (unsigned char c : line_) h = (h ^ c) * 1099511628211ULL;
+  std::string sounds;
+  for (int i = 0; i < g.frameSoundCount && i < static_cast<int>(g.frameSounds.size()); ++i) {
+    sounds += i ? "," : " ";
+    sounds += g.frameSounds[i];
+  }
+  std::fprintf(f_, "%d t%u m%d seg%d hero%d %.1f,%.1f lives%d score%d kills%d combo%d%s %016llx\n", g.playFrame,
+               g.plat.Clock(), g.ScreenMode, g.SegmentNo, g.HeroState, static_cast<double>(g.HeroX),
+               static_cast<double>(g.HeroY), g.Lives, g.Score, g.KillCount, g.MaxCombo, sounds.c_str(),
+               static_cast<unsigned long long>(h));
+}
+
 }  // namespace morvik

@@ -24,4 +24,18 @@ class TraceWriter : public FrameObserver {
   std::string line_;
 };
 
+// A readable digest of the trace, for regression files kept small: one line
+// a play frame with the key members, and a hash of the frame's full trace
+// line, so that any change shows on the frame it happens.
+class TraceDigestWriter : public FrameObserver {
+ public:
+  bool Open(const std::string& path);
+  ~TraceDigestWriter() override;
+  void OnPlayFrame(Game& g) override;
+
+ private:
+  std::FILE* f_ = nullptr;
+  std::string line_;
+};
+
 }  // namespace morvik
