@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "../tools/stagec/segment_text.hpp"
-#include "course_model.hpp"
+#include "stage/hero_model.hpp"
 #include "course_tiles.hpp"
 #include "platform/headless/script.hpp"
 #include "support.hpp"

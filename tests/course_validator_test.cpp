@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "../tools/stagec/segment_text.hpp"
-#include "course_model.hpp"
+#include "stage/hero_model.hpp"
 #include "stage/stage_file.hpp"
 
 using namespace morvik;

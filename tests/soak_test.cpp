@@ -76,7 +76,9 @@ class Invariants : public FrameObserver {
     InRange(g, "ScreenMode", g.ScreenMode, 0, 1);
     InRange(g, "HeroFrame", static_cast<long>(g.HeroFrame), 0, 6);
     InRange(g, "LifeIconFrame", static_cast<long>(g.LifeIconFrame), 0, 6);
-    InRange(g, "ViewY", g.ViewY, 0, 88);
+    // While the hero dies the view slides home by 2 a frame, so from an odd
+    // view it rests at -1 until the hero has fallen out (the copy to M clips).
+    InRange(g, "ViewY", g.ViewY, g.HeroState == 1 ? -1 : 0, 88);
     InRange(g, "ComboCount", g.MaxCombo, 0, 32767);
     InRange(g, "KillCount", g.KillCount, 0, 32767);
     for (int i = 0; i <= 40; ++i) {

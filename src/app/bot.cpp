@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "stage/hero_model.hpp"
+
 namespace morvik {
 
 AutoPlayer::AutoPlayer(Game& g, HeadlessPlatform& p, int firstMode) : g_(g), p_(p), mode_(firstMode ? 1 : 0) {
@@ -38,22 +40,52 @@ uint32_t AutoPlayer::MenuKeys() {
 
 bool AutoPlayer::Solid(double x, double y) const { return IsSolid(g_, x, y); }
 
-bool AutoPlayer::PitAhead() const {
-  const double x = g_.HeroX, y = g_.HeroY;
-  for (double cx = x + 22; cx <= x + 46; cx += 4) {
-    bool ground = false;
-    for (double cy = y + 25; cy <= y + 25 + 90 && !ground; cy += 3) ground = Solid(cx, cy);
-    if (!ground) return true;
+namespace {
+
+// The collision map as the hero model reads it: course x is the screen x of
+// this frame, so what lies ahead stays where it is while the course scrolls.
+struct LiveMap {
+  const Game& g;
+  bool Solid(int x, int y) const { return y >= 0 && y < 325 && IsSolid(g, x, y); }
+};
+
+constexpr int kHorizon = 30;  // frames looked ahead
+constexpr int kBudget = 4000;  // states a frame may look at
+
+}  // namespace
+
+bool AutoPlayer::Plan(int x, int p, int y, int a, int depth) {
+  if (depth >= kHorizon) return a == course::kStand || y < 250;
+  if (--budget_ < 0) return true;  // out of time: trust the move
+  const uint64_t key = (static_cast<uint64_t>(depth) << 48) | (static_cast<uint64_t>(x & 0xFFFF) << 32) |
+                       (static_cast<uint64_t>(p & 0x3FF) << 20) | (static_cast<uint64_t>((y + 400) & 0x3FF) << 8) |
+                       static_cast<uint64_t>((a + 20) & 0xFF);
+  auto it = memo_.find(key);
+  if (it != memo_.end()) return it->second;
+  memo_[key] = false;
+  const LiveMap map{g_};
+  const int s = g_.ScrollSpeed & 255;
+  bool ok = false;
+  for (int d : {1, 0, -1}) {
+    for (int j = 0; j <= (a == course::kStand ? 1 : 0) && !ok; ++j) {
+      course::Hero h{x, y, a, p};
+      if (course::StepHero(map, h, d, j == 1, s) == course::Outcome::Alive &&
+          Plan(h.x, h.p, h.y, h.a, depth + 1))
+        ok = true;
+    }
+    if (ok) break;
   }
-  return false;
+  memo_[key] = ok;
+  return ok;
 }
 
-bool AutoPlayer::WallAhead() const {
-  const double x = g_.HeroX, y = g_.HeroY;
-  for (double cx = x + 21; cx <= x + 34; cx += 3)
-    for (double cy = y + 8; cy <= y + 23; cy += 5)
-      if (Solid(cx, cy)) return true;
-  return false;
+bool AutoPlayer::Safe(int dir, bool jump) {
+  const int x = static_cast<int>(std::lround(g_.HeroX)), y = static_cast<int>(std::lround(g_.HeroY));
+  const int a = g_.HeroVY == 0 ? course::kStand : static_cast<int>(std::floor(g_.HeroVY));
+  if (jump && a != course::kStand) return false;
+  course::Hero h{x, y, a, x};
+  if (course::StepHero(LiveMap{g_}, h, dir, jump, g_.ScrollSpeed & 255) != course::Outcome::Alive) return false;
+  return Plan(h.x, h.p, h.y, h.a, 1);
 }
 
 double AutoPlayer::Threat() const {
@@ -82,33 +114,40 @@ uint32_t AutoPlayer::PlayKeys() {
   if (g_.HeroState == 2 || g_.HeroState == 4)  // come back, or leave the game-over screen
     return (ticks_ / 2) % 2 ? static_cast<uint32_t>(kKeySpace) : 0u;
   if (g_.HeroState != 0) return 0;
-  uint32_t keys = 0;
-  const bool grounded = g_.HeroVY == 0;
+  // Where it would like to go: to an item on the field, else home in the
+  // middle left, away from anything about to touch it.
+  int want = 0;
   const double home = 150;
-  if (grounded) leaping_ = false;
-  // An item on the field is worth walking to, while the ground allows.
   if (g_.ThrowState[36] >= 7 && g_.ThrowX[36] > 10 && g_.ThrowX[36] < 330 && std::fabs(g_.ThrowY[36] - g_.HeroY) < 60)
-    keys |= g_.ThrowX[36] > g_.HeroX ? kKeyRight : kKeyLeft;
+    want = g_.ThrowX[36] > g_.HeroX ? 1 : -1;
   else if (g_.HeroX < home)
-    keys |= kKeyRight;
+    want = 1;
   else if (g_.HeroX > home + 60)
-    keys |= kKeyLeft;
-  const bool pit = PitAhead(), wall = WallAhead();
-  if (grounded && (pit || wall)) {
-    keys = (keys & ~kKeyLeft) | kKeyUp | kKeyRight;
-    leaping_ = true;
-  }
-  if (leaping_ && g_.HeroX < 360) keys = (keys & ~kKeyLeft) | kKeyRight;
-  // Step away from anything about to touch, unless a leap is under way.
+    want = -1;
   const double t = Threat();
-  if (t != 0 && g_.Invincible == 0 && !leaping_) {
-    bool left = t > 0;
-    if (g_.HeroX < 60) left = false;
-    if (g_.HeroX > 330) left = true;
-    // Never step back off into a pit.
-    keys = (keys & ~(kKeyLeft | kKeyRight)) | (left ? kKeyLeft : kKeyRight);
-    if (!left && grounded && pit) keys |= kKeyUp;
+  if (t != 0 && g_.Invincible == 0) {
+    want = t > 0 ? -1 : 1;
+    if (g_.HeroX < 60) want = 1;
+    if (g_.HeroX > 330) want = -1;
   }
+  // The first move, in order of liking, that leaves a safe way on.
+  int dirs[3] = {want, want == 0 ? 1 : 0, want == 0 ? -1 : -want};
+  int dir = want;
+  bool jump = false, found = false;
+  memo_.clear();
+  budget_ = kBudget;
+  for (int j = 0; j <= 1 && !found; ++j)
+    for (int d : dirs)
+      if (Safe(d, j == 1)) {
+        dir = d;
+        jump = j == 1;
+        found = true;
+        break;
+      }
+  uint32_t keys = 0;
+  if (dir > 0) keys |= kKeyRight;
+  if (dir < 0) keys |= kKeyLeft;
+  if (jump) keys |= kKeyUp;
   // Charge for a while, let go for a frame, then the next power.
   if (charge_ < chargeGoal_) {
     keys |= kKeySpace;

@@ -5,6 +5,7 @@
 // items, comes back after a death, leaves the game-over screen and chooses a
 // display mode on the title (the two modes by turns).
 #include <cstdint>
+#include <unordered_map>
 
 #include "game.hpp"
 #include "platform/headless/headless_platform.hpp"
@@ -26,9 +27,11 @@ class AutoPlayer {
   uint32_t PlayKeys();
   uint32_t MenuKeys();
   bool Solid(double x, double y) const;
-  bool PitAhead() const;
-  bool WallAhead() const;
   double Threat() const;
+  // Looks ahead with the hero's own moves over the collision map: true when
+  // the move (dir, jump) now leaves a way to be standing safely a second on.
+  bool Safe(int dir, bool jump);
+  bool Plan(int x, int p, int y, int a, int depth);
 
   Game& g_;
   HeadlessPlatform& p_;
@@ -39,7 +42,8 @@ class AutoPlayer {
   int mode_;           // display mode of the next game
   bool inGame_ = false;
   int games_ = 0;
-  bool leaping_ = false;
+  std::unordered_map<uint64_t, bool> memo_;
+  int budget_ = 0;
 };
 
 }  // namespace morvik

@@ -48,8 +48,10 @@ struct Hero {
 enum class Outcome { Alive, Dead, Caught };
 
 // One frame of the hero with the given input (dir -1 left, 0 none, +1 right),
-// then the scroll of s pixels.
-inline Outcome StepHero(const Strip& st, Hero& h, int dir, bool jump, int s) {
+// then the scroll of s pixels. `Map` answers Solid(course x, y): a strip of
+// columns, or the game's own collision map.
+template <class Map>
+Outcome StepHero(const Map& st, Hero& h, int dir, bool jump, int s) {
   if (dir < 0) {
     for (int i = 0; i < 5; ++i) {
       if (!st.Solid(h.x - 1, h.y + 24) && !st.Solid(h.x - 1, h.y + 8)) { --h.x; --h.p; }
