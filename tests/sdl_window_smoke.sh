@@ -38,6 +38,8 @@ shot=$(ls "$work"/pics/morvik/*.png 2>/dev/null | head -1)
 [ -n "$shot" ] || { echo "FAIL: no screenshot"; cat "$work/out"; exit 1; }
 size=$(stat -c %s "$shot")
 [ "$size" -gt 100000 ] || { echo "FAIL: screenshot too small ($size bytes)"; exit 1; }
+# SDL may have made the window anew for its renderer: close the one there now.
+win=$(xdotool search --name '^Morvik$' 2>/dev/null | tail -1)
 start=$(date +%s%N)
 "$work/xclose" "$win"
 for i in $(seq 300); do kill -0 $game 2>/dev/null || break; sleep 0.005; done
