@@ -358,7 +358,7 @@ Img OverSheet(const Ctx& c) {
 }
 
 Img Morvik(const Ctx& c) {
-  // The whole word, then cut into three parts 65 apart that share one column.
+  // The whole word, then cut into three pieces 65 apart that share one column.
   Shape sh = BigLetters(c.src, "MORVIK", 5, 8, 5, 3.6);
   const int W = 196, H = 78, ox = (W - sh.w) / 2, oy = 12;
   Shape word(W, H);
