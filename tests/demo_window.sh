@@ -7,24 +7,14 @@ src=${2:-$(dirname "$0")/..}
 work=$(mktemp -d)
 game= xvfb=
 trap 'kill $game $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-cc -O1 -o "$work/xclose" "$src/tests/tools/xclose.c" -lX11 || { echo "cannot build xclose"; exit 1; }
-disp=:$((100 + RANDOM % 800))
-Xvfb "$disp" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for i in $(seq 50); do [ -e "/tmp/.X11-unix/X${disp#:}" ] && break; sleep 0.1; done
-# System X11 and D-Bus libraries keep blocks to the end; leaks are the unit tests' business.
-export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
-export DISPLAY=$disp SDL_AUDIODRIVER=dummy HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/share
+. "$src/tests/tools/xdisplay.sh"
+start_xvfb "$src" || exit 1
+export SDL_AUDIODRIVER=dummy HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/share
 mkdir -p "$work/data"
 cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$work/data/" 2>/dev/null
 "$bin/morvik" --window=1 --data-dir "$work/data" --record-demo "$work/w.demo" --trace "$work/w.jsonl" >"$work/out" 2>&1 &
 game=$!
-win=
-for i in $(seq 100); do
-  win=$(xdotool search --name '^Morvik$' 2>/dev/null | head -1)
-  [ -n "$win" ] && break
-  sleep 0.1
-done
+win=$(find_window)
 [ -n "$win" ] || { echo "FAIL: no window"; cat "$work/out"; exit 1; }
 xdotool windowfocus "$win" 2>/dev/null
 # Space skips the opening's wait and the title's intro and starts a game;
@@ -40,8 +30,7 @@ xdotool keydown space; sleep 0.5; xdotool keyup space
 xdotool keyup Right; sleep 0.4
 xdotool keydown Left; sleep 0.3; xdotool keyup Left
 xdotool keydown z; sleep 0.3; xdotool keyup z; sleep 0.5
-# SDL may have made the window anew for its renderer: close the one there now.
-win=$(xdotool search --name '^Morvik$' 2>/dev/null | tail -1)
+win=$(find_window)  # the window there now
 "$work/xclose" "$win"
 for i in $(seq 300); do kill -0 $game 2>/dev/null || break; sleep 0.01; done
 if kill -0 $game 2>/dev/null; then echo "FAIL: still running 3 s after the window's close"; cat "$work/out"; exit 1; fi

@@ -82,34 +82,21 @@ HOME=$work/headless "$prefix/bin/morvik" --headless --until-ms 2000 >"$work/out-
 ok "a headless run leaves the settings alone"
 
 # --- the real window ---
-cc -O1 -o "$work/xclose" "$src/tests/tools/xclose.c" -lX11 || fail "cannot build xclose"
-disp=:$((100 + RANDOM % 800))
-Xvfb "$disp" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for i in $(seq 50); do [ -e "/tmp/.X11-unix/X${disp#:}" ] && break; sleep 0.1; done
-export DISPLAY=$disp
+. "$src/tests/tools/xdisplay.sh"
+start_xvfb "$src" || fail "cannot start Xvfb"
 # A window manager, as on a desktop: full screen and focus go through it.
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
 for i in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
-# The X11, D-Bus and GL libraries that SDL loads keep a few blocks to the
-# end of the process; the leak check of our own code runs in the unit tests.
-export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 export SDL_AUDIODRIVER=dummy
 
 start_game() {  # $1: log file
   "$prefix/bin/morvik" >"$1" 2>&1 &
   game=$!
-  win=
-  for i in $(seq 100); do
-    win=$(xdotool search --name '^Morvik$' 2>/dev/null | head -1)
-    [ -n "$win" ] && break
-    sleep 0.1
-  done
-  [ -n "$win" ] || fail "no window"
+  [ -n "$(find_window)" ] || fail "no window"
   # The renderer may make the window again: look it up once it has settled.
   sleep 1
-  win=$(xdotool search --name '^Morvik$' 2>/dev/null | tail -1)
+  win=$(find_window)
   [ -n "$win" ] || fail "the window went away"
   xdotool windowactivate --sync "$win" 2>/dev/null
   sleep 0.3

@@ -4,16 +4,12 @@
 set -u
 bin=$1
 work=$(mktemp -d)
+game= xvfb=
 trap 'kill $game $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-cc -O1 -o "$work/xclose" "$(dirname "$0")/tools/xclose.c" -lX11 || { echo "cannot build xclose"; exit 1; }
-disp=:$((100 + RANDOM % 800))
-Xvfb "$disp" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for i in $(seq 50); do [ -e "/tmp/.X11-unix/X${disp#:}" ] && break; sleep 0.1; done
-# The X11, D-Bus and GL libraries that SDL loads keep a few blocks to the
-# end of the process; the leak check of our own code runs in the unit tests.
-export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
-export DISPLAY=$disp SDL_AUDIODRIVER=dummy XDG_PICTURES_DIR=$work/pics HOME=$work
+src=${2:-$(dirname "$0")/..}
+. "$src/tests/tools/xdisplay.sh"
+start_xvfb "$src" || exit 1
+export SDL_AUDIODRIVER=dummy XDG_PICTURES_DIR=$work/pics HOME=$work
 mkdir -p "$work/data"
 cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$work/data/" 2>/dev/null
 # Without a display the game says so in one line and ends with status 1,
@@ -24,12 +20,7 @@ rc=$?
 grep -q -- "--headless" "$work/nodisp" || { echo "FAIL: no hint of --headless without a display"; cat "$work/nodisp"; exit 1; }
 "$bin/morvik" --window=1 --data-dir "$work/data" >"$work/out" 2>&1 &
 game=$!
-win=
-for i in $(seq 100); do
-  win=$(xdotool search --name '^Morvik$' 2>/dev/null | head -1)
-  [ -n "$win" ] && break
-  sleep 0.1
-done
+win=$(find_window)
 [ -n "$win" ] || { echo "FAIL: no window"; cat "$work/out"; exit 1; }
 sleep 1.5
 xdotool windowfocus "$win" 2>/dev/null; sleep 0.3
@@ -38,8 +29,7 @@ shot=$(ls "$work"/pics/morvik/*.png 2>/dev/null | head -1)
 [ -n "$shot" ] || { echo "FAIL: no screenshot"; cat "$work/out"; exit 1; }
 size=$(stat -c %s "$shot")
 [ "$size" -gt 100000 ] || { echo "FAIL: screenshot too small ($size bytes)"; exit 1; }
-# SDL may have made the window anew for its renderer: close the one there now.
-win=$(xdotool search --name '^Morvik$' 2>/dev/null | tail -1)
+win=$(find_window)  # the window there now
 start=$(date +%s%N)
 "$work/xclose" "$win"
 for i in $(seq 300); do kill -0 $game 2>/dev/null || break; sleep 0.005; done
