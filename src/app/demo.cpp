@@ -490,7 +490,7 @@ bool DemoRecorder::TakeFocusLoss() {
 
 DemoPlayer::DemoPlayer(Platform& inner, const DemoHeader& h, std::vector<uint8_t> raw, std::string name,
                        bool realTime)
-    : in_(inner), header_(h), raw_(std::move(raw)), name_(std::move(name)), realTime_(realTime), clock_(h.clockFirst) {}
+    : PlatformRelay(inner), header_(h), raw_(std::move(raw)), name_(std::move(name)), realTime_(realTime), clock_(h.clockFirst) {}
 
 const DemoEvent& DemoPlayer::Take(DemoRead kind, int32_t arg) {
   DemoEvent asked;

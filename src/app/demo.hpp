@@ -49,10 +49,39 @@ std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8
 bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error);
 bool LoadDemoFile(const std::string& path, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error);
 
-// Forwards everything to the real platform and logs every read.
-class DemoRecorder : public Platform {
+// Passes every call on to the platform underneath; the demo's recorder and
+// player override only the reads.
+class PlatformRelay : public Platform {
  public:
-  DemoRecorder(Platform& inner, bool realWindow) : in_(inner) { header_.realWindow = realWindow; }
+  explicit PlatformRelay(Platform& inner) : in_(inner) {}
+  uint32_t Clock() override { return in_.Clock(); }
+  void WaitUntil(uint32_t ms) override { in_.WaitUntil(ms); }
+  void Yield() override { in_.Yield(); }
+  bool CloseRequested() override { return in_.CloseRequested(); }
+  void AttachScreen(const Surface* m) override { in_.AttachScreen(m); }
+  void SetDisplayMode(int w, int h) override { in_.SetDisplayMode(w, h); }
+  void SetScreenPosition(int l, int t) override { in_.SetScreenPosition(l, t); }
+  void RestoreDisplay() override { in_.RestoreDisplay(); }
+  int DesktopDepth() override { return in_.DesktopDepth(); }
+  void NoteFrame(int f) override { in_.NoteFrame(f); }
+  bool KeyDown(int vk) override { return in_.KeyDown(vk); }
+  int JoyCount() override { return in_.JoyCount(); }
+  bool JoyRead(int id, JoyReading& out) override { return in_.JoyRead(id, out); }
+  uint32_t JoyArrivals() override { return in_.JoyArrivals(); }
+  bool TakeFocusLoss() override { return in_.TakeFocusLoss(); }
+  void PlayWave(const std::string& p) override { in_.PlayWave(p); }
+  void MidiCloseAll() override { in_.MidiCloseAll(); }
+  bool MidiOpen(const std::string& p) override { return in_.MidiOpen(p); }
+  void MidiPlay(bool fromStart) override { in_.MidiPlay(fromStart); }
+
+ protected:
+  Platform& in_;
+};
+
+// Forwards everything to the real platform and logs every read.
+class DemoRecorder : public PlatformRelay {
+ public:
+  DemoRecorder(Platform& inner, bool realWindow) : PlatformRelay(inner) { header_.realWindow = realWindow; }
   void SetRecords(int32_t bestScore, int16_t bestCombo) {
     header_.bestScore = bestScore;
     header_.bestCombo = bestCombo;
@@ -65,29 +94,17 @@ class DemoRecorder : public Platform {
   DemoHeader Header() const;
 
   uint32_t Clock() override;
-  void WaitUntil(uint32_t ms) override { in_.WaitUntil(ms); }
-  void Yield() override { in_.Yield(); }
   bool CloseRequested() override;
-  void AttachScreen(const Surface* m) override { in_.AttachScreen(m); }
-  void SetDisplayMode(int w, int h) override { in_.SetDisplayMode(w, h); }
-  void SetScreenPosition(int l, int t) override { in_.SetScreenPosition(l, t); }
-  void RestoreDisplay() override { in_.RestoreDisplay(); }
   int DesktopDepth() override;
-  void NoteFrame(int f) override { in_.NoteFrame(f); }
   bool KeyDown(int vk) override;
   int JoyCount() override;
   bool JoyRead(int id, JoyReading& out) override;
   uint32_t JoyArrivals() override;
   bool TakeFocusLoss() override;
-  void PlayWave(const std::string& p) override { in_.PlayWave(p); }
-  void MidiCloseAll() override { in_.MidiCloseAll(); }
-  bool MidiOpen(const std::string& p) override { return in_.MidiOpen(p); }
-  void MidiPlay(bool fromStart) override { in_.MidiPlay(fromStart); }
 
  private:
   void Log(const DemoEvent& e);
 
-  Platform& in_;
   DemoHeader header_;
   std::vector<uint8_t> raw_;
   uint32_t lastClock_ = 0;
@@ -100,7 +117,7 @@ class DemoRecorder : public Platform {
 // for the real clock so that the game runs at the recorded speed. A read the
 // demo does not hold ends the program: status 2 when the game asked for
 // something else (the demo does not match), 1 when the demo ran out.
-class DemoPlayer : public Platform {
+class DemoPlayer : public PlatformRelay {
  public:
   DemoPlayer(Platform& inner, const DemoHeader& h, std::vector<uint8_t> raw, std::string name, bool realTime);
   void SetObserving(bool on) { observing_ = on; }
@@ -111,27 +128,17 @@ class DemoPlayer : public Platform {
   void WaitUntil(uint32_t) override {}
   void Yield() override;
   bool CloseRequested() override;
-  void AttachScreen(const Surface* m) override { in_.AttachScreen(m); }
-  void SetDisplayMode(int w, int h) override { in_.SetDisplayMode(w, h); }
-  void SetScreenPosition(int l, int t) override { in_.SetScreenPosition(l, t); }
-  void RestoreDisplay() override { in_.RestoreDisplay(); }
   int DesktopDepth() override;
-  void NoteFrame(int f) override { in_.NoteFrame(f); }
   bool KeyDown(int vk) override;
   int JoyCount() override;
   bool JoyRead(int id, JoyReading& out) override;
   uint32_t JoyArrivals() override;
   bool TakeFocusLoss() override;
-  void PlayWave(const std::string& p) override { in_.PlayWave(p); }
-  void MidiCloseAll() override { in_.MidiCloseAll(); }
-  bool MidiOpen(const std::string& p) override { return in_.MidiOpen(p); }
-  void MidiPlay(bool fromStart) override { in_.MidiPlay(fromStart); }
 
  private:
   // The next event, which must be a read of this kind (and argument).
   const DemoEvent& Take(DemoRead kind, int32_t arg);
 
-  Platform& in_;
   DemoHeader header_;
   std::vector<uint8_t> raw_;
   std::string name_;
