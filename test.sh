@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Morvik twice (Release, and Debug with
-# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test in both.
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test in both;
+# then builds the fuzz targets with clang and runs each a few seconds on its
+# seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/setup.sh
 morvik_install_packages
 morvik_build build Release
 morvik_build build-asan Debug -DMORVIK_SANITIZE=ON -DMORVIK_BENCH=OFF
+morvik_build build-fuzz Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DMORVIK_FUZZ=ON \
+  -DMORVIK_SDL=OFF -DMORVIK_TESTS=OFF -DMORVIK_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
@@ -14,4 +18,6 @@ for d in build build-asan; do
   echo "== tests in $d"
   (cd "$d" && ctest --output-on-failure -j2 --timeout 900) || status=1
 done
+echo "== fuzzing, ${MORVIK_FUZZ_SECONDS:-5} s a target"
+fuzz/run.sh build-fuzz "${MORVIK_FUZZ_SECONDS:-5}" || status=1
 exit $status

@@ -110,10 +110,11 @@ close_game() {
   game=
   [ $rc -eq 0 ] || fail "exit status $rc"
 }
-# The game polls its keys once a frame: a press must last longer than a frame.
+# The game polls its keys once a frame: a press must last longer than a frame
+# (several, on a loaded machine).
 tap() {
   xdotool keydown "$1"
-  sleep 0.15
+  sleep 0.3
   xdotool keyup "$1"
 }
 geometry() { xdotool getwindowgeometry "$win" | sed -n 's/ *Geometry: //p'; }

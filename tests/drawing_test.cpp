@@ -1,4 +1,6 @@
 // Raster results of the drawing operations.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "media/sheets.hpp"
@@ -141,4 +143,67 @@ TEST(Sheets, CatalogueSizes) {
   }
   EXPECT_EQ(s.Color.BackColour(), kBlack);
   EXPECT_EQ(s.UraM.BackColour(), kWhite);
+}
+
+namespace {
+// A picture of random colours (a few of them solid), as a ring scrolled to a random origin or plain.
+Surface RandomPicture(uint32_t& seed, int w, int h, bool ring) {
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  Surface s(w, h, kWhite);
+  if (ring) s.MakeRing(w / 2);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) s.Set(x, y, next() % 7 == 0 ? kSolid : next());
+  if (ring) s.ScrollLeft(static_cast<int>(1 + next() % (w / 2 - 1)));
+  return s;
+}
+}  // namespace
+
+// The sweeps over runs of ring pictures give, pixel for pixel, what the
+// definitions give read and written one pixel at a time, clipped anywhere.
+TEST(Drawing, SweepsOverRingsAgreeWithThePixelDefinitions) {
+  uint32_t seed = 99;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  for (int round = 0; round < 60; ++round) {
+    const bool ringDst = round % 2, ringSrc = round % 3 == 0;
+    Surface dst = RandomPicture(seed, 120, 40, ringDst);
+    const Surface mask = RandomPicture(seed, 90, 30, ringSrc);
+    const Surface image = RandomPicture(seed, 100, 35, !ringSrc);
+    Surface want = dst;
+    const int x = static_cast<int>(next() % 160) - 20, y = static_cast<int>(next() % 60) - 10;
+    const int w = static_cast<int>(next() % 110), h = static_cast<int>(next() % 45);
+    const int mx = static_cast<int>(next() % 110) - 10, my = static_cast<int>(next() % 40) - 5;
+    const int sx = static_cast<int>(next() % 110) - 10, sy = static_cast<int>(next() % 40) - 5;
+    DrawMaskedPair(dst, x, y, w, h, mask, mx, my, image, sx, sy);
+    // Each pixel whose destination and both sources exist: mask AND NOT dest, then image XOR.
+    for (int j = 0; j < h; ++j)
+      for (int i = 0; i < w; ++i) {
+        const int px = x + i, py = y + j;
+        if (!want.Inside(px, py) || !mask.Inside(mx + i, my + j) || !image.Inside(sx + i, sy + j)) continue;
+        const uint32_t d = want.Get(px, py);
+        want.Set(px, py, ((mask.Get(mx + i, my + j) & ~d) ^ image.Get(sx + i, sy + j)) & 0xFFFFFF);
+      }
+    for (int py = 0; py < 40; ++py)
+      for (int px = 0; px < 120; ++px) ASSERT_EQ(dst.Get(px, py), want.Get(px, py)) << "round " << round;
+
+    // The reduced collision map: solid where any source pixel of the block is.
+    Surface map = RandomPicture(seed, 140, 60, ringSrc);
+    Surface small = RandomPicture(seed, 30, 20, ringDst);
+    Surface expect = small;
+    const int dw = static_cast<int>(1 + next() % 25), dh = static_cast<int>(1 + next() % 18);
+    const int ox = static_cast<int>(next() % 10) - 3, oy = static_cast<int>(next() % 6) - 2;
+    const int qx = static_cast<int>(next() % 20) - 5, qy = static_cast<int>(next() % 10) - 3;
+    const int sw = static_cast<int>(1 + next() % 150), sh = static_cast<int>(1 + next() % 70);
+    DrawStretched(small, ox, oy, dw, dh, map, qx, qy, sw, sh, StretchMode::KeepSolid);
+    for (int j = 0; j < dh; ++j)
+      for (int i = 0; i < dw; ++i) {
+        const int y0 = qy + j * sh / dh, x0 = qx + i * sw / dw;
+        const int y1 = std::max(qy + (j + 1) * sh / dh, y0 + 1), x1 = std::max(qx + (i + 1) * sw / dw, x0 + 1);
+        bool solid = false;
+        for (int yy = y0; yy < y1; ++yy)
+          for (int xx = x0; xx < x1; ++xx) solid = solid || map.Get(xx, yy) == kSolid;
+        expect.Set(ox + i, oy + j, solid ? kSolid : kBlack);
+      }
+    for (int py = 0; py < 20; ++py)
+      for (int px = 0; px < 30; ++px) ASSERT_EQ(small.Get(px, py), expect.Get(px, py)) << "round " << round;
+  }
 }

@@ -102,8 +102,12 @@ class Invariants : public FrameObserver {
 TEST(Soak, TheAutomaticPlayerPlaysGameAfterGameWithTheStateSoundEveryFrame) {
   long limit = 20000;
   if (const char* e = std::getenv("MORVIK_SOAK_FRAMES")) limit = std::atol(e);
+  // The clock the run starts from seeds every game, so runs side by side
+  // with different starts play different games.
+  uint32_t clockStart = 12345;
+  if (const char* e = std::getenv("MORVIK_SOAK_CLOCK")) clockStart = static_cast<uint32_t>(std::strtoul(e, nullptr, 10));
   TempDir dir;
-  HeadlessPlatform plat(12345);
+  HeadlessPlatform plat(clockStart);
   auto g = std::make_unique<Game>(plat);
   g->dataDir = MORVIK_BINARY_DIR;
   g->recordPath = dir.File("Mor_vik_0.kvd");

@@ -40,7 +40,6 @@ class AutoPlayer {
   int ticks_ = 0;
   int charge_ = 0, chargeGoal_ = 3;
   int mode_;           // display mode of the next game
-  bool inGame_ = false;
   int games_ = 0;
   std::unordered_map<uint64_t, bool> memo_;
   int budget_ = 0;

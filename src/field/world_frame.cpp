@@ -15,31 +15,6 @@ namespace {
 constexpr int kFieldW = 425, kFieldH = 329;
 constexpr int kLastSlot = 40;
 
-// One raster pass of a terrain canvas over the field: the mask pass
-// (canvas AND NOT back buffer) or the image pass (canvas XOR back buffer).
-// The mask and the image live on separate canvases, so the two passes of a
-// sprite drawing cannot be used here.
-void TerrainPass(Surface& dst, const Surface& src, bool maskPass) {
-  const int w = std::min({kFieldW, dst.Width(), src.Width()});
-  const int h = std::min({kFieldH, dst.Height(), src.Height()});
-  for (int y = 0; y < h; ++y) {
-    uint32_t* dr = dst.Row(y);
-    const uint32_t* sr = src.Row(y);
-    int x = 0;
-    while (x < w) {
-      const int n = std::min({w - x, dst.Run(x), src.Run(x)});
-      uint32_t* d = dr + dst.Phys(x);
-      const uint32_t* s = sr + src.Phys(x);
-      if (maskPass)
-        for (int k = 0; k < n; ++k) d[k] = s[k] & ~d[k] & 0xFFFFFF;
-      else
-        for (int k = 0; k < n; ++k) d[k] = (s[k] ^ d[k]) & 0xFFFFFF;
-      x += n;
-    }
-  }
-  dst.Touch();
-}
-
 void DrawCaption(Game& g) {
   if (g.HeroState == 4 || g.LabelTimer < 1) return;
   --g.LabelTimer;
@@ -86,8 +61,8 @@ void WorldFrame(Game& g) {
   DrawOpaque(p.UraM, 0, 0, kFieldW, kFieldH, p.Back, 0, Rnd(g.BackY));
   GustStep(g);
   DrawFarClouds(g);
-  TerrainPass(p.UraM, p.BLOCKD, true);
-  TerrainPass(p.UraM, p.BLOCK, false);
+  // The terrain: its mask canvas (AND NOT), then its image canvas (XOR).
+  DrawMaskedPair(p.UraM, 0, 0, kFieldW, kFieldH, p.BLOCKD, 0, 0, p.BLOCK, 0, 0);
   const int s = g.ScrollSpeed & 255;
   ScrollTerrain(g, s);
   // The hero is carried by the scroll unless it stands at the left edge.

@@ -62,11 +62,17 @@ void Surface::ScrollLeft(int s) {
   // Ring: columns [0, rw - s) now show what lay at [s, rw); columns
   // [rw - s, rw) receive what lies at [rw, rw + s) beyond the ring.
   origin_ = (origin_ + s) % rw;
+  // The incoming columns are at most two physical runs; beyond the ring the
+  // layout is plain, so the source never overlaps them.
+  const int have = std::clamp(w_ - rw, 0, s);  // incoming columns that exist beyond the ring
   for (int y = 0; y < h_; ++y) {
     uint32_t* r = Row(y);
-    for (int i = 0; i < s; ++i) {
-      int from = rw + i;
-      r[Phys(rw - s + i)] = from < w_ ? r[from] : back_;
+    for (int i = 0; i < s;) {
+      const int x = rw - s + i;
+      const int n = std::min(s - i, Run(x));
+      uint32_t* d = r + Phys(x);
+      for (int k = 0; k < n; ++k) d[k] = i + k < have ? r[rw + i + k] : back_;
+      i += n;
     }
   }
   ++gen_;
@@ -77,7 +83,8 @@ namespace {
 // Clips a copy of w x h at dst (x, y) from sources at (sx, sy) [and (mx, my)]
 // to every picture involved. Returns false when nothing is left.
 bool Clip(const Surface& dst, int& x, int& y, int& w, int& h, const Surface& src, int& sx, int& sy, int* mx,
-          int* my) {
+          int* my, const Surface* maskSrc = nullptr) {
+  const Surface& msrc = maskSrc ? *maskSrc : src;
   auto cut = [&](int& pos, int lim, int& len, int& a, int& b, int* c) {
     if (pos < 0) {
       len += pos;
@@ -96,8 +103,8 @@ bool Clip(const Surface& dst, int& x, int& y, int& w, int& h, const Surface& src
   cut(sx, src.Width(), w, x, dummy, mx);
   cut(sy, src.Height(), h, y, dummy, my);
   if (mx) {
-    cut(*mx, src.Width(), w, x, sx, nullptr);
-    cut(*my, src.Height(), h, y, sy, nullptr);
+    cut(*mx, msrc.Width(), w, x, sx, nullptr);
+    cut(*my, msrc.Height(), h, y, sy, nullptr);
   }
   return w > 0 && h > 0;
 }
@@ -138,45 +145,100 @@ void DrawOpaque(Surface& dst, int x, int y, int w, int h, const Surface& src, in
 }
 
 void DrawMasked(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, int mx, int my) {
-  if (&dst == &src) return;  // never used on itself
-  if (!Clip(dst, x, y, w, h, src, sx, sy, &mx, &my)) return;
+  DrawMaskedPair(dst, x, y, w, h, src, mx, my, src, sx, sy);
+}
+
+void DrawMaskedPair(Surface& dst, int x, int y, int w, int h, const Surface& mask, int mx, int my,
+                    const Surface& image, int sx, int sy) {
+  if (&dst == &mask || &dst == &image) return;  // never used on itself
+  if (!Clip(dst, x, y, w, h, image, sx, sy, &mx, &my, &mask)) return;
+  // Both passes in one sweep: each destination pixel depends only on
+  // itself and its two source pixels, so doing pass 2 right after pass 1
+  // for every pixel gives what two whole passes give.
   for (int j = 0; j < h; ++j) {
-    // pass 1: destination = mask AND NOT destination
-    ForRuns(dst, x, y + j, src, mx, my + j, w, [](uint32_t* d, const uint32_t* s, int n) {
-      for (int k = 0; k < n; ++k) d[k] = (s[k] & ~d[k]) & 0xFFFFFF;
-    });
-    // pass 2: destination = sprite XOR destination
-    ForRuns(dst, x, y + j, src, sx, sy + j, w, [](uint32_t* d, const uint32_t* s, int n) {
-      for (int k = 0; k < n; ++k) d[k] = (s[k] ^ d[k]) & 0xFFFFFF;
-    });
+    uint32_t* dr = dst.Row(y + j);
+    const uint32_t* mr = mask.Row(my + j);
+    const uint32_t* ir = image.Row(sy + j);
+    int i = 0;
+    while (i < w) {
+      const int n = std::min({w - i, dst.Run(x + i), mask.Run(mx + i), image.Run(sx + i)});
+      uint32_t* d = dr + dst.Phys(x + i);
+      const uint32_t* m = mr + mask.Phys(mx + i);
+      const uint32_t* im = ir + image.Phys(sx + i);
+      for (int k = 0; k < n; ++k) d[k] = ((m[k] & ~d[k]) ^ im[k]) & 0xFFFFFF;
+      i += n;
+    }
   }
   dst.Touch();
 }
 
-void DrawStretched(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, int sw, int sh,
-                   StretchMode mode) {
-  if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return;
+namespace {
+
+// The reduced collision map: a destination pixel is solid when any source
+// pixel of its block is. Each source row is read once, left to right, and
+// folded into one flag per source column; the blocks of a destination row
+// then look at their columns' flags.
+void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, int sw, int sh) {
+  std::vector<int> x0(static_cast<size_t>(w)), x1(static_cast<size_t>(w));
+  int lo = sx, hi = sx;  // source columns any block reads
+  for (int i = 0; i < w; ++i) {
+    x0[i] = sx + static_cast<int>(static_cast<int64_t>(i) * sw / w);
+    x1[i] = sx + static_cast<int>(static_cast<int64_t>(i + 1) * sw / w);
+    if (x1[i] <= x0[i]) x1[i] = x0[i] + 1;
+    lo = std::min(lo, x0[i]);
+    hi = std::max(hi, x1[i]);
+  }
+  // Only columns inside the source can be solid.
+  const int a = std::max(lo, 0), b = std::min(hi, src.Width());
+  std::vector<uint32_t> flag(static_cast<size_t>(std::max(hi - lo, 0)));
   for (int j = 0; j < h; ++j) {
-    int dy = y + j;
+    const int dy = y + j;
     if (dy < 0 || dy >= dst.Height()) continue;
     int y0 = sy + static_cast<int>(static_cast<int64_t>(j) * sh / h);
     int y1 = sy + static_cast<int>(static_cast<int64_t>(j + 1) * sh / h);
     if (y1 <= y0) y1 = y0 + 1;
+    std::fill(flag.begin(), flag.end(), 0);
+    for (int yy = std::max(y0, 0); yy < std::min(y1, src.Height()); ++yy) {
+      const uint32_t* row = src.Row(yy);
+      for (int c = a; c < b;) {
+        const int n = std::min(b - c, src.Run(c));
+        const uint32_t* p = row + src.Phys(c);
+        uint32_t* f = flag.data() + (c - lo);
+        for (int k = 0; k < n; ++k) f[k] |= p[k] == kSolid ? 1u : 0u;
+        c += n;
+      }
+    }
+    uint32_t* dr = dst.Row(dy);
+    for (int i = 0; i < w; ++i) {
+      const int dx = x + i;
+      if (dx < 0 || dx >= dst.Width()) continue;
+      bool solid = false;
+      for (int c = x0[i]; c < x1[i] && !solid; ++c) solid = flag[c - lo] != 0;
+      dr[dst.Phys(dx)] = solid ? kSolid : kBlack;
+    }
+  }
+  dst.Touch();
+}
+
+}  // namespace
+
+void DrawStretched(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, int sw, int sh,
+                   StretchMode mode) {
+  if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return;
+  if (mode == StretchMode::KeepSolid) {
+    StretchKeepSolid(dst, x, y, w, h, src, sx, sy, sw, sh);
+    return;
+  }
+  for (int j = 0; j < h; ++j) {
+    int dy = y + j;
+    if (dy < 0 || dy >= dst.Height()) continue;
+    const int y0 = sy + static_cast<int>(static_cast<int64_t>(j) * sh / h);
     uint32_t* dr = dst.Row(dy);
     for (int i = 0; i < w; ++i) {
       int dx = x + i;
       if (dx < 0 || dx >= dst.Width()) continue;
       int x0 = sx + static_cast<int>(static_cast<int64_t>(i) * sw / w);
-      uint32_t c = src.Get(x0, y0);
-      if (mode == StretchMode::KeepSolid) {
-        int x1 = sx + static_cast<int>(static_cast<int64_t>(i + 1) * sw / w);
-        if (x1 <= x0) x1 = x0 + 1;
-        bool solid = false;
-        for (int yy = y0; yy < y1 && !solid; ++yy)
-          for (int xx = x0; xx < x1; ++xx)
-            if (src.Get(xx, yy) == kSolid) { solid = true; break; }
-        c = solid ? kSolid : kBlack;
-      }
+      const uint32_t c = src.Get(x0, y0);
       if (c == kOutside) continue;
       dr[dst.Phys(dx)] = c;
     }

@@ -84,6 +84,10 @@ void DrawOpaque(Surface& dst, int x, int y, int w, int h, const Surface& src, in
 // (mx, my) with source AND NOT destination, then the sprite at (sx, sy) with
 // source XOR destination.
 void DrawMasked(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, int mx, int my);
+// The same two passes with the mask and the image on separate pictures (the
+// terrain's mask and image canvases).
+void DrawMaskedPair(Surface& dst, int x, int y, int w, int h, const Surface& mask, int mx, int my,
+                    const Surface& image, int sx, int sy);
 // Scaled copy. KeepSolid reduces a collision map so that a block reaching into
 // a destination pixel shows as solid instead of being dropped.
 enum class StretchMode { Nearest, KeepSolid };

@@ -8,19 +8,19 @@ start_xvfb() {
   disp=:$((100 + RANDOM % 800))
   Xvfb "$disp" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
-  for i in $(seq 50); do [ -e "/tmp/.X11-unix/X${disp#:}" ] && break; sleep 0.1; done
+  for i in $(seq 100); do [ -e "/tmp/.X11-unix/X${disp#:}" ] && break; sleep 0.1; done
   export DISPLAY=$disp
   # The X11, D-Bus and GL libraries that SDL loads keep a few blocks to the
   # end of the process; the leak check of our own code runs in the unit tests.
   export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 }
 
-# Prints the game's window once it is there (waits up to 10 s; nothing if it
-# never comes). SDL may make the window anew for its renderer, so the newest
+# Prints the game's window once it is there (waits up to 30 s, as a loaded
+# machine can be slow to start the first GL context; nothing if it never comes). SDL may make the window anew for its renderer, so the newest
 # one counts.
 find_window() {
   local w=
-  for i in $(seq 100); do
+  for i in $(seq 300); do
     w=$(xdotool search --name '^Morvik$' 2>/dev/null | tail -1)
     [ -n "$w" ] && break
     sleep 0.1

@@ -1,0 +1,28 @@
+// Fuzzes the headless input-script parser: any text either parses into
+// events whose keys are known keys and whose lines are in the text, or is
+// refused with a message naming a line.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/headless/script.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  std::vector<morvik::ScriptEvent> events;
+  std::string error;
+  const bool ok = morvik::ParseScript(text, events, error);
+  if (!ok && error.empty()) std::abort();
+  if (ok) {
+    int lines = 1;
+    for (char c : text) lines += c == '\n';
+    for (const auto& e : events) {
+      if (e.keys & ~0xFFu) std::abort();
+      if (e.line < 1 || e.line > lines) std::abort();
+      for (uint32_t bit = 1; bit <= 0x80; bit <<= 1)
+        if ((e.keys & bit) && morvik::VkToScriptKey(morvik::ScriptKeyToVk(bit)) != bit) std::abort();
+    }
+  }
+  return 0;
+}
