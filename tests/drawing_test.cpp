@@ -185,25 +185,40 @@ TEST(Drawing, SweepsOverRingsAgreeWithThePixelDefinitions) {
     for (int py = 0; py < 40; ++py)
       for (int px = 0; px < 120; ++px) ASSERT_EQ(dst.Get(px, py), want.Get(px, py)) << "round " << round;
 
-    // The reduced collision map: solid where any source pixel of the block is.
+    // The reduced collision map: solid where any source pixel of the block is,
+    // again after each way the map can change between two draws.
     Surface map = RandomPicture(seed, 140, 60, ringSrc);
-    Surface small = RandomPicture(seed, 30, 20, ringDst);
-    Surface expect = small;
+    const Surface tile = RandomPicture(seed, 12, 9, false);
     const int dw = static_cast<int>(1 + next() % 25), dh = static_cast<int>(1 + next() % 18);
     const int ox = static_cast<int>(next() % 10) - 3, oy = static_cast<int>(next() % 6) - 2;
     const int qx = static_cast<int>(next() % 20) - 5, qy = static_cast<int>(next() % 10) - 3;
     const int sw = static_cast<int>(1 + next() % 150), sh = static_cast<int>(1 + next() % 70);
-    DrawStretched(small, ox, oy, dw, dh, map, qx, qy, sw, sh, StretchMode::KeepSolid);
-    for (int j = 0; j < dh; ++j)
-      for (int i = 0; i < dw; ++i) {
-        const int y0 = qy + j * sh / dh, x0 = qx + i * sw / dw;
-        const int y1 = std::max(qy + (j + 1) * sh / dh, y0 + 1), x1 = std::max(qx + (i + 1) * sw / dw, x0 + 1);
-        bool solid = false;
-        for (int yy = y0; yy < y1; ++yy)
-          for (int xx = x0; xx < x1; ++xx) solid = solid || map.Get(xx, yy) == kSolid;
-        expect.Set(ox + i, oy + j, solid ? kSolid : kBlack);
+    for (int change = 0; change < 7; ++change) {
+      const int cx = static_cast<int>(next() % 150) - 5, cy = static_cast<int>(next() % 64) - 2;
+      switch (change) {
+        case 1: map.Set(cx, cy, kSolid); break;
+        case 2: DrawOpaque(map, cx, cy, 12, 9, tile, 0, 0); break;
+        case 3: map.ScrollLeft(static_cast<int>(1 + next() % 9)); break;
+        case 4: DrawMaskedPair(map, cx, cy, 12, 9, tile, 0, 0, tile, 0, 0); break;
+        case 5: map.Row(static_cast<int>(next() % 60))[next() % 140] = kSolid, map.Touch(); break;
+        case 6: DrawStretched(map, cx, cy, 7, 5, tile, 0, 0, 12, 9); break;
+        default: break;
       }
-    for (int py = 0; py < 20; ++py)
-      for (int px = 0; px < 30; ++px) ASSERT_EQ(small.Get(px, py), expect.Get(px, py)) << "round " << round;
+      Surface small = RandomPicture(seed, 30, 20, ringDst);
+      Surface expect = small;
+      DrawStretched(small, ox, oy, dw, dh, map, qx, qy, sw, sh, StretchMode::KeepSolid);
+      for (int j = 0; j < dh; ++j)
+        for (int i = 0; i < dw; ++i) {
+          const int y0 = qy + j * sh / dh, x0 = qx + i * sw / dw;
+          const int y1 = std::max(qy + (j + 1) * sh / dh, y0 + 1), x1 = std::max(qx + (i + 1) * sw / dw, x0 + 1);
+          bool solid = false;
+          for (int yy = y0; yy < y1; ++yy)
+            for (int xx = x0; xx < x1; ++xx) solid = solid || map.Get(xx, yy) == kSolid;
+          expect.Set(ox + i, oy + j, solid ? kSolid : kBlack);
+        }
+      for (int py = 0; py < 20; ++py)
+        for (int px = 0; px < 30; ++px)
+          ASSERT_EQ(small.Get(px, py), expect.Get(px, py)) << "round " << round << " change " << change;
+    }
   }
 }

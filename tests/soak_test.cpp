@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <type_traits>
 
@@ -106,6 +107,9 @@ TEST(Soak, TheAutomaticPlayerPlaysGameAfterGameWithTheStateSoundEveryFrame) {
   // with different starts play different games.
   uint32_t clockStart = 12345;
   if (const char* e = std::getenv("MORVIK_SOAK_CLOCK")) clockStart = static_cast<uint32_t>(std::strtoul(e, nullptr, 10));
+  // The real course must be there, or the hero only falls through an empty one.
+  ASSERT_TRUE(std::filesystem::is_regular_file(StageFileName(MORVIK_BINARY_DIR, 30)))
+      << "build the course segments first (the whole build, not only the tests)";
   TempDir dir;
   HeadlessPlatform plat(clockStart);
   auto g = std::make_unique<Game>(plat);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace morvik {
 
@@ -12,7 +13,25 @@ void Surface::Create(int w, int h, uint32_t back) {
   origin_ = 0;
   back_ = back & 0xFFFFFF;
   pix_.assign(static_cast<size_t>(w_) * h_, back_);
+  colStamp_.assign(static_cast<size_t>(w_), 0);
+  bands_ = SolidBands{};
+  Touch();
+}
+
+void Surface::MarkColumns(int x, int w) {
+  if (x < 0) {
+    w += x;
+    x = 0;
+  }
+  if (x + w > w_) w = w_ - x;
   ++gen_;
+  if (w <= 0) return;
+  const uint64_t st = ++stamp_;
+  for (int i = 0; i < w;) {
+    const int n = std::min(w - i, Run(x + i));
+    std::fill_n(colStamp_.begin() + Phys(x + i), n, st);
+    i += n;
+  }
 }
 
 void Surface::SetBackColour(uint32_t back) {
@@ -23,7 +42,7 @@ void Surface::SetBackColour(uint32_t back) {
 void Surface::Clear(uint32_t colour) {
   std::fill(pix_.begin(), pix_.end(), colour & 0xFFFFFF);
   origin_ = 0;
-  ++gen_;
+  Touch();
 }
 
 void Surface::MakeRing(int ringWidth) {
@@ -34,7 +53,7 @@ void Surface::MakeRing(int ringWidth) {
   ring_ = std::clamp(ringWidth, 0, w_);
   origin_ = 0;
   pix_ = std::move(old);
-  ++gen_;
+  Touch();
 }
 
 void Surface::ScrollLeft(int s) {
@@ -56,7 +75,7 @@ void Surface::ScrollLeft(int s) {
         for (int x = 0; x < n; ++x) r[Phys(x)] = tmp[x];
       }
     }
-    ++gen_;
+    Touch();
     return;
   }
   // Ring: columns [0, rw - s) now show what lay at [s, rw); columns
@@ -75,10 +94,29 @@ void Surface::ScrollLeft(int s) {
       i += n;
     }
   }
-  ++gen_;
+  MarkColumns(rw - s, s);
 }
 
 namespace {
+
+// The innermost loops, built for the widest vector unit the machine has
+// (chosen once when the program loads).
+#if defined(__x86_64__) && defined(__GNUC__)
+#define MORVIK_WIDE_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define MORVIK_WIDE_LOOP
+#endif
+
+// d = (mask AND NOT d) XOR image, over n pixels.
+MORVIK_WIDE_LOOP void SweepMasked(uint32_t* __restrict d, const uint32_t* __restrict m,
+                                  const uint32_t* __restrict im, int n) {
+  for (int k = 0; k < n; ++k) d[k] = ((m[k] & ~d[k]) ^ im[k]) & 0xFFFFFF;
+}
+
+// f |= (p == solid), over n pixels.
+MORVIK_WIDE_LOOP void FoldSolid(uint8_t* __restrict f, const uint32_t* __restrict p, int n) {
+  for (int k = 0; k < n; ++k) f[k] |= p[k] == kSolid ? 1 : 0;
+}
 
 // Clips a copy of w x h at dst (x, y) from sources at (sx, sy) [and (mx, my)]
 // to every picture involved. Returns false when nothing is left.
@@ -135,13 +173,13 @@ void DrawOpaque(Surface& dst, int x, int y, int w, int h, const Surface& src, in
       uint32_t* r = dst.Row(y + j);
       for (int i = 0; i < w; ++i) r[dst.Phys(x + i)] = tmp[static_cast<size_t>(j) * w + i];
     }
-    dst.Touch();
+    dst.MarkColumns(x, w);
     return;
   }
   for (int j = 0; j < h; ++j)
     ForRuns(dst, x, y + j, src, sx, sy + j, w,
             [](uint32_t* d, const uint32_t* s, int n) { std::memcpy(d, s, sizeof(uint32_t) * n); });
-  dst.Touch();
+  dst.MarkColumns(x, w);
 }
 
 void DrawMasked(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, int mx, int my) {
@@ -165,19 +203,21 @@ void DrawMaskedPair(Surface& dst, int x, int y, int w, int h, const Surface& mas
       uint32_t* d = dr + dst.Phys(x + i);
       const uint32_t* m = mr + mask.Phys(mx + i);
       const uint32_t* im = ir + image.Phys(sx + i);
-      for (int k = 0; k < n; ++k) d[k] = ((m[k] & ~d[k]) ^ im[k]) & 0xFFFFFF;
+      SweepMasked(d, m, im, n);
       i += n;
     }
   }
-  dst.Touch();
+  dst.MarkColumns(x, w);
 }
 
 namespace {
 
 // The reduced collision map: a destination pixel is solid when any source
-// pixel of its block is. Each source row is read once, left to right, and
-// folded into one flag per source column; the blocks of a destination row
-// then look at their columns' flags.
+// pixel of its block is. The source keeps, per physical column and band of
+// rows, whether the column holds a solid pixel there; only columns changed
+// since they were last looked at are read again (during play, the few that
+// scrolled in and the stamped column), and the blocks then look at their
+// columns' flags.
 void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, int sw, int sh) {
   std::vector<int> x0(static_cast<size_t>(w)), x1(static_cast<size_t>(w));
   int lo = sx, hi = sx;  // source columns any block reads
@@ -190,34 +230,73 @@ void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& s
   }
   // Only columns inside the source can be solid.
   const int a = std::max(lo, 0), b = std::min(hi, src.Width());
-  std::vector<uint32_t> flag(static_cast<size_t>(std::max(hi - lo, 0)));
+  const int W = src.Width();
+  auto bandRows = [&](int j, int& r0, int& r1) {
+    r0 = sy + static_cast<int>(static_cast<int64_t>(j) * sh / h);
+    r1 = sy + static_cast<int>(static_cast<int64_t>(j + 1) * sh / h);
+    if (r1 <= r0) r1 = r0 + 1;
+    r0 = std::max(r0, 0);
+    r1 = std::min(r1, src.Height());
+  };
+
+  Surface::SolidBands& sb = src.Bands();
+  if (sb.sy != sy || sb.sh != sh || sb.bands != h || sb.madeAt.size() != static_cast<size_t>(W)) {
+    sb.sy = sy;
+    sb.sh = sh;
+    sb.bands = h;
+    sb.flags.assign(static_cast<size_t>(h) * W, 0);
+    sb.madeAt.assign(static_cast<size_t>(W), 0);
+  }
+  // Stale columns among the needed ones, as physical spans.
+  std::vector<std::pair<int, int>> spans;
+  for (int c = a; c < b;) {
+    const int n = std::min(b - c, src.Run(c));
+    const int p0 = src.Phys(c);
+    for (int p = p0; p < p0 + n; ++p) {
+      if (src.ColumnStamp(p) <= sb.madeAt[p]) continue;
+      if (!spans.empty() && spans.back().second == p)
+        ++spans.back().second;
+      else
+        spans.emplace_back(p, p + 1);
+    }
+    c += n;
+  }
+  if (!spans.empty()) {
+    for (int j = 0; j < h; ++j) {
+      uint8_t* f = sb.flags.data() + static_cast<size_t>(j) * W;
+      for (const auto& [p, q] : spans) std::fill(f + p, f + q, 0);
+      int r0, r1;
+      bandRows(j, r0, r1);
+      for (int yy = r0; yy < r1; ++yy) {
+        const uint32_t* row = src.Row(yy);
+        for (const auto& [p, q] : spans) FoldSolid(f + p, row + p, q - p);
+      }
+    }
+    for (const auto& [p, q] : spans)
+      for (int k = p; k < q; ++k) sb.madeAt[k] = src.ColumnStamp(k);
+  }
+
+  // Each band's flags in logical order, then each block looks at its columns.
+  std::vector<uint8_t> line(static_cast<size_t>(std::max(b - a, 0)));
   for (int j = 0; j < h; ++j) {
     const int dy = y + j;
     if (dy < 0 || dy >= dst.Height()) continue;
-    int y0 = sy + static_cast<int>(static_cast<int64_t>(j) * sh / h);
-    int y1 = sy + static_cast<int>(static_cast<int64_t>(j + 1) * sh / h);
-    if (y1 <= y0) y1 = y0 + 1;
-    std::fill(flag.begin(), flag.end(), 0);
-    for (int yy = std::max(y0, 0); yy < std::min(y1, src.Height()); ++yy) {
-      const uint32_t* row = src.Row(yy);
-      for (int c = a; c < b;) {
-        const int n = std::min(b - c, src.Run(c));
-        const uint32_t* p = row + src.Phys(c);
-        uint32_t* f = flag.data() + (c - lo);
-        for (int k = 0; k < n; ++k) f[k] |= p[k] == kSolid ? 1u : 0u;
-        c += n;
-      }
+    const uint8_t* f = sb.flags.data() + static_cast<size_t>(j) * W;
+    for (int c = a; c < b;) {
+      const int n = std::min(b - c, src.Run(c));
+      std::memcpy(line.data() + (c - a), f + src.Phys(c), static_cast<size_t>(n));
+      c += n;
     }
     uint32_t* dr = dst.Row(dy);
     for (int i = 0; i < w; ++i) {
       const int dx = x + i;
       if (dx < 0 || dx >= dst.Width()) continue;
       bool solid = false;
-      for (int c = x0[i]; c < x1[i] && !solid; ++c) solid = flag[c - lo] != 0;
+      for (int c = std::max(x0[i], a); c < std::min(x1[i], b) && !solid; ++c) solid = line[c - a] != 0;
       dr[dst.Phys(dx)] = solid ? kSolid : kBlack;
     }
   }
-  dst.Touch();
+  dst.MarkColumns(x, w);
 }
 
 }  // namespace
@@ -243,7 +322,7 @@ void DrawStretched(Surface& dst, int x, int y, int w, int h, const Surface& src,
       dr[dst.Phys(dx)] = c;
     }
   }
-  dst.Touch();
+  dst.MarkColumns(x, w);
 }
 
 }  // namespace morvik

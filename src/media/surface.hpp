@@ -38,7 +38,15 @@ class Surface {
   uint32_t BackColour() const { return back_; }
   int RingWidth() const { return ring_; }
   uint32_t Generation() const { return gen_; }
-  void Touch() { ++gen_; }
+  // After writing through Row(): every column counts as changed.
+  void Touch() {
+    ++gen_;
+    allStamp_ = ++stamp_;
+  }
+  // The drawing operations mark the logical columns [x, x + w) they wrote.
+  void MarkColumns(int x, int w);
+  // When physical column p last changed (a stamp that only grows).
+  uint64_t ColumnStamp(int p) const { return colStamp_[p] > allStamp_ ? colStamp_[p] : allStamp_; }
 
   bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < w_ && y < h_; }
   // Physical column of logical column x.
@@ -63,12 +71,28 @@ class Surface {
   const uint32_t* Row(int y) const { return pix_.data() + static_cast<size_t>(y) * w_; }
   uint32_t Get(int x, int y) const { return Inside(x, y) ? Row(y)[Phys(x)] : kOutside; }
   void Set(int x, int y, uint32_t c) {
-    if (Inside(x, y)) { Row(y)[Phys(x)] = c & 0xFFFFFF; ++gen_; }
+    if (Inside(x, y)) {
+      const int p = Phys(x);
+      Row(y)[p] = c & 0xFFFFFF;
+      ++gen_;
+      colStamp_[p] = ++stamp_;
+    }
   }
 
   // Copies the region (s, 0) of width `ringWidth` onto (0, 0) of itself, as if
   // the whole source were read first. Works for any s; fast for ring surfaces.
   void ScrollLeft(int s);
+
+  // For the reduced collision map: whether each physical column holds a
+  // solid pixel within each band of rows, kept from frame to frame and
+  // brought up to date only where columns changed since (a scroll moves
+  // the ring's origin, not its columns).
+  struct SolidBands {
+    int sy = 0, sh = 0, bands = 0;     // the rows the bands were made for
+    std::vector<uint8_t> flags;        // [band * width + physical column]
+    std::vector<uint64_t> madeAt;      // per physical column: its stamp when its flags were made
+  };
+  SolidBands& Bands() const { return bands_; }
 
  private:
   int w_ = 0, h_ = 0;
@@ -76,6 +100,9 @@ class Surface {
   int ring_ = 0, origin_ = 0;
   uint32_t gen_ = 0;
   std::vector<uint32_t> pix_;
+  uint64_t stamp_ = 0, allStamp_ = 0;
+  std::vector<uint64_t> colStamp_;
+  mutable SolidBands bands_;
 };
 
 // Source copy of the w x h rectangle at (sx, sy) of src to (x, y) of dst.
