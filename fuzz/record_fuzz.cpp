@@ -16,8 +16,11 @@ namespace {
 // A scratch directory, removed at exit (the name is kept for the whole run).
 const std::string& Dir() {
   static const std::string* dir = [] {
-    char tmpl[] = "/tmp/morvik-fuzz-record-XXXXXX";
-    const char* p = ::mkdtemp(tmpl);
+    // Under $TMPDIR (fuzz/run.sh points it at its scratch directory, removed
+    // after the run whichever way libFuzzer ends).
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/morvik-fuzz-record-XXXXXX";
+    const char* p = ::mkdtemp(tmpl.data());
     if (!p) std::abort();
     auto* d = new std::string(p);
     std::atexit([] {

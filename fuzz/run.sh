@@ -12,6 +12,8 @@ targets=("$@")
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d /tmp/morvik-fuzz-XXXXXX)
 trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
+export TMPDIR=$work
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0

@@ -23,8 +23,11 @@ namespace {
 
 const std::string& DataDir() {
   static const std::string* dir = [] {
-    char tmpl[] = "/tmp/morvik-fuzz-segment-XXXXXX";
-    const char* p = ::mkdtemp(tmpl);
+    // Under $TMPDIR (fuzz/run.sh points it at its scratch directory, removed
+    // after the run whichever way libFuzzer ends).
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/morvik-fuzz-segment-XXXXXX";
+    const char* p = ::mkdtemp(tmpl.data());
     if (!p) std::abort();
     const std::string d = p;
     // Every segment name is a hard link to one file, so one write feeds them all.

@@ -67,6 +67,7 @@ class Surface {
     }
     return w_ - x;
   }
+  // Raw rows in physical layout; whoever writes through them calls Touch() after.
   uint32_t* Row(int y) { return pix_.data() + static_cast<size_t>(y) * w_; }
   const uint32_t* Row(int y) const { return pix_.data() + static_cast<size_t>(y) * w_; }
   uint32_t Get(int x, int y) const { return Inside(x, y) ? Row(y)[Phys(x)] : kOutside; }
