@@ -9,27 +9,22 @@
 #include <string>
 
 #include "game.hpp"
+#include "scratch.hpp"
 #include "platform/headless/headless_platform.hpp"
 
 namespace {
 
-// A scratch directory, removed at exit (the name is kept for the whole run).
+// The record file's directory, removed at exit.
 const std::string& Dir() {
-  static const std::string* dir = [] {
-    // Under $TMPDIR (fuzz/run.sh points it at its scratch directory, removed
-    // after the run whichever way libFuzzer ends).
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/morvik-fuzz-record-XXXXXX";
-    const char* p = ::mkdtemp(tmpl.data());
-    if (!p) std::abort();
-    auto* d = new std::string(p);
+  static const bool made = [] {
     std::atexit([] {
       ::unlink((Dir() + "/Mor_vik_0.kvd").c_str());
       ::rmdir(Dir().c_str());
     });
-    return d;
+    return true;
   }();
-  return *dir;
+  (void)made;
+  return morvik::fuzz::ScratchDir("record");
 }
 
 }  // namespace

@@ -17,19 +17,14 @@
 #include <vector>
 
 #include "game.hpp"
+#include "scratch.hpp"
 #include "platform/headless/headless_platform.hpp"
 
 namespace {
 
 const std::string& DataDir() {
-  static const std::string* dir = [] {
-    // Under $TMPDIR (fuzz/run.sh points it at its scratch directory, removed
-    // after the run whichever way libFuzzer ends).
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/morvik-fuzz-segment-XXXXXX";
-    const char* p = ::mkdtemp(tmpl.data());
-    if (!p) std::abort();
-    const std::string d = p;
+  static const bool made = [] {
+    const std::string& d = morvik::fuzz::ScratchDir("segment");
     // Every segment name is a hard link to one file, so one write feeds them all.
     const std::string first = morvik::StageFileName(d, 1);
     std::FILE* f = std::fopen(first.c_str(), "wb");
@@ -42,9 +37,10 @@ const std::string& DataDir() {
       for (int n = 1; n <= 30; ++n) ::unlink(morvik::StageFileName(DataDir(), n).c_str());
       ::rmdir(DataDir().c_str());
     });
-    return new std::string(d);  // kept for the whole run
+    return true;
   }();
-  return *dir;
+  (void)made;
+  return morvik::fuzz::ScratchDir("segment");
 }
 
 void WriteAll(const std::string& path, const uint8_t* data, size_t size) {
