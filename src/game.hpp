@@ -44,6 +44,10 @@ struct Game : GameState {
   uint32_t allArmedAt = 0;       // when ALL was last armed
   uint32_t joyArrivals = 0;      // controller arrivals already taken up
 
+  // The path of the effect or piece being started, kept so that its
+  // capacity is reused and starting a sound during play allocates nothing.
+  std::string soundPath;
+
   // Effects started since the last play frame was observed (for the trace).
   std::array<const char*, 8> frameSounds{};
   int frameSoundCount = 0;

@@ -148,23 +148,37 @@ TEST(BadInput, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewRecordsWhole) {
   }
   std::mt19937 rng(5);
   int seenNew = 0;
-  for (int round = 0; round < 40; ++round) {
+  const int rounds = 40;
+  for (int round = 0; round < rounds; ++round) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      // Saves for ever, each time a better score than the one before.
+      // Saves for ever, each time a better score than the one before; says
+      // when the first save is through, so that every kill lands among saves.
+      ::close(ready[0]);
       HeadlessPlatform plat(0);
       Game g(plat);
       g.recordPath = path;
       for (int32_t s = 100001;; ++s) {
         g.BestScore = s;
         SaveRecords(g);
+        if (s == 100001) {
+          const char one = 1;
+          if (::write(ready[1], &one, 1) != 1) ::_exit(1);
+        }
       }
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(500 + rng() % 40000));
+    ::close(ready[1]);
+    char got = 0;
+    const ssize_t r = ::read(ready[0], &got, 1);
+    ::close(ready[0]);
+    if (r == 1) std::this_thread::sleep_for(std::chrono::microseconds(rng() % 20000));
     ::kill(child, SIGKILL);
     int st = 0;
     ::waitpid(child, &st, 0);
+    ASSERT_EQ(r, 1) << "round " << round;
     // The file is a complete record file holding one of the scores saved.
     ASSERT_EQ(fs::file_size(path), 665u * 128u) << "round " << round;
     HeadlessPlatform plat(0);
@@ -182,7 +196,7 @@ TEST(BadInput, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewRecordsWhole) {
       }
     }
   }
-  EXPECT_GT(seenNew, 0);  // the saves did get through
+  EXPECT_EQ(seenNew, rounds);  // a save got through before every kill
 }
 
 }  // namespace

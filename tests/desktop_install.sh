@@ -174,7 +174,7 @@ xdotool keyup Right
 still && fail "the screen stood still during play"
 # Pause: the screen stands still until P comes again.
 tap p
-sleep 0.3
+sleep 0.6
 still || fail "the screen moved while paused"
 tap p
 sleep 0.3
@@ -193,7 +193,9 @@ done
 xdotool windowactivate --sync "$owin" 2>/dev/null
 sleep 0.5
 xdotool windowactivate --sync "$win" 2>/dev/null
-sleep 0.3
+# The loss reaches the game at its next frame; on a loaded machine that can
+# be later than the first screenshot would be.
+sleep 1
 still || fail "the game went on after losing the focus"
 tap p
 sleep 0.3

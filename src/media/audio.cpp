@@ -20,9 +20,8 @@ void NoteFrameSound(Game& g, const char* name) {
 }
 
 void StartWave(Game& g, const char* name) {
-  std::string path;
-  path.reserve(g.dataDir.size() + std::strlen(name) + 5);
-  path += g.dataDir;
+  std::string& path = g.soundPath;
+  path.assign(g.dataDir);
   path += '/';
   path += name;
   path += ".wav";
@@ -47,7 +46,12 @@ void PlaySound(Game& g, const char* name, int16_t priority) {
 void PlayMusic(Game& g, const std::string& name, int32_t lengthMs) {
   g.plat.MidiCloseAll();
   if (name != "Non") {
-    g.plat.MidiOpen(g.dataDir + "/" + name + ".mid");
+    std::string& path = g.soundPath;
+    path.assign(g.dataDir);
+    path += '/';
+    path += name;
+    path += ".mid";
+    g.plat.MidiOpen(path);
     g.plat.MidiPlay(false);
     g.MusicStart = static_cast<int32_t>(g.plat.Clock());
     g.MusicLength = lengthMs;

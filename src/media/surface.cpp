@@ -219,7 +219,11 @@ namespace {
 // scrolled in and the stamped column), and the blocks then look at their
 // columns' flags.
 void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, int sw, int sh) {
-  std::vector<int> x0(static_cast<size_t>(w)), x1(static_cast<size_t>(w));
+  Surface::SolidBands& sb = src.Bands();
+  std::vector<int>& x0 = sb.x0;
+  std::vector<int>& x1 = sb.x1;
+  x0.resize(static_cast<size_t>(w));
+  x1.resize(static_cast<size_t>(w));
   int lo = sx, hi = sx;  // source columns any block reads
   for (int i = 0; i < w; ++i) {
     x0[i] = sx + static_cast<int>(static_cast<int64_t>(i) * sw / w);
@@ -239,7 +243,6 @@ void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& s
     r1 = std::min(r1, src.Height());
   };
 
-  Surface::SolidBands& sb = src.Bands();
   if (sb.sy != sy || sb.sh != sh || sb.bands != h || sb.madeAt.size() != static_cast<size_t>(W)) {
     sb.sy = sy;
     sb.sh = sh;
@@ -248,7 +251,8 @@ void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& s
     sb.madeAt.assign(static_cast<size_t>(W), 0);
   }
   // Stale columns among the needed ones, as physical spans.
-  std::vector<std::pair<int, int>> spans;
+  std::vector<std::pair<int, int>>& spans = sb.spans;
+  spans.clear();
   for (int c = a; c < b;) {
     const int n = std::min(b - c, src.Run(c));
     const int p0 = src.Phys(c);
@@ -277,7 +281,8 @@ void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& s
   }
 
   // Each band's flags in logical order, then each block looks at its columns.
-  std::vector<uint8_t> line(static_cast<size_t>(std::max(b - a, 0)));
+  std::vector<uint8_t>& line = sb.line;
+  line.resize(static_cast<size_t>(std::max(b - a, 0)));
   for (int j = 0; j < h; ++j) {
     const int dy = y + j;
     if (dy < 0 || dy >= dst.Height()) continue;

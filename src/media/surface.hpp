@@ -7,6 +7,7 @@
 // coordinate the game uses reads the same pixels as a plain picture would.
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace morvik {
@@ -92,6 +93,10 @@ class Surface {
     int sy = 0, sh = 0, bands = 0;     // the rows the bands were made for
     std::vector<uint8_t> flags;        // [band * width + physical column]
     std::vector<uint64_t> madeAt;      // per physical column: its stamp when its flags were made
+    // Working space kept between draws, so that a frame allocates nothing.
+    std::vector<int> x0, x1;
+    std::vector<uint8_t> line;
+    std::vector<std::pair<int, int>> spans;
   };
   SolidBands& Bands() const { return bands_; }
 
