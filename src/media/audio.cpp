@@ -19,13 +19,18 @@ void NoteFrameSound(Game& g, const char* name) {
     g.frameSounds[g.frameSoundCount++] = name;
 }
 
-void StartWave(Game& g, const char* name) {
+// DATA/name.ext in the game's one reused path string.
+const std::string& DataPath(Game& g, const char* name, const char* ext) {
   std::string& path = g.soundPath;
   path.assign(g.dataDir);
   path += '/';
   path += name;
-  path += ".wav";
-  g.plat.PlayWave(path);
+  path += ext;
+  return path;
+}
+
+void StartWave(Game& g, const char* name) {
+  g.plat.PlayWave(DataPath(g, name, ".wav"));
   NoteFrameSound(g, name);
 }
 
@@ -46,12 +51,7 @@ void PlaySound(Game& g, const char* name, int16_t priority) {
 void PlayMusic(Game& g, const std::string& name, int32_t lengthMs) {
   g.plat.MidiCloseAll();
   if (name != "Non") {
-    std::string& path = g.soundPath;
-    path.assign(g.dataDir);
-    path += '/';
-    path += name;
-    path += ".mid";
-    g.plat.MidiOpen(path);
+    g.plat.MidiOpen(DataPath(g, name.c_str(), ".mid"));
     g.plat.MidiPlay(false);
     g.MusicStart = static_cast<int32_t>(g.plat.Clock());
     g.MusicLength = lengthMs;
