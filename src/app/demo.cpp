@@ -424,39 +424,30 @@ uint32_t DemoRecorder::Clock() {
   return v;
 }
 
-bool DemoRecorder::CloseRequested() {
+bool DemoRecorder::LogYes(DemoRead kind, int32_t arg, bool yes) {
   DemoEvent e;
-  e.kind = DemoRead::kClose;
-  e.yes = in_.CloseRequested();
+  e.kind = kind;
+  e.arg = arg;
+  e.yes = yes;
   Log(e);
-  return e.yes;
+  return yes;
 }
 
+uint32_t DemoRecorder::LogValue(DemoRead kind, uint32_t value) {
+  DemoEvent e;
+  e.kind = kind;
+  e.value = value;
+  Log(e);
+  return value;
+}
+
+bool DemoRecorder::CloseRequested() { return LogYes(DemoRead::kClose, 0, in_.CloseRequested()); }
 int DemoRecorder::DesktopDepth() {
-  DemoEvent e;
-  e.kind = DemoRead::kDepth;
-  const int d = in_.DesktopDepth();
-  e.value = static_cast<uint32_t>(d);
-  Log(e);
-  return d;
+  return static_cast<int>(LogValue(DemoRead::kDepth, static_cast<uint32_t>(in_.DesktopDepth())));
 }
-
-bool DemoRecorder::KeyDown(int vk) {
-  DemoEvent e;
-  e.kind = DemoRead::kKey;
-  e.arg = vk;
-  e.yes = in_.KeyDown(vk);
-  Log(e);
-  return e.yes;
-}
-
+bool DemoRecorder::KeyDown(int vk) { return LogYes(DemoRead::kKey, vk, in_.KeyDown(vk)); }
 int DemoRecorder::JoyCount() {
-  DemoEvent e;
-  e.kind = DemoRead::kJoyCount;
-  const int n = in_.JoyCount();
-  e.value = static_cast<uint32_t>(n);
-  Log(e);
-  return n;
+  return static_cast<int>(LogValue(DemoRead::kJoyCount, static_cast<uint32_t>(in_.JoyCount())));
 }
 
 bool DemoRecorder::JoyRead(int id, JoyReading& out) {
@@ -470,21 +461,8 @@ bool DemoRecorder::JoyRead(int id, JoyReading& out) {
   return e.yes;
 }
 
-uint32_t DemoRecorder::JoyArrivals() {
-  DemoEvent e;
-  e.kind = DemoRead::kJoyArrivals;
-  e.value = in_.JoyArrivals();
-  Log(e);
-  return e.value;
-}
-
-bool DemoRecorder::TakeFocusLoss() {
-  DemoEvent e;
-  e.kind = DemoRead::kFocusLoss;
-  e.yes = in_.TakeFocusLoss();
-  Log(e);
-  return e.yes;
-}
+uint32_t DemoRecorder::JoyArrivals() { return LogValue(DemoRead::kJoyArrivals, in_.JoyArrivals()); }
+bool DemoRecorder::TakeFocusLoss() { return LogYes(DemoRead::kFocusLoss, 0, in_.TakeFocusLoss()); }
 
 // ---- playing back ----
 

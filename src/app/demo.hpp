@@ -104,6 +104,9 @@ class DemoRecorder : public PlatformRelay {
 
  private:
   void Log(const DemoEvent& e);
+  // Logs a yes-or-no read (with its argument) or a value read, and answers it.
+  bool LogYes(DemoRead kind, int32_t arg, bool yes);
+  uint32_t LogValue(DemoRead kind, uint32_t value);
 
   DemoHeader header_;
   std::vector<uint8_t> raw_;

@@ -95,22 +95,19 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
   if (o.bot && headless && !player) bot.emplace(*g, *headless);
 
   ObserverList observers;
+  // A trace file asked for is opened and watches every play frame.
+  auto openTrace = [&](TraceFile& file, const std::string& path, const char* what) {
+    if (path.empty()) return true;
+    if (!file.Open(path)) {
+      std::fprintf(stderr, "morvik: cannot write the %s %s\n", what, path.c_str());
+      return false;
+    }
+    observers.Add(&file);
+    return true;
+  };
   TraceWriter trace;
-  if (!o.trace.empty()) {
-    if (!trace.Open(o.trace)) {
-      std::fprintf(stderr, "morvik: cannot write the trace %s\n", o.trace.c_str());
-      return 2;
-    }
-    observers.Add(&trace);
-  }
   TraceDigestWriter digest;
-  if (!o.traceDigest.empty()) {
-    if (!digest.Open(o.traceDigest)) {
-      std::fprintf(stderr, "morvik: cannot write the trace digest %s\n", o.traceDigest.c_str());
-      return 2;
-    }
-    observers.Add(&digest);
-  }
+  if (!openTrace(trace, o.trace, "trace") || !openTrace(digest, o.traceDigest, "trace digest")) return 2;
   ShotTaker shots(o.shots);
   observers.Add(&shots);
   QuietClock quiet(observers, recorder ? &*recorder : nullptr, player ? &*player : nullptr);

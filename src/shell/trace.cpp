@@ -64,12 +64,13 @@ void TraceLine(const Game& g, std::string& o) {
   o += '}';
 }
 
-bool TraceWriter::Open(const std::string& path) {
+bool TraceFile::Open(const std::string& path) {
+  if (f_) std::fclose(f_);
   f_ = std::fopen(path.c_str(), "w");
   return f_ != nullptr;
 }
 
-TraceWriter::~TraceWriter() {
+TraceFile::~TraceFile() {
   if (f_) std::fclose(f_);
 }
 
@@ -79,15 +80,6 @@ void TraceWriter::OnPlayFrame(Game& g) {
   TraceLine(g, line_);
   line_ += '\n';
   std::fwrite(line_.data(), 1, line_.size(), f_);
-}
-
-bool TraceDigestWriter::Open(const std::string& path) {
-  f_ = std::fopen(path.c_str(), "w");
-  return f_ != nullptr;
-}
-
-TraceDigestWriter::~TraceDigestWriter() {
-  if (f_) std::fclose(f_);
 }
 
 void TraceDigestWriter::OnPlayFrame(Game& g) {

@@ -12,30 +12,29 @@ namespace morvik {
 // Appends one frame's line (without the newline) to out.
 void TraceLine(const Game& g, std::string& out);
 
-class TraceWriter : public FrameObserver {
+// A file written a line per play frame; the writers below say what the line is.
+class TraceFile : public FrameObserver {
  public:
   // Opens the file for writing; false when it cannot be created.
   bool Open(const std::string& path);
-  ~TraceWriter() override;
-  void OnPlayFrame(Game& g) override;
+  ~TraceFile() override;
 
- private:
+ protected:
   std::FILE* f_ = nullptr;
   std::string line_;
+};
+
+class TraceWriter : public TraceFile {
+ public:
+  void OnPlayFrame(Game& g) override;
 };
 
 // A readable digest of the trace, for regression files kept small: one line
 // a play frame with the key members, and a hash of the frame's full trace
 // line, so that any change shows on the frame it happens.
-class TraceDigestWriter : public FrameObserver {
+class TraceDigestWriter : public TraceFile {
  public:
-  bool Open(const std::string& path);
-  ~TraceDigestWriter() override;
   void OnPlayFrame(Game& g) override;
-
- private:
-  std::FILE* f_ = nullptr;
-  std::string line_;
 };
 
 }  // namespace morvik
