@@ -24,6 +24,10 @@ void Surface::MarkColumns(int x, int w) {
     x = 0;
   }
   if (x + w > w_) w = w_ - x;
+  if (x == 0 && w == w_) {  // every column: one stamp for all
+    Touch();
+    return;
+  }
   ++gen_;
   if (w <= 0) return;
   const uint64_t st = ++stamp_;
@@ -243,11 +247,14 @@ void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& s
     r1 = std::min(r1, src.Height());
   };
 
+  // Up to 64 bands share one word a column: bit k of group q is band 64 q + k.
+  const int groups = (h + 63) / 64;
   if (sb.sy != sy || sb.sh != sh || sb.bands != h || sb.madeAt.size() != static_cast<size_t>(W)) {
     sb.sy = sy;
     sb.sh = sh;
     sb.bands = h;
     sb.flags.assign(static_cast<size_t>(h) * W, 0);
+    sb.bits.assign(static_cast<size_t>(groups) * W, 0);
     sb.madeAt.assign(static_cast<size_t>(W), 0);
   }
   // Stale columns among the needed ones, as physical spans.
@@ -277,28 +284,46 @@ void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& s
       }
     }
     for (const auto& [p, q] : spans)
-      for (int k = p; k < q; ++k) sb.madeAt[k] = src.ColumnStamp(k);
+      for (int k = p; k < q; ++k) {
+        for (int g = 0; g < groups; ++g) {
+          uint64_t word = 0;
+          for (int j = 64 * g; j < std::min(h, 64 * g + 64); ++j)
+            word |= static_cast<uint64_t>(sb.flags[static_cast<size_t>(j) * W + k] != 0) << (j - 64 * g);
+          sb.bits[static_cast<size_t>(g) * W + k] = word;
+        }
+        sb.madeAt[k] = src.ColumnStamp(k);
+      }
   }
 
-  // Each band's flags in logical order, then each block looks at its columns.
-  std::vector<uint8_t>& line = sb.line;
+  // Each group's words in logical order; a block's word is its columns' OR.
+  std::vector<uint64_t>& line = sb.line;
+  std::vector<uint64_t>& blocks = sb.blocks;
   line.resize(static_cast<size_t>(std::max(b - a, 0)));
+  blocks.assign(static_cast<size_t>(groups) * w, 0);
+  for (int g = 0; g < groups; ++g) {
+    const uint64_t* words = sb.bits.data() + static_cast<size_t>(g) * W;
+    for (int c = a; c < b;) {
+      const int n = std::min(b - c, src.Run(c));
+      std::memcpy(line.data() + (c - a), words + src.Phys(c), sizeof(uint64_t) * static_cast<size_t>(n));
+      c += n;
+    }
+    uint64_t* out = blocks.data() + static_cast<size_t>(g) * w;
+    for (int i = 0; i < w; ++i) {
+      uint64_t acc = 0;
+      for (int c = std::max(x0[i], a); c < std::min(x1[i], b); ++c) acc |= line[c - a];
+      out[i] = acc;
+    }
+  }
   for (int j = 0; j < h; ++j) {
     const int dy = y + j;
     if (dy < 0 || dy >= dst.Height()) continue;
-    const uint8_t* f = sb.flags.data() + static_cast<size_t>(j) * W;
-    for (int c = a; c < b;) {
-      const int n = std::min(b - c, src.Run(c));
-      std::memcpy(line.data() + (c - a), f + src.Phys(c), static_cast<size_t>(n));
-      c += n;
-    }
+    const uint64_t* in = blocks.data() + static_cast<size_t>(j / 64) * w;
+    const int bit = j % 64;
     uint32_t* dr = dst.Row(dy);
     for (int i = 0; i < w; ++i) {
       const int dx = x + i;
       if (dx < 0 || dx >= dst.Width()) continue;
-      bool solid = false;
-      for (int c = std::max(x0[i], a); c < std::min(x1[i], b) && !solid; ++c) solid = line[c - a] != 0;
-      dr[dst.Phys(dx)] = solid ? kSolid : kBlack;
+      dr[dst.Phys(dx)] = (in[i] >> bit) & 1 ? kSolid : kBlack;
     }
   }
   dst.MarkColumns(x, w);
