@@ -221,7 +221,7 @@ namespace {
 // rows, whether the column holds a solid pixel there; only columns changed
 // since they were last looked at are read again (during play, the few that
 // scrolled in and the stamped column), and the blocks then look at their
-// columns' flags.
+// columns' bits.
 void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, int sw, int sh) {
   Surface::SolidBands& sb = src.Bands();
   std::vector<int>& x0 = sb.x0;
@@ -253,7 +253,6 @@ void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& s
     sb.sy = sy;
     sb.sh = sh;
     sb.bands = h;
-    sb.flags.assign(static_cast<size_t>(h) * W, 0);
     sb.bits.assign(static_cast<size_t>(groups) * W, 0);
     sb.madeAt.assign(static_cast<size_t>(W), 0);
   }
@@ -273,26 +272,26 @@ void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& s
     c += n;
   }
   if (!spans.empty()) {
+    for (const auto& [p, q] : spans)
+      for (int g = 0; g < groups; ++g) std::fill_n(sb.bits.begin() + static_cast<size_t>(g) * W + p, q - p, 0);
+    std::vector<uint8_t>& fold = sb.fold;
+    fold.resize(static_cast<size_t>(W));
     for (int j = 0; j < h; ++j) {
-      uint8_t* f = sb.flags.data() + static_cast<size_t>(j) * W;
-      for (const auto& [p, q] : spans) std::fill(f + p, f + q, 0);
+      for (const auto& [p, q] : spans) std::fill(fold.begin() + p, fold.begin() + q, 0);
       int r0, r1;
       bandRows(j, r0, r1);
       for (int yy = r0; yy < r1; ++yy) {
         const uint32_t* row = src.Row(yy);
-        for (const auto& [p, q] : spans) FoldSolid(f + p, row + p, q - p);
+        for (const auto& [p, q] : spans) FoldSolid(fold.data() + p, row + p, q - p);
       }
+      uint64_t* words = sb.bits.data() + static_cast<size_t>(j / 64) * W;
+      const uint64_t bit = uint64_t{1} << (j % 64);
+      for (const auto& [p, q] : spans)
+        for (int k = p; k < q; ++k)
+          if (fold[k]) words[k] |= bit;
     }
     for (const auto& [p, q] : spans)
-      for (int k = p; k < q; ++k) {
-        for (int g = 0; g < groups; ++g) {
-          uint64_t word = 0;
-          for (int j = 64 * g; j < std::min(h, 64 * g + 64); ++j)
-            word |= static_cast<uint64_t>(sb.flags[static_cast<size_t>(j) * W + k] != 0) << (j - 64 * g);
-          sb.bits[static_cast<size_t>(g) * W + k] = word;
-        }
-        sb.madeAt[k] = src.ColumnStamp(k);
-      }
+      for (int k = p; k < q; ++k) sb.madeAt[k] = src.ColumnStamp(k);
   }
 
   // Each group's words in logical order; a block's word is its columns' OR.

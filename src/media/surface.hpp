@@ -91,11 +91,11 @@ class Surface {
   // the ring's origin, not its columns).
   struct SolidBands {
     int sy = 0, sh = 0, bands = 0;     // the rows the bands were made for
-    std::vector<uint8_t> flags;        // [band * width + physical column]
     std::vector<uint64_t> bits;        // [group * width + physical column]: bit k for band 64 * group + k
-    std::vector<uint64_t> madeAt;      // per physical column: its stamp when its flags were made
+    std::vector<uint64_t> madeAt;      // per physical column: its stamp when its bits were made
     // Working space kept between draws, so that a frame allocates nothing.
     std::vector<int> x0, x1;
+    std::vector<uint8_t> fold;         // per physical column: solid within the band being made
     std::vector<uint64_t> line, blocks;
     std::vector<std::pair<int, int>> spans;
   };
