@@ -42,8 +42,11 @@ morvik_build() {
   shift 2
   local src
   src=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  # ccache, where the machine has it, makes a second tree or a rebuild cheap.
+  local launcher=()
+  command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$src" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
+    cmake -S "$src" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "$@" >/dev/null
   fi
   cmake --build "$dir" -- -k 0
 }
