@@ -71,6 +71,11 @@ class Platform {
   virtual void MidiCloseAll() = 0;
   virtual bool MidiOpen(const std::string& path) = 0;
   virtual void MidiPlay(bool fromStart) = 0;
+
+  // --- files ---
+  // Told after the record file has been written safely to disk, so a platform
+  // whose disk is only a cache (the browser's) can make it last.
+  virtual void RecordsWritten() {}
 };
 
 }  // namespace morvik

@@ -95,7 +95,9 @@ void SaveRecords(Game& g) {
   if (!ok) {
     std::remove(tmp.c_str());
     Warn(g, std::strerror(err));
+    return;
   }
+  g.plat.RecordsWritten();
 }
 
 }  // namespace morvik
