@@ -3,11 +3,13 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 #include "media/png.hpp"
 #include "media/surface.hpp"
@@ -42,6 +44,51 @@ bool ParsePadName(const std::string& name, bool& axis, int& id, int& sign) {
   axis = false;
   id = b;
   return true;
+}
+
+// How the picture reaches the window: through the accelerated renderer, or
+// through SDL's own drawing into the window's pixels. MORVIK_RENDERER=gpu or
+// software chooses; otherwise the accelerated one where there is a graphics
+// processor to draw it.
+enum class Presenter { kAuto, kGpu, kSoftware };
+
+Presenter ChoosePresenter() {
+  const char* asked = SDL_getenv("MORVIK_RENDERER");
+  if (asked && std::strcmp(asked, "gpu") == 0) return Presenter::kGpu;
+  if (asked && std::strcmp(asked, "software") == 0) return Presenter::kSoftware;
+  if (asked && *asked && std::strcmp(asked, "auto") != 0)
+    std::fprintf(stderr, "morvik: MORVIK_RENDERER is auto, gpu or software, not %s\n", asked);
+#ifdef __linux__
+  // Without a device node of a graphics processor GL could only be drawn by
+  // the processor: the window is drawn in software from the start.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0)) {
+    std::error_code ec;
+    bool gpu = false;
+    for (const auto& node : std::filesystem::directory_iterator("/dev/dri", ec))
+      if (node.path().filename().string().rfind("renderD", 0) == 0) gpu = true;
+    if (!gpu) return Presenter::kSoftware;
+  }
+#endif
+  return Presenter::kAuto;
+}
+
+// True when the renderer's GL is drawn by the processor (a virtual machine, a
+// remote desktop, a display without a GPU driver).
+bool RendersInSoftware(SDL_Renderer* ren) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(ren, &info) != 0 || !info.name) return false;
+  if ((info.flags & SDL_RENDERER_SOFTWARE) != 0 || std::strcmp(info.name, "software") == 0) return true;
+  if (std::strncmp(info.name, "opengl", 6) != 0) return false;
+  using GetString = const unsigned char* (*)(unsigned int);
+  auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  if (!getString) return false;
+  const unsigned char* r = getString(0x1F01);  // GL_RENDERER
+  if (!r) return false;
+  const std::string name(reinterpret_cast<const char*>(r));
+  for (const char* soft : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer", "SWR"})
+    if (name.find(soft) != std::string::npos) return true;
+  return false;
 }
 
 // The action each of the game's keys stands for.
@@ -158,8 +205,30 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
     return false;
   }
   SDL_SetWindowMinimumSize(win_, 320, 240);
-  ren_ = SDL_CreateRenderer(win_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-  if (!ren_) ren_ = SDL_CreateRenderer(win_, -1, SDL_RENDERER_SOFTWARE);
+  const Presenter way = ChoosePresenter();
+  if (way != Presenter::kSoftware) {
+    ren_ = SDL_CreateRenderer(win_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (ren_ && way == Presenter::kAuto && RendersInSoftware(ren_)) {
+      // GL drawn by the processor costs more than SDL's own drawing into the
+      // window, and keeps a rasteriser in memory: the window is made again
+      // without GL and drawn in software.
+      SDL_DestroyRenderer(ren_);
+      ren_ = nullptr;
+      SDL_DestroyWindow(win_);
+      win_ = SDL_CreateWindow("Morvik", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640 * scale, 480 * scale, flags);
+      if (!win_) {
+        error = std::string("cannot open a window: ") + SDL_GetError();
+        SDL_Quit();
+        return false;
+      }
+      SDL_SetWindowMinimumSize(win_, 320, 240);
+    }
+  }
+  if (!ren_) {
+    // SDL's own drawing straight into the window's pixels, not through a GL texture.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    ren_ = SDL_CreateRenderer(win_, -1, SDL_RENDERER_SOFTWARE);
+  }
   if (!ren_) {
     error = std::string("cannot draw in the window: ") + SDL_GetError();
     SDL_DestroyWindow(win_);
@@ -226,16 +295,42 @@ void SdlPlatform::EndProcess(int status) {
 uint32_t SdlPlatform::Clock() { return SDL_GetTicks(); }
 
 void SdlPlatform::WaitUntil(uint32_t ms) {
-  // Sleep most of the wait, in short slices so that a close of the window
-  // cuts the wait short (the next yield then ends the program); spin only the
-  // last millisecond.
+  // Sleep on the window system's queue until the deadline. An event wakes the
+  // wait and is kept for the next yield (the keyboard's state is already up
+  // to date when it arrives); a close cuts the wait short, and the next yield
+  // ends the program. While a joystick is plugged in SDL would look at the
+  // queue every millisecond, so the wait sleeps in slices of its own instead.
+  // The last millisecond passes in short sleeps, so that the wait ends as
+  // the clock turns, not up to a millisecond after.
+  const bool slices = SDL_NumJoysticks() > 0;
   for (;;) {
-    int32_t left = static_cast<int32_t>(ms - SDL_GetTicks());
+    const int32_t left = static_cast<int32_t>(ms - SDL_GetTicks());
     if (left <= 0) return;
-    if (left > 1) SDL_Delay(static_cast<Uint32>(std::min(left - 1, 4)));
-    SDL_PumpEvents();
-    if (SDL_HasEvent(SDL_QUIT)) return;
+    if (left == 1) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+      continue;
+    }
+    if (slices) {
+      SDL_Delay(static_cast<Uint32>(std::min(left - 1, 4)));
+      SDL_PumpEvents();
+      if (SDL_HasEvent(SDL_QUIT)) return;
+      continue;
+    }
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, left - 1) == 0) continue;
+    held_.push_back(e);
+    if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) return;
   }
+}
+
+bool SdlPlatform::NextEvent(SDL_Event& e) {
+  if (heldAt_ < held_.size()) {
+    e = held_[heldAt_++];
+    return true;
+  }
+  held_.clear();
+  heldAt_ = 0;
+  return SDL_PollEvent(&e) != 0;
 }
 
 void SdlPlatform::OpenController(int index) {
@@ -262,7 +357,7 @@ void SdlPlatform::ToggleFullscreen() {
 
 void SdlPlatform::Yield() {
   SDL_Event e;
-  while (SDL_PollEvent(&e)) {
+  while (NextEvent(e)) {
     switch (e.type) {
       case SDL_QUIT: closeAsked_ = true; break;
       case SDL_WINDOWEVENT:
@@ -314,6 +409,16 @@ void SdlPlatform::Yield() {
 void SdlPlatform::Present() {
   dirty_ = false;
   if (!screen_ || !tex_) return;
+  if (!shownOnce_) {
+    // MORVIK_REPORT_START=1: when the first picture went to the window, for timing the start.
+    shownOnce_ = true;
+    const char* report = SDL_getenv("MORVIK_REPORT_START");
+    if (report && *report == '1') {
+      const auto now = std::chrono::system_clock::now().time_since_epoch();
+      std::fprintf(stderr, "morvik: first picture at %lld ms since the epoch\n",
+                   static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
+    }
+  }
   shownGen_ = screen_->Generation();
   // M is a plain picture (no ring): its rows go to the texture as they are.
   SDL_UpdateTexture(tex_, nullptr, screen_->Row(0), kMW * static_cast<int>(sizeof(uint32_t)));

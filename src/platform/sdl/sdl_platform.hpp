@@ -14,6 +14,7 @@
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
+union SDL_Event;
 typedef struct _SDL_GameController SDL_GameController;
 
 namespace morvik {
@@ -76,6 +77,8 @@ class SdlPlatform : public Platform {
   bool PadHeld(int action) const;
   bool MakeTextures();
   void DropTextures();
+  // The next window event: those a wait took first, then the queue's.
+  bool NextEvent(SDL_Event& e);
 
   // A controller input: a button, or one direction of an axis.
   struct PadInput {
@@ -100,6 +103,9 @@ class SdlPlatform : public Platform {
   const Surface* screen_ = nullptr;
   uint32_t shownGen_ = 0;
   bool dirty_ = true;
+  bool shownOnce_ = false;
+  std::vector<SDL_Event> held_;  // events that woke a wait, for the next yield
+  size_t heldAt_ = 0;
   bool closeAsked_ = false;
   bool focused_ = true;
   bool focusLost_ = false;
