@@ -1,67 +1,108 @@
 #include "shell/trace.hpp"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <type_traits>
 
 namespace morvik {
 
 namespace {
-void Num(std::string& o, float v) {
-  char b[32];
-  if (std::isnan(v)) {
-    o += "\"nan\"";
-    return;
+// Writes a line straight into the string's own storage: numbers go in with
+// std::to_chars, with no formatting state and no temporary strings.
+class Out {
+ public:
+  explicit Out(std::string& s) : s_(s), n_(s.size()) {}
+  ~Out() { s_.resize(n_); }
+  Out(const Out&) = delete;
+  Out& operator=(const Out&) = delete;
+
+  void Put(char c) { *Room(1) = c; ++n_; }
+  void Put(const char* p, size_t k) {
+    std::memcpy(Room(k), p, k);
+    n_ += k;
   }
-  if (std::isinf(v)) {
-    o += v > 0 ? "\"inf\"" : "\"-inf\"";
-    return;
+  template <size_t N>
+  void Lit(const char (&text)[N]) {
+    Put(text, N - 1);
   }
-  // Nine significant digits read back as the same single.
-  std::snprintf(b, sizeof b, "%.9g", static_cast<double>(v));
-  o += b;
-}
+  void Str(const std::string& text) { Put(text.data(), text.size()); }
+  void Int(long long v) {
+    char* p = Room(24);
+    n_ = static_cast<size_t>(std::to_chars(p, p + 24, v).ptr - s_.data());
+  }
+  void Real(float v) {
+    if (std::isnan(v)) {
+      Lit("\"nan\"");
+    } else if (std::isinf(v)) {
+      if (v > 0) Lit("\"inf\"");
+      else Lit("\"-inf\"");
+    } else if (v == std::trunc(v) && std::fabs(v) < 1e9f) {
+      // A whole number below a billion is written as one, as nine significant digits would be.
+      if (std::signbit(v)) Put('-');
+      Int(static_cast<long long>(std::fabs(v)));
+    } else {
+      // Nine significant digits read back as the same single.
+      char* p = Room(32);
+      n_ = static_cast<size_t>(
+          std::to_chars(p, p + 32, static_cast<double>(v), std::chars_format::general, 9).ptr - s_.data());
+    }
+  }
+
+ private:
+  char* Room(size_t k) {
+    if (n_ + k > s_.size()) s_.resize(std::max(2 * s_.size(), n_ + k + 4096));
+    return s_.data() + n_;
+  }
+  std::string& s_;
+  size_t n_;
+};
+
 template <class T>
-void Num(std::string& o, T v) {
-  o += std::to_string(static_cast<long long>(v));
+void Num(Out& o, T v) {
+  if constexpr (std::is_same_v<T, float>) o.Real(v);
+  else o.Int(static_cast<long long>(v));
 }
-template <class T>
-void Field(std::string& o, const char* name, const T& v) {
-  o += ",\"";
-  o += name;
-  o += "\":";
+template <size_t N, class T>
+void Field(Out& o, const char (&name)[N], const T& v) {
+  o.Lit(",\"");
+  o.Lit(name);
+  o.Lit("\":");
   if constexpr (std::is_array_v<T>) {
-    o += '[';
+    o.Put('[');
     for (size_t i = 0; i < std::extent_v<T>; ++i) {
-      if (i) o += ',';
+      if (i) o.Put(',');
       Num(o, v[i]);
     }
-    o += ']';
+    o.Put(']');
   } else {
     Num(o, v);
   }
 }
 }  // namespace
 
-void TraceLine(const Game& g, std::string& o) {
-  o += "{\"t\":";
-  o += std::to_string(g.plat.Clock());
-  o += ",\"frame\":";
-  o += std::to_string(g.playFrame);
-  o += ",\"sounds\":[";
+void TraceLine(const Game& g, std::string& line) {
+  Out o(line);
+  o.Lit("{\"t\":");
+  o.Int(g.plat.Clock());
+  o.Lit(",\"frame\":");
+  o.Int(g.playFrame);
+  o.Lit(",\"sounds\":[");
   for (int i = 0; i < g.frameSoundCount && i < static_cast<int>(g.frameSounds.size()); ++i) {
-    if (i) o += ',';
-    o += '"';
-    o += g.frameSounds[i];
-    o += '"';
+    if (i) o.Put(',');
+    o.Put('"');
+    o.Put(g.frameSounds[i], std::strlen(g.frameSounds[i]));
+    o.Put('"');
   }
-  o += "],\"MusicName\":\"";
-  o += g.MusicName;
-  o += '"';
+  o.Lit("],\"MusicName\":\"");
+  o.Str(g.MusicName);
+  o.Put('"');
 #define MORVIK_TRACE_FIELD(type, name, count) Field(o, #name, g.name);
   MORVIK_GAME_STATE(MORVIK_TRACE_FIELD)
 #undef MORVIK_TRACE_FIELD
-  o += '}';
+  o.Put('}');
 }
 
 bool TraceFile::Open(const std::string& path) {
