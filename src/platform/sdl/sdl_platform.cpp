@@ -225,11 +225,15 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
     }
   }
   if (!ren_) {
-    // SDL's own drawing straight into the window's pixels, not through a GL texture.
+    // Drawn by the processor: straight into the window's own pixels (not
+    // through a GL texture), by this platform where M can be copied into
+    // them as it is, otherwise (and for the smooth scaling) by SDL's drawing.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    ren_ = SDL_CreateRenderer(win_, -1, SDL_RENDERER_SOFTWARE);
+    SDL_Surface* out = set.smooth ? nullptr : SDL_GetWindowSurface(win_);
+    direct_ = out && (out->format->format == SDL_PIXELFORMAT_RGB888 || out->format->format == SDL_PIXELFORMAT_ARGB8888);
+    if (!direct_) ren_ = SDL_CreateRenderer(win_, -1, SDL_RENDERER_SOFTWARE);
   }
-  if (!ren_) {
+  if (!ren_ && !direct_) {
     error = std::string("cannot draw in the window: ") + SDL_GetError();
     SDL_DestroyWindow(win_);
     win_ = nullptr;
@@ -237,8 +241,8 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
     return false;
   }
   SDL_RendererInfo info;
-  targets_ = SDL_GetRendererInfo(ren_, &info) == 0 && (info.flags & SDL_RENDERER_TARGETTEXTURE) != 0;
-  if (!MakeTextures()) {
+  targets_ = ren_ && SDL_GetRendererInfo(ren_, &info) == 0 && (info.flags & SDL_RENDERER_TARGETTEXTURE) != 0;
+  if (ren_ && !MakeTextures()) {
     error = std::string("cannot draw in the window: ") + SDL_GetError();
     SDL_DestroyRenderer(ren_);
     SDL_DestroyWindow(win_);
@@ -260,6 +264,7 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
 }
 
 bool SdlPlatform::MakeTextures() {
+  if (!ren_) return false;
   tex_ = SDL_CreateTexture(ren_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kMW, kMH);
   dirty_ = true;
   return tex_ != nullptr;
@@ -407,8 +412,9 @@ void SdlPlatform::Yield() {
 }
 
 void SdlPlatform::Present() {
+  const bool full = dirty_;
   dirty_ = false;
-  if (!screen_ || !tex_) return;
+  if (!screen_ || (!tex_ && !direct_)) return;
   if (!shownOnce_) {
     // MORVIK_REPORT_START=1: when the first picture went to the window, for timing the start.
     shownOnce_ = true;
@@ -420,6 +426,10 @@ void SdlPlatform::Present() {
     }
   }
   shownGen_ = screen_->Generation();
+  if (direct_) {
+    PresentDirect(full);
+    return;
+  }
   // M is a plain picture (no ring): its rows go to the texture as they are.
   SDL_UpdateTexture(tex_, nullptr, screen_->Row(0), kMW * static_cast<int>(sizeof(uint32_t)));
   int ow = 0, oh = 0;
@@ -466,6 +476,56 @@ void SdlPlatform::Present() {
   if (smooth) SDL_SetTextureScaleMode(tex_, SDL_ScaleModeLinear);
   SDL_RenderCopy(ren_, tex_, nullptr, &dst);
   SDL_RenderPresent(ren_);
+}
+
+void SdlPlatform::PresentDirect(bool full) {
+  SDL_Surface* out = SDL_GetWindowSurface(win_);
+  if (!out || out->w <= 0 || out->h <= 0) return;
+  const int ow = out->w, oh = out->h;
+  // The same layout as the renderer's: the logical screen at the largest
+  // whole multiple that fits (or shrunk to fit), centred, black around, and M
+  // on it, cut to it.
+  const double fit = std::min(static_cast<double>(ow) / modeW_, static_cast<double>(oh) / modeH_);
+  const double sc = fit >= 1.0 ? std::max(1, static_cast<int>(fit)) : fit;
+  const int lw = static_cast<int>(modeW_ * sc), lh = static_cast<int>(modeH_ * sc);
+  const SDL_Rect screenRect{(ow - lw) / 2, (oh - lh) / 2, lw, lh};
+  const SDL_Rect dst{screenRect.x + static_cast<int>(left_ * sc), screenRect.y + static_cast<int>(top_ * sc),
+                     static_cast<int>(kMW * sc), static_cast<int>(kMH * sc)};
+  SDL_Rect vis{0, 0, 0, 0};
+  const bool any = SDL_IntersectRect(&dst, &screenRect, &vis) == SDL_TRUE;
+  if (SDL_MUSTLOCK(out) && SDL_LockSurface(out) != 0) return;
+  // Only M changes from one picture to the next: the black around it is
+  // drawn when the window or the layout changed.
+  if (full) SDL_FillRect(out, nullptr, SDL_MapRGB(out->format, 0, 0, 0));
+  if (any) {
+    // Each pixel of the window takes the nearest pixel of M; a row that takes
+    // the same row of M as the one above is a copy of it.
+    columns_.resize(static_cast<size_t>(vis.w));
+    for (int x = 0; x < vis.w; ++x)
+      columns_[static_cast<size_t>(x)] = std::min(kMW - 1, static_cast<int>((vis.x - dst.x + x) / sc));
+    const bool unscaled = sc == 1.0;
+    const size_t rowBytes = static_cast<size_t>(vis.w) * sizeof(uint32_t);
+    auto* base = static_cast<uint8_t*>(out->pixels);
+    int lastRow = -1;
+    const uint32_t* last = nullptr;
+    for (int y = vis.y; y < vis.y + vis.h; ++y) {
+      auto* row = reinterpret_cast<uint32_t*>(base + static_cast<size_t>(y) * out->pitch) + vis.x;
+      const int my = std::min(kMH - 1, static_cast<int>((y - dst.y) / sc));
+      if (my == lastRow) {
+        std::memcpy(row, last, rowBytes);
+      } else if (unscaled) {
+        std::memcpy(row, screen_->Row(my) + columns_[0], rowBytes);
+      } else {
+        const uint32_t* src = screen_->Row(my);
+        for (int x = 0; x < vis.w; ++x) row[x] = src[columns_[static_cast<size_t>(x)]];
+      }
+      lastRow = my;
+      last = row;
+    }
+  }
+  if (SDL_MUSTLOCK(out)) SDL_UnlockSurface(out);
+  if (full) SDL_UpdateWindowSurface(win_);
+  else if (any) SDL_UpdateWindowSurfaceRects(win_, &vis, 1);
 }
 
 void SdlPlatform::SetDisplayMode(int w, int h) {

@@ -68,6 +68,8 @@ class SdlPlatform : public Platform {
   SdlPlatform() = default;
   bool Open(const SdlOptions& o, std::string& error);
   void Present();
+  // Without a renderer: M scaled into the window's own pixels.
+  void PresentDirect(bool full);
   void ToggleFullscreen();
   void OpenController(int deviceIndex);
   void CloseController();
@@ -94,6 +96,8 @@ class SdlPlatform : public Platform {
   SDL_Texture* big_ = nullptr;   // the logical screen at a whole multiple, for --smooth
   int bigW_ = 0, bigH_ = 0;
   bool targets_ = false;         // the renderer can draw into textures
+  bool direct_ = false;          // no renderer: M goes into the window's pixels
+  std::vector<int> columns_;     // for each column of the window's M, its column of M
   std::array<std::vector<int>, kActionCount> keys_;  // scancodes
   std::array<std::vector<PadInput>, kActionCount> pads_;
   SDL_GameController* pad_ = nullptr;
