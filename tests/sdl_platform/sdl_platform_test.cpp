@@ -34,9 +34,18 @@ struct Window {
     EXPECT_TRUE(plat) << err;
   }
   SDL_Window* Win() const { return plat->NativeWindow(); }
-  // The pixels shown, read back from the renderer.
+  // The pixels shown, read back from the renderer, or from the window's own
+  // pixels where the picture goes straight into them.
   std::vector<uint32_t> Shown(int& w, int& h) {
     SDL_Renderer* r = SDL_GetRenderer(Win());
+    if (!r) {
+      SDL_Surface* s = SDL_GetWindowSurface(Win());
+      w = s ? s->w : 0;
+      h = s ? s->h : 0;
+      std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+      if (s) SDL_ConvertPixels(w, h, s->format->format, s->pixels, s->pitch, SDL_PIXELFORMAT_RGB888, px.data(), w * 4);
+      return px;
+    }
     SDL_GetRendererOutputSize(r, &w, &h);
     std::vector<uint32_t> px(static_cast<size_t>(w) * h);
     SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_RGB888, px.data(), w * 4);
@@ -128,6 +137,49 @@ TEST(SdlWindow, TheSmallModeCutsMToTheScreenAndScalesByWholeNumbers) {
   EXPECT_EQ(px[static_cast<size_t>(b.y0) * ow + b.x0] & 0xFFFFFF, 0x0000FFu);
   EXPECT_EQ(px[static_cast<size_t>(b.y0) * ow + b.x0 + 1] & 0xFFFFFF, 0x0000FFu);  // doubled
   EXPECT_EQ(px[static_cast<size_t>(b.y0) * ow + b.x0 + 2] & 0xFFFFFF, 0xFF0000u);
+  // The next picture: M's part of the window changes, the black around it stays.
+  m.Set(0, 0, 0x00FF00);
+  m.Set(424, 328, 0x00FF00);
+  m.Touch();
+  w.plat->Yield();
+  px = w.Shown(ow, oh);
+  const Box again = Lit(px, ow, oh);
+  EXPECT_EQ(again.x0, b.x0);
+  EXPECT_EQ(again.x1, b.x1);
+  EXPECT_EQ(again.y1, b.y1);
+  EXPECT_EQ(px[static_cast<size_t>(b.y0 + 1) * ow + b.x0 + 1] & 0xFFFFFF, 0x00FF00u);
+  EXPECT_EQ(px[static_cast<size_t>(b.y0) * ow + b.x0 + 2] & 0xFFFFFF, 0xFF0000u);
+}
+
+Uint32 PushEvent(Uint32, void* e) {
+  SDL_PushEvent(static_cast<SDL_Event*>(e));
+  return 0;
+}
+
+TEST(SdlWindow, AWaitKeepsTheEventsThatWokeItAndACloseCutsItShort) {
+  Window w;
+  ASSERT_TRUE(w.plat);
+  SDL_Event focus{};
+  focus.type = SDL_WINDOWEVENT;
+  focus.window.windowID = SDL_GetWindowID(w.Win());
+  focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  // A focus lost during a wait does not end it; the next yield sees it.
+  SDL_AddTimer(20, PushEvent, &focus);
+  uint32_t due = w.plat->Clock() + 120;
+  w.plat->WaitUntil(due);
+  EXPECT_GE(static_cast<int32_t>(w.plat->Clock() - due), 0);
+  w.plat->Yield();
+  EXPECT_TRUE(w.plat->TakeFocusLoss());
+  EXPECT_FALSE(w.plat->CloseRequested());
+  // A close ends the wait long before its end.
+  SDL_AddTimer(20, PushEvent, &quit);
+  due = w.plat->Clock() + 20000;
+  w.plat->WaitUntil(due);
+  EXPECT_LT(static_cast<int32_t>(w.plat->Clock() - due), -10000);
+  w.plat->Yield();
+  EXPECT_TRUE(w.plat->CloseRequested());
 }
 
 // A virtual game controller the test holds buttons and axes on.
