@@ -15,6 +15,7 @@
 
 #include "game.hpp"
 #include "platform/headless/headless_platform.hpp"
+#include "shell/trace.hpp"
 
 namespace morvik {
 namespace {
@@ -152,10 +153,14 @@ void BM_StatusDisplay(benchmark::State& state) {
 BENCHMARK(BM_StatusDisplay);
 
 // Games played flat out with the throw held, no field set up: what the
-// headless game does a frame when nothing waits for the clock.
+// headless game does a frame when nothing waits for the clock; with trace:1,
+// a full trace line a frame written to a file as --trace writes it.
 void BM_HeadlessPlay(benchmark::State& state) {
   BusyField f(static_cast<uint8_t>(state.range(0)));
   Game& g = *f.g;
+  TraceWriter trace;
+  const std::string tracePath = "/tmp/morvik_bench_" + std::to_string(::getpid()) + ".jsonl";
+  if (state.range(1) && trace.Open(tracePath)) g.observer = &trace;
   f.plat.HoldKeys(kKeySpace);
   StartStage(g);
   int inGame = 0;
@@ -166,12 +171,15 @@ void BM_HeadlessPlay(benchmark::State& state) {
       EndGameCourse(g);
       StartStage(g);
       inGame = 0;
+      if (g.observer) trace.Open(tracePath);  // the file starts again, so it stays small
       state.ResumeTiming();
     }
   }
   state.counters["frames_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  g.observer = nullptr;
+  std::remove(tracePath.c_str());
 }
-BENCHMARK(BM_HeadlessPlay)->Arg(0)->Arg(1)->ArgName("mode");
+BENCHMARK(BM_HeadlessPlay)->ArgsProduct({{0, 1}, {0, 1}})->ArgNames({"mode", "trace"});
 
 }  // namespace
 }  // namespace morvik
