@@ -91,6 +91,21 @@ bool RendersInSoftware(SDL_Renderer* ren) {
   return false;
 }
 
+// out[x] = src[(from + x) / k] for x in [0, n): a row of M widened k times.
+void WidenRow(uint32_t* out, const uint32_t* src, int from, int n, int k) {
+  src += from / k;
+  int x = 0;
+  for (int phase = from % k; phase > 0 && phase < k && x < n; ++phase) out[x++] = *src;
+  if (from % k) ++src;
+  if (k == 2) {
+    for (; x + 2 <= n; x += 2, ++src) out[x] = out[x + 1] = *src;
+  } else {
+    for (; x + k <= n; x += k, ++src)
+      for (int j = 0; j < k; ++j) out[x + j] = *src;
+  }
+  while (x < n) out[x++] = *src;
+}
+
 // The action each of the game's keys stands for.
 int ActionOfKey(int vk) {
   switch (vk) {
@@ -504,6 +519,7 @@ void SdlPlatform::PresentDirect(bool full) {
     for (int x = 0; x < vis.w; ++x)
       columns_[static_cast<size_t>(x)] = std::min(kMW - 1, static_cast<int>((vis.x - dst.x + x) / sc));
     const bool unscaled = sc == 1.0;
+    const int whole = fit >= 1.0 ? static_cast<int>(sc) : 0;
     const size_t rowBytes = static_cast<size_t>(vis.w) * sizeof(uint32_t);
     auto* base = static_cast<uint8_t*>(out->pixels);
     int lastRow = -1;
@@ -515,6 +531,8 @@ void SdlPlatform::PresentDirect(bool full) {
         std::memcpy(row, last, rowBytes);
       } else if (unscaled) {
         std::memcpy(row, screen_->Row(my) + columns_[0], rowBytes);
+      } else if (whole > 1) {
+        WidenRow(row, screen_->Row(my), vis.x - dst.x, vis.w, whole);
       } else {
         const uint32_t* src = screen_->Row(my);
         for (int x = 0; x < vis.w; ++x) row[x] = src[columns_[static_cast<size_t>(x)]];
