@@ -330,7 +330,9 @@ void SdlPlatform::WaitUntil(uint32_t ms) {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
       continue;
     }
-    if (slices) {
+    // (Also once a wait has kept many events that no yield has taken yet:
+    // the rest stay in SDL's queue.)
+    if (slices || held_.size() >= 4096) {
       SDL_Delay(static_cast<Uint32>(std::min(left - 1, 4)));
       SDL_PumpEvents();
       if (SDL_HasEvent(SDL_QUIT)) return;
