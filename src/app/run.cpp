@@ -228,6 +228,9 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
   }
   if (const std::string note = MissingCourseNote(dataDir); !note.empty())
     std::fprintf(stderr, "morvik: %s\n", note.c_str());
+  if (headless && !o.hasUntil && !player && !o.bot)
+    std::fprintf(stderr, "morvik: no --until-ms, demo or --bot: the run goes on until the game is left "
+                         "(Escape on the title) or the program is stopped\n");
 
   auto g = std::make_unique<Game>(*plat);
   g->dataDir = dataDir;
@@ -308,9 +311,7 @@ int RunHeadless(const Options& o, const std::string& dataDir, const std::string&
   }
   plat.SetScript(std::move(events));
   if (o.hasUntil) plat.SetUntil(o.untilMs);
-  else if (o.playDemo.empty() && !o.bot)
-    std::fprintf(stderr, "morvik: no --until-ms, demo or --bot: the run goes on until the game is left "
-                         "(Escape on the title) or the program is stopped\n");
+
   return RunWithOptions(plat, &plat, o, dataDir, recordPath);
 }
 
