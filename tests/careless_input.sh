@@ -16,7 +16,7 @@ fail=0
 run() {
   local want=$1 text=$2 lines=$3
   shift 3
-  "$bin/morvik" "$@" >out 2>err
+  timeout 120 "$bin/morvik" "$@" >out 2>err
   local got=$?
   if [ "$got" != "$want" ] || ! grep -qF -- "$text" err || [ "$(wc -l <err)" -gt "$lines" ]; then
     echo "FAIL: morvik $*: status $got (want $want), stderr (want '$text' in at most $lines lines):"
@@ -32,7 +32,7 @@ run 2 "nodir/t.jsonl: No such file or directory" 1 "${h[@]}" --record-demo keep.
 [ "$(cat keep.demo)" = keep ] || { echo "FAIL: a failed start emptied the demo"; fail=$((fail + 1)); }
 cp good.demo x.demo
 run 2 "x.demo is the demo to play" 1 "${h[@]}" --play-demo x.demo --trace x.demo
-run 2 "is the script" 1 "${h[@]}" --script space.script --trace-digest ./space.script
+run 2 "is the script" 1 "${h[@]}" --until-ms 100 --script space.script --trace-digest ./space.script
 run 2 "is a course file" 1 "${h[@]}" --until-ms 100 --shot 1:D/Morvik_7.kvd
 run 2 "named as both the trace and the demo to record" 1 "${h[@]}" --trace new.out --record-demo "$work/new.out"
 cmp -s good.demo x.demo && [ -s D/Morvik_7.kvd ] && [ "$(cat space.script)" = "@0 Space" ] && [ ! -e new.out ] ||
