@@ -189,7 +189,8 @@ TEST(Options, GoodAndBadArguments) {
   EXPECT_EQ(o.scale, 3);
   for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
            {"--until-ms"}, {"--until-ms", "-5"}, {"--shot", "x.png"}, {"--window=0"}, {"--bogus"},
-           {"--record-demo", "a", "--play-demo", "b"}}) {
+           {"--record-demo", "a", "--play-demo", "b"}, {"--headless", "--data-dir", ""}, {"--script", "s"},
+           {"--until-ms", "5"}, {"--bot"}}) {
     Options p;
     EXPECT_FALSE(ParseOptions(bad, p, err)) << bad[0];
     EXPECT_FALSE(err.empty());

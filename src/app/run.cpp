@@ -125,9 +125,9 @@ bool CheckRunFiles(const Options& o, const std::string& dataDir, const std::stri
         error = Printable(out[i].path) + " is " + f.role + "; it cannot also be " + out[i].role;
         return false;
       }
+    auto shot = [](const RunFile& f) { return std::strcmp(f.role, "a shot") == 0; };
     for (size_t k = 0; k < i; ++k)  // a later shot may replace an earlier one
-      if (std::strcmp(out[k].role, "a shot") + std::strcmp(out[i].role, "a shot") != 0 &&
-          SameFile(out[i].path, out[k].path)) {
+      if (!(shot(out[k]) && shot(out[i])) && SameFile(out[i].path, out[k].path)) {
         error = Printable(out[i].path) + " is named as both " + out[k].role + " and " + out[i].role;
         return false;
       }
