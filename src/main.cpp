@@ -52,6 +52,11 @@ int main(int argc, char** argv) {
   // Headless runs (tests, traces, demos) never depend on a player's settings.
   if (o.headless) return RunHeadless(o, dataDir, recordPath);
 
+  // A start that would be refused is refused before the window opens.
+  if (!CheckRunFiles(o, dataDir, recordPath, err)) {
+    std::fprintf(stderr, "morvik: %s\n", err.c_str());
+    return 2;
+  }
   std::vector<std::string> notes;
   Settings settings = LoadSettings(settingsPath, SdlInputNames(), notes);
   for (const std::string& n : notes) std::fprintf(stderr, "morvik: %s\n", n.c_str());

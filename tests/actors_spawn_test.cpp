@@ -6,6 +6,7 @@
 #include <map>
 
 #include "actors_support.hpp"
+#include "shell/trace.hpp"
 
 namespace morvik::test {
 namespace {
@@ -191,10 +192,17 @@ TEST(SpawnPlacing, WavesStandWhereTheFormulasPutThem) {
   // the sums are 16-bit
   PlaceRunner(g, 32, 32700, 5);
   EXPECT_FLOAT_EQ(g.EnemyX[32], 33250 - 65536);
-  // a slot outside the table is left alone
+  // A slot outside the table changes nothing, its neighbours in memory
+  // included: slot 41's kind would be EnemyX[0], here a diver's.
+  g.EnemyX[0] = 1;
+  std::string before;
+  TraceLine(g, before);
   PlaceDiver(g, 41, 0, 1);
   PlaceDiver(g, -1, 0, 1);
   UpdateEnemy(g, 41);
+  std::string after;
+  TraceLine(g, after);
+  EXPECT_EQ(after, before);
 }
 
 TEST(SpawnPlacing, RolledWavesShareOneBaseFromTheirRange) {

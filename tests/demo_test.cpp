@@ -2,6 +2,7 @@
 // to the same trace, and a damaged or foreign demo is refused, never played.
 #include <gtest/gtest.h>
 
+
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -114,6 +115,14 @@ TEST_F(RecordedGame, PlaysBackToTheSameTraceAndWritesNoRecords) {
   ASSERT_EQ(status_, 0);
   const std::string want = Slurp(dir_->File("a.jsonl"));
   ASSERT_GT(want.size(), 1000u);
+  // The hero stood on ground (alive, neither rising nor falling): the course was there.
+  bool stood = false;
+  for (size_t at = want.find("\"HeroVY\":0,"); at != std::string::npos && !stood;
+       at = want.find("\"HeroVY\":0,", at + 1)) {
+    const size_t state = want.find(',', at + 12) + 1;  // past "HeroFrame"
+    stood = want.compare(state, 14, "\"HeroState\":0,") == 0;
+  }
+  EXPECT_TRUE(stood) << "the hero never stood on ground: is the course missing?";
   EXPECT_EQ(Replay(dir_->File("a.demo"), dir_->File("b.jsonl")), 0);
   EXPECT_TRUE(Slurp(dir_->File("b.jsonl")) == want) << "the replay's trace differs from the recording's";
   EXPECT_FALSE(std::filesystem::exists(dir_->File("replay_records.kvd")));

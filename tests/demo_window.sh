@@ -38,6 +38,9 @@ wait $game; rc=$?
 [ $rc -eq 0 ] || { echo "FAIL: the recording ended with status $rc"; cat "$work/out"; exit 1; }
 frames=$(wc -l <"$work/w.jsonl")
 [ "$frames" -gt 50 ] || { echo "FAIL: only $frames play frames recorded"; exit 1; }
+# On a course that is there the hero stands on ground (alive, not rising or falling).
+grep -qE '"HeroVY":0,"HeroFrame":[^,]*,"HeroState":0,' "$work/w.jsonl" ||
+  { echo "FAIL: the hero never stood on ground: is the course missing?"; exit 1; }
 "$bin/morvik" --headless --data-dir "$work/data" --play-demo "$work/w.demo" --trace "$work/h.jsonl" >"$work/hout" 2>&1
 rc=$?
 [ $rc -eq 0 ] || { echo "FAIL: the headless replay ended with status $rc"; cat "$work/hout"; exit 1; }

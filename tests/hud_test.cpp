@@ -4,6 +4,7 @@
 #include <string>
 
 #include "hud_paint.hpp"
+#include "shell/trace.hpp"
 #include "support.hpp"
 
 using namespace morvik;
@@ -287,7 +288,19 @@ TEST(ScorePopup, DriftsLeftAndIsFreedOffScreen) {
   EXPECT_EQ(g.PopX[7], 300);
   EXPECT_EQ(g.PopValue[7], 25);
   EXPECT_EQ(g.pic.UraM.Get(301, 101), kWhite);
-  // An index outside the table is ignored.
+  // An index outside the table is ignored: nothing changes, not even the
+  // members around the table (index 41 would read PopNext as a combo of 5).
+  g.PopNext = 5;
+  g.PopY[0] = 100;
+  g.MaxCombo = 100;
+  g.pic.UraM.Clear(kWhite);
+  std::string before;
+  TraceLine(g, before);
   DrawScorePopup(g, 41);
   DrawScorePopup(g, -1);
+  std::string after;
+  TraceLine(g, after);
+  EXPECT_EQ(after, before);
+  for (int y = 0; y < g.pic.UraM.Height(); ++y)
+    for (int x = 0; x < g.pic.UraM.Width(); ++x) ASSERT_EQ(g.pic.UraM.Get(x, y), kWhite) << x << "," << y;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/demo.hpp"
 #include "app/options.hpp"
 #include "app/run.hpp"
 #include "shell/trace.hpp"
@@ -125,17 +126,36 @@ TEST(Shell, StartUpCentresTheScreenAndFillsTheTables) {
 }
 
 TEST(Shell, SmallModeIsTakenForPlayAndTheTitleReturnsInTheLargeOne) {
+  // Every display change, in order.
+  struct DisplayLog : PlatformRelay {
+    using PlatformRelay::PlatformRelay;
+    std::vector<std::string> changes;
+    void SetDisplayMode(int w, int h) override {
+      changes.push_back("mode " + std::to_string(w) + "x" + std::to_string(h));
+      PlatformRelay::SetDisplayMode(w, h);
+    }
+    void SetScreenPosition(int l, int t) override {
+      changes.push_back("at " + std::to_string(l) + "," + std::to_string(t));
+      PlatformRelay::SetScreenPosition(l, t);
+    }
+  };
   Fixture f;
-  f.g->ScreenMode = 0;
-  f.plat.HoldKeys(kKeySpace);  // the title waits for a choice; Space takes the first item
-  SetUpDisplay(*f.g);  // the title decides the mode; whatever it chose is applied
-  if (f.g->ScreenMode == 0) {
-    EXPECT_EQ(f.plat.ModeWidth(), 320);
-    EXPECT_EQ(f.plat.ScreenLeft(), 0);
-  } else {
-    EXPECT_EQ(f.plat.ModeWidth(), 640);
-    EXPECT_EQ(f.plat.ScreenLeft(), 108);
-  }
+  DisplayLog log(f.plat);
+  auto g = std::make_unique<Game>(log);
+  g->dataDir = f.dir.Path();
+  g->recordPath = f.dir.File("Mor_vik_0.kvd");
+  FillConstantTables(*g);
+  g->ScreenMode = 1;
+  f.plat.HoldKeys(kKeySpace);  // Space on the title takes its first item, the small mode
+  SetUpDisplay(*g);
+  EXPECT_EQ(g->ScreenMode, 0);
+  EXPECT_EQ(log.changes, (std::vector<std::string>{"mode 640x480", "at 0,0", "mode 320x240"}));
+  // After a game in the small mode the title shows in the large one, centred.
+  log.changes.clear();
+  SetUpDisplay(*g);
+  EXPECT_EQ(g->ScreenMode, 0);
+  EXPECT_EQ(log.changes, (std::vector<std::string>{"mode 640x480", "mode 640x480", "at 108,76", "at 0,0",
+                                                   "mode 320x240"}));
 }
 
 TEST(Script, ParsesEventsAndRejectsBadLines) {
@@ -169,7 +189,8 @@ TEST(Options, GoodAndBadArguments) {
   EXPECT_EQ(o.scale, 3);
   for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
            {"--until-ms"}, {"--until-ms", "-5"}, {"--shot", "x.png"}, {"--window=0"}, {"--bogus"},
-           {"--record-demo", "a", "--play-demo", "b"}}) {
+           {"--record-demo", "a", "--play-demo", "b"}, {"--headless", "--data-dir", ""}, {"--script", "s"},
+           {"--until-ms", "5"}, {"--bot"}}) {
     Options p;
     EXPECT_FALSE(ParseOptions(bad, p, err)) << bad[0];
     EXPECT_FALSE(err.empty());

@@ -104,9 +104,13 @@ TEST(WorldSlots, ASlotCountBeyondTheTableIsHeldToIt) {
   Field f(100, 100);
   Game& g = f.G();
   g.SlotCount = 255;
-  for (int i = 1; i <= 40; ++i) g.EnemyX[i] = -100;
-  WorldFrame(g);  // must stay inside the slot arrays
+  for (int i = 0; i <= 40; ++i) g.EnemyX[i] = g.EnemyY[i] = -100;
+  // A pass past slot 40 would take EnemyY[0] as slot 41's place (far off to
+  // the left) and free it by clearing its kind, EnemyX[0].
+  g.EnemyX[0] = 7;
+  WorldFrame(g);
   EXPECT_EQ(g.EnemyKind[40], 0);
+  EXPECT_EQ(g.EnemyX[0], 7);
 }
 
 TEST(WorldView, TheSmallModeCopiesFromTheViewRow) {

@@ -1,7 +1,11 @@
 #include "app/demo.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -355,34 +359,63 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
 }
 
 bool LoadDemoFile(const std::string& path, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
-    error = std::filesystem::exists(path, ec) ? "not a plain file" : "no such file";
+  // Opened without blocking, so that a FIFO in its place cannot hang the start.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error = std::strerror(errno);
     return false;
   }
-  const auto size = std::filesystem::file_size(path, ec);
-  if (ec) {
-    error = "cannot read it";
-    return false;
+  struct stat st {};
+  std::vector<uint8_t> bytes;
+  bool ok = ::fstat(fd, &st) == 0;
+  if (!ok) error = std::strerror(errno);
+  else if (!S_ISREG(st.st_mode)) { ok = false; error = "not a plain file"; }
+  else if (static_cast<uint64_t>(st.st_size) > kMaxFile) { ok = false; error = "too large for a demo"; }
+  // Read to the end, but never more than a demo may hold (the file may grow meanwhile).
+  while (ok) {
+    uint8_t buf[65536];
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) { ok = false; error = std::strerror(errno); break; }
+    if (n == 0) break;
+    bytes.insert(bytes.end(), buf, buf + n);
+    if (bytes.size() > kMaxFile) { ok = false; error = "too large for a demo"; }
   }
-  if (size > kMaxFile) {
-    error = "too large for a demo";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot read it";
-    return false;
-  }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    error = "cannot read it";
-    return false;
-  }
-  return ReadDemoBytes(bytes.data(), bytes.size(), h, raw, error);
+  ::close(fd);
+  return ok && ReadDemoBytes(bytes.data(), bytes.size(), h, raw, error);
 }
 
 // ---- recording ----
+
+bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
+  struct stat st {};
+  // A device or a pipe named as the output is written straight; a plain file
+  // is written beside itself and renamed over, so a failed write keeps the old one.
+  const bool direct = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+  std::string tmp = direct ? path : path + ".XXXXXX";
+  const int fd = direct ? ::open(path.c_str(), O_WRONLY | O_CLOEXEC) : ::mkstemp(tmp.data());
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  int err = 0;
+  if (!direct) {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd, 0666 & ~mask) != 0) err = errno;
+  }
+  for (size_t done = 0; err == 0 && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) err = n < 0 ? errno : EIO;
+    else done += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (!direct && err == 0 && std::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+  if (!direct && err != 0) ::unlink(tmp.c_str());
+  if (err != 0) error = std::strerror(err);
+  return err == 0;
+}
 
 void DemoRecorder::Log(const DemoEvent& e) {
   EncodeDemoEvent(e, lastClock_, raw_);
@@ -396,16 +429,7 @@ DemoHeader DemoRecorder::Header() const {
 }
 
 bool DemoRecorder::Save(const std::string& path, std::string& error) const {
-  const std::vector<uint8_t> bytes = WriteDemoBytes(Header(), raw_);
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    error = std::strerror(errno);
-    return false;
-  }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) error = "write failed";
-  return ok;
+  return WriteWholeFile(path, WriteDemoBytes(Header(), raw_), error);
 }
 
 uint32_t DemoRecorder::Clock() {

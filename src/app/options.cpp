@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/printable.hpp"
+
 namespace morvik {
 
 namespace fs = std::filesystem;
@@ -36,11 +38,14 @@ const char* UsageText() {
          "  --dump-sheets DIR      write every picture as a PNG into DIR, with contact.png\n"
          "  --record-demo FILE     record the game as it is played\n"
          "  --play-demo FILE       play a recorded game back\n"
-         "  --headless             run without a window, on a virtual clock\n"
+         "  --headless             run without a window, on a virtual clock; without --until-ms,\n"
+         "                         a demo or --bot it runs until the script ends it or it is stopped\n"
          "    --script FILE        keys to hold: lines 'WHEN KEYS' (@MS or PN, Left+Space or -)\n"
+         "    --bot                let the automatic player play\n"
          "    --clock-start MS     the virtual clock's first value\n"
          "    --until-ms MS        close the program once the clock reaches MS\n"
          "  --trace FILE           write one JSON line of game state per play frame\n"
+         "  --trace-digest FILE    write one short line and a hash of the state per play frame\n"
          "  --shot FRAME:FILE      save the screen after play frame FRAME as a PNG\n"
          "  --help, --version\n";
 }
@@ -54,6 +59,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
         return false;
       }
       out = args[++i];
+      if (out.empty()) {
+        error = a + " needs a value, not an empty one";
+        return false;
+      }
       return true;
     };
     std::string v;
@@ -85,28 +94,37 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       if (!value(v)) return false;
       uint32_t n = 0;
       if (!ParseU32(v, n)) {
-        error = a + " takes a whole number of milliseconds, not '" + v + "'";
+        error = a + " takes a whole number of milliseconds, not '" + Printable(v) + "'";
         return false;
       }
-      if (a == "--clock-start") o.clockStart = n;
+      if (a == "--clock-start") { o.clockStart = n; o.hasClockStart = true; }
       else { o.untilMs = n; o.hasUntil = true; }
     } else if (a == "--shot") {
       if (!value(v)) return false;
       size_t c = v.find(':');
       uint32_t f = 0;
       if (c == std::string::npos || !ParseU32(v.substr(0, c), f) || f == 0 || c + 1 >= v.size()) {
-        error = "--shot takes FRAME:FILE.png, not '" + v + "'";
+        error = "--shot takes FRAME:FILE.png, not '" + Printable(v) + "'";
         return false;
       }
-      o.shots.push_back({static_cast<int>(f), v.substr(c + 1)});
+      o.shots.push_back({static_cast<int64_t>(f), v.substr(c + 1)});
     } else {
-      error = "unknown argument '" + a + "' (try --help)";
+      error = "unknown argument '" + Printable(a) + "' (try --help)";
       return false;
     }
   }
   if (!o.recordDemo.empty() && !o.playDemo.empty()) {
     error = "--record-demo and --play-demo cannot be used together";
     return false;
+  }
+  // The window has its own clock and the player's keys: these would be ignored there.
+  if (!o.headless && !o.help && !o.version) {
+    const char* only = !o.script.empty() ? "--script" : o.hasClockStart ? "--clock-start"
+                       : o.hasUntil ? "--until-ms" : o.bot ? "--bot" : nullptr;
+    if (only) {
+      error = std::string(only) + " works only with --headless";
+      return false;
+    }
   }
   return true;
 }

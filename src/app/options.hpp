@@ -7,7 +7,7 @@
 namespace morvik {
 
 struct ShotRequest {
-  int frame = 0;
+  int64_t frame = 0;  // may lie beyond any frame a game reaches
   std::string path;
 };
 
@@ -17,10 +17,11 @@ struct Options {
   std::string dataDir;           // empty: found beside the program or installed
   std::string script;
   uint32_t clockStart = 0;
+  bool hasClockStart = false;
   bool hasUntil = false;
   uint32_t untilMs = 0;
   std::string trace;
-  std::string traceDigest;       // a short line and a hash per frame (not in --help)
+  std::string traceDigest;       // a short line and a hash per frame
   std::vector<ShotRequest> shots;
   // real window
   bool window = false;           // a window instead of full screen
@@ -31,10 +32,12 @@ struct Options {
   std::string dumpSheets;
   bool paths = false;
   std::string recordDemo, playDemo;
-  bool bot = false;              // headless: the automatic player plays (not in --help)
+  bool bot = false;              // headless: the automatic player plays
 };
 
-// Parses argv; on a bad argument returns false with a one-line message.
+// Parses argv; on a bad argument returns false with a one-line message. An
+// empty value is a bad argument, and so are the headless run's own options
+// without --headless.
 bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error);
 const char* UsageText();
 const char* VersionText();

@@ -1,13 +1,20 @@
 #include "app/run.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <filesystem>
 #include <optional>
-#include <sstream>
 
 #include "app/bot.hpp"
 #include "app/demo.hpp"
+#include "core/printable.hpp"
 #include "media/png.hpp"
+#include "stage/stage_file.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "shell/trace.hpp"
 
@@ -40,9 +47,147 @@ void ShotTaker::OnPlayFrame(Game& g) {
   // 320 by 240 on the small one.
   const int w = g.ScreenMode == 0 ? 320 : g.pic.M.Width();
   const int h = g.ScreenMode == 0 ? 240 : g.pic.M.Height();
-  for (const ShotRequest& s : shots_)
-    if (s.frame == g.playFrame && !WritePng(s.path, g.pic.M, w, h))
-      std::fprintf(stderr, "morvik: could not write %s\n", s.path.c_str());
+  for (size_t i = 0; i < shots_.size(); ++i) {
+    const ShotRequest& s = shots_[i];
+    if (s.frame != g.playFrame) continue;
+    taken_[i] = true;
+    errno = 0;
+    if (WritePng(s.path, g.pic.M, w, h) || failed_[i]) continue;
+    const int err = errno;
+    failed_[i] = true;
+    std::fprintf(stderr, "morvik: could not write the shot %s: %s\n", Printable(s.path).c_str(),
+                 err ? std::strerror(err) : "the picture could not be written");
+  }
+}
+
+bool ShotTaker::Finish() {
+  bool ok = true;
+  for (size_t i = 0; i < shots_.size(); ++i) {
+    if (!taken_[i])
+      std::fprintf(stderr, "morvik: no shot %s: play frame %lld was never reached\n",
+                   Printable(shots_[i].path).c_str(), static_cast<long long>(shots_[i].frame));
+    ok = ok && taken_[i] && !failed_[i];
+  }
+  return ok;
+}
+
+namespace {
+namespace fs = std::filesystem;
+
+struct RunFile {
+  const char* role;  // "the trace", "the script", ...
+  std::string path;
+};
+
+// Why path cannot be written (it, or the folder it would be made in), or "" when it can.
+std::string WhyNotWritable(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+    return ::access(path.c_str(), W_OK) == 0 ? "" : std::strerror(errno);
+  }
+  if (errno != ENOENT) return std::strerror(errno);
+  fs::path dir = fs::path(path).parent_path();
+  if (dir.empty()) dir = ".";
+  if (::stat(dir.c_str(), &st) != 0) return std::strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return std::strerror(ENOTDIR);
+  return ::access(dir.c_str(), W_OK | X_OK) == 0 ? "" : std::strerror(errno);
+}
+
+// The same plain file under two names: by device and inode where both exist,
+// by canonical path where neither does yet. Devices (/dev/null) may be named twice.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  const bool ea = ::stat(a.c_str(), &sa) == 0, eb = ::stat(b.c_str(), &sb) == 0;
+  if (ea && eb) return S_ISREG(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  if (ea || eb) return false;
+  std::error_code ec;
+  const fs::path ca = fs::absolute(a, ec), cb = fs::absolute(b, ec);
+  if (ec) return false;
+  const fs::path wa = fs::weakly_canonical(ca, ec), wb = fs::weakly_canonical(cb, ec);
+  return !ec && wa == wb;
+}
+}  // namespace
+
+bool CheckRunFiles(const Options& o, const std::string& dataDir, const std::string& recordPath, std::string& error) {
+  std::vector<RunFile> in, out;
+  if (!o.script.empty()) in.push_back({"the script", o.script});
+  if (!o.playDemo.empty()) in.push_back({"the demo to play", o.playDemo});
+  if (!recordPath.empty()) in.push_back({"the record file", recordPath});
+  for (int n = 1; n <= 30; ++n) in.push_back({"a course file", StageFileName(dataDir, n)});
+  if (!o.trace.empty()) out.push_back({"the trace", o.trace});
+  if (!o.traceDigest.empty()) out.push_back({"the trace digest", o.traceDigest});
+  if (!o.recordDemo.empty()) out.push_back({"the demo to record", o.recordDemo});
+  for (const ShotRequest& s : o.shots) out.push_back({"a shot", s.path});
+  for (size_t i = 0; i < out.size(); ++i) {
+    for (const RunFile& f : in)
+      if (SameFile(out[i].path, f.path)) {
+        error = Printable(out[i].path) + " is " + f.role + "; it cannot also be " + out[i].role;
+        return false;
+      }
+    auto shot = [](const RunFile& f) { return std::strcmp(f.role, "a shot") == 0; };
+    for (size_t k = 0; k < i; ++k)  // a later shot may replace an earlier one
+      if (!(shot(out[k]) && shot(out[i])) && SameFile(out[i].path, out[k].path)) {
+        error = Printable(out[i].path) + " is named as both " + out[k].role + " and " + out[i].role;
+        return false;
+      }
+    const std::string why = WhyNotWritable(out[i].path);
+    if (!why.empty()) {
+      error = std::string("cannot write ") + out[i].role + " " + Printable(out[i].path) + ": " + why;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string MissingCourseNote(const std::string& dataDir) {
+  std::vector<int> missing;
+  for (int n = 1; n <= 30; ++n) {
+    std::error_code ec;
+    if (!fs::is_regular_file(StageFileName(dataDir, n), ec)) missing.push_back(n);
+  }
+  if (missing.empty()) return "";
+  std::string note;
+  struct stat st {};
+  const int err = ::stat(dataDir.c_str(), &st) != 0 ? errno : !S_ISDIR(st.st_mode) ? ENOTDIR : 0;
+  if (err != 0) {
+    note = "the data folder " + Printable(dataDir) + " cannot be read (" + std::strerror(err) + ")";
+  } else if (missing.size() == 30) {
+    note = "no course files (Morvik_1.kvd to Morvik_30.kvd) in " + Printable(dataDir);
+  } else {
+    note = "course files not found in " + Printable(dataDir) + ":";
+    for (int n : missing) note += " Morvik_" + std::to_string(n) + ".kvd";
+  }
+  return note + "; their segments play empty";
+}
+
+bool ReadScriptFile(const std::string& path, std::string& text, std::string& error) {
+  // Opened without blocking, so that a FIFO in its place cannot hang the start.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0;
+  if (!ok) error = std::strerror(errno);
+  else if (!S_ISREG(st.st_mode)) { ok = false; error = "not a plain file"; }
+  text.clear();
+  // Never more than the limit, even from a file that grows while it is read.
+  while (ok) {
+    char buf[65536];
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) { ok = false; error = std::strerror(errno); break; }
+    if (n == 0) break;
+    text.append(buf, static_cast<size_t>(n));
+    if (text.size() > kMaxScriptBytes) {
+      ok = false;
+      error = "larger than a script may be (" + std::to_string(kMaxScriptBytes >> 20) + " MiB)";
+    }
+  }
+  ::close(fd);
+  return ok;
 }
 
 int RunGame(Game& g) {
@@ -57,6 +202,14 @@ int RunGame(Game& g) {
 int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
                    const std::string& recordPath) {
   const bool realWindow = headless == nullptr;
+  {
+    // Nothing is written before every file has been checked.
+    std::string err;
+    if (!CheckRunFiles(o, dataDir, recordPath, err)) {
+      std::fprintf(stderr, "morvik: %s\n", err.c_str());
+      return 2;
+    }
+  }
   std::optional<DemoPlayer> player;
   std::optional<DemoRecorder> recorder;
   Platform* plat = &base;
@@ -65,20 +218,19 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
     std::vector<uint8_t> raw;
     std::string err;
     if (!LoadDemoFile(o.playDemo, header, raw, err)) {
-      std::fprintf(stderr, "morvik: cannot play the demo %s: %s\n", o.playDemo.c_str(), err.c_str());
+      std::fprintf(stderr, "morvik: cannot play the demo %s: %s\n", Printable(o.playDemo).c_str(), err.c_str());
       return 2;
     }
     plat = &player.emplace(base, header, std::move(raw), o.playDemo, realWindow);
   } else if (!o.recordDemo.empty()) {
-    // Fail now rather than after the game when the demo cannot be written.
-    std::FILE* f = std::fopen(o.recordDemo.c_str(), "wb");
-    if (!f) {
-      std::fprintf(stderr, "morvik: cannot write the demo %s\n", o.recordDemo.c_str());
-      return 2;
-    }
-    std::fclose(f);
+    // Written at the end; CheckRunFiles has made sure it can be.
     plat = &recorder.emplace(base, realWindow);
   }
+  if (const std::string note = MissingCourseNote(dataDir); !note.empty())
+    std::fprintf(stderr, "morvik: %s\n", note.c_str());
+  if (headless && !o.hasUntil && !player && !o.bot)
+    std::fprintf(stderr, "morvik: no --until-ms, demo or --bot: the run goes on until the game is left "
+                         "(Escape on the title) or the program is stopped\n");
 
   auto g = std::make_unique<Game>(*plat);
   g->dataDir = dataDir;
@@ -99,7 +251,7 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
   auto openTrace = [&](TraceFile& file, const std::string& path, const char* what) {
     if (path.empty()) return true;
     if (!file.Open(path)) {
-      std::fprintf(stderr, "morvik: cannot write the %s %s\n", what, path.c_str());
+      std::fprintf(stderr, "morvik: cannot write the %s %s: %s\n", what, Printable(path).c_str(), std::strerror(errno));
       return false;
     }
     observers.Add(&file);
@@ -113,13 +265,25 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
   QuietClock quiet(observers, recorder ? &*recorder : nullptr, player ? &*player : nullptr);
   g->observer = &quiet;
   int status = RunGame(*g);
+  // Every output is checked as it is closed; one that could not be written
+  // is named once and the run ends with status 1.
+  bool written = shots.Finish();
+  auto closeTrace = [&](TraceFile& file, const std::string& path, const char* what) {
+    std::string err;
+    if (file.Close(err)) return;
+    std::fprintf(stderr, "morvik: could not write the %s %s: %s\n", what, Printable(path).c_str(), err.c_str());
+    written = false;
+  };
+  closeTrace(trace, o.trace, "trace");
+  closeTrace(digest, o.traceDigest, "trace digest");
   if (recorder) {
     std::string err;
     if (!recorder->Save(o.recordDemo, err)) {
-      std::fprintf(stderr, "morvik: cannot write the demo %s: %s\n", o.recordDemo.c_str(), err.c_str());
-      if (status == 0) status = 2;
+      std::fprintf(stderr, "morvik: could not write the demo %s: %s\n", Printable(o.recordDemo).c_str(), err.c_str());
+      written = false;
     }
   }
+  if (!written && status == 0) status = 1;
   if (player && status == 0 && !player->Finished() && !realWindow) {
     std::fprintf(stderr, "morvik: the game ended before the demo %s did (after %zu reads); it does not match\n",
                  o.playDemo.c_str(), player->ReadsDone());
@@ -132,16 +296,13 @@ int RunHeadless(const Options& o, const std::string& dataDir, const std::string&
   HeadlessPlatform plat(o.clockStart);
   std::vector<ScriptEvent> events;
   if (!o.script.empty()) {
-    std::ifstream in(o.script, std::ios::binary);
-    if (!in) {
-      std::fprintf(stderr, "morvik: cannot read the script %s\n", o.script.c_str());
+    std::string text, err;
+    if (!ReadScriptFile(o.script, text, err)) {
+      std::fprintf(stderr, "morvik: cannot read the script %s: %s\n", Printable(o.script).c_str(), err.c_str());
       return 2;
     }
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::string err;
-    if (!ParseScript(ss.str(), events, err)) {
-      std::fprintf(stderr, "morvik: %s: %s\n", o.script.c_str(), err.c_str());
+    if (!ParseScript(text, events, err)) {
+      std::fprintf(stderr, "morvik: %s: %s\n", Printable(o.script).c_str(), err.c_str());
       return 2;
     }
   } else if (!o.bot) {
@@ -150,6 +311,7 @@ int RunHeadless(const Options& o, const std::string& dataDir, const std::string&
   }
   plat.SetScript(std::move(events));
   if (o.hasUntil) plat.SetUntil(o.untilMs);
+
   return RunWithOptions(plat, &plat, o, dataDir, recordPath);
 }
 

@@ -24,14 +24,33 @@ class ObserverList : public FrameObserver {
 };
 
 // Saves M as a PNG after the requested play frames.
+// Each request is taken in every game that reaches its frame (the last one stays).
 class ShotTaker : public FrameObserver {
  public:
-  explicit ShotTaker(std::vector<ShotRequest> shots) : shots_(std::move(shots)) {}
+  explicit ShotTaker(std::vector<ShotRequest> shots)
+      : shots_(std::move(shots)), taken_(shots_.size(), false), failed_(shots_.size(), false) {}
   void OnPlayFrame(Game& g) override;
+  // At the end of the run: says which shots were never taken; false when
+  // any was not taken or could not be written.
+  bool Finish();
 
  private:
   std::vector<ShotRequest> shots_;
+  std::vector<bool> taken_, failed_;
 };
+
+// Checks, before anything is written, every file the run reads and writes:
+// no file is both read and written (or written as two different outputs),
+// and every output can be created. False with a one-line message.
+bool CheckRunFiles(const Options& o, const std::string& dataDir, const std::string& recordPath, std::string& error);
+
+// The course files of dataDir that are missing or not plain files, as one
+// line for the player; empty when all are there.
+std::string MissingCourseNote(const std::string& dataDir);
+
+// Reads a script file: a plain file of at most kMaxScriptBytes. False with the reason.
+constexpr size_t kMaxScriptBytes = 1u << 20;
+bool ReadScriptFile(const std::string& path, std::string& text, std::string& error);
 
 // Runs the program on the given platform until it ends; returns the exit status.
 int RunGame(Game& g);

@@ -1,6 +1,7 @@
 #include "shell/trace.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -107,8 +108,27 @@ void TraceLine(const Game& g, std::string& line) {
 
 bool TraceFile::Open(const std::string& path) {
   if (f_) std::fclose(f_);
+  errno_ = 0;
   f_ = std::fopen(path.c_str(), "w");
   return f_ != nullptr;
+}
+
+void TraceFile::Write(const char* data, size_t size) {
+  if (!f_ || errno_ != 0) return;
+  errno = 0;
+  if (std::fwrite(data, 1, size, f_) != size || std::ferror(f_)) errno_ = errno ? errno : EIO;
+}
+
+bool TraceFile::Close(std::string& error) {
+  if (!f_) return true;
+  errno = 0;
+  // A writer that wrote past Write still has its failures kept by the stream.
+  if (errno_ == 0 && std::ferror(f_)) errno_ = EIO;
+  if (std::fclose(f_) != 0 && errno_ == 0) errno_ = errno ? errno : EIO;
+  f_ = nullptr;
+  if (errno_ == 0) return true;
+  error = std::strerror(errno_);
+  return false;
 }
 
 TraceFile::~TraceFile() {
@@ -120,7 +140,7 @@ void TraceWriter::OnPlayFrame(Game& g) {
   line_.clear();
   TraceLine(g, line_);
   line_ += '\n';
-  std::fwrite(line_.data(), 1, line_.size(), f_);
+  Write(line_);
 }
 
 void TraceDigestWriter::OnPlayFrame(Game& g) {
@@ -134,10 +154,13 @@ void TraceDigestWriter::OnPlayFrame(Game& g) {
     sounds += i ? "," : " ";
     sounds += g.frameSounds[i];
   }
-  std::fprintf(f_, "%d t%u m%d seg%d hero%d %.1f,%.1f lives%d score%d kills%d combo%d%s %016llx\n", g.playFrame,
-               g.plat.Clock(), g.ScreenMode, g.SegmentNo, g.HeroState, static_cast<double>(g.HeroX),
-               static_cast<double>(g.HeroY), g.Lives, g.Score, g.KillCount, g.MaxCombo, sounds.c_str(),
-               static_cast<unsigned long long>(h));
+  if (errno_ != 0) return;
+  errno = 0;
+  if (std::fprintf(f_, "%d t%u m%d seg%d hero%d %.1f,%.1f lives%d score%d kills%d combo%d%s %016llx\n", g.playFrame,
+                   g.plat.Clock(), g.ScreenMode, g.SegmentNo, g.HeroState, static_cast<double>(g.HeroX),
+                   static_cast<double>(g.HeroY), g.Lives, g.Score, g.KillCount, g.MaxCombo, sounds.c_str(),
+                   static_cast<unsigned long long>(h)) < 0)
+    errno_ = errno ? errno : EIO;
 }
 
 }  // namespace morvik

@@ -13,15 +13,24 @@ namespace morvik {
 void TraceLine(const Game& g, std::string& out);
 
 // A file written a line per play frame; the writers below say what the line is.
+// Every write is checked: after the first that fails nothing more is written,
+// and Close tells why.
 class TraceFile : public FrameObserver {
  public:
-  // Opens the file for writing; false when it cannot be created.
+  // Opens the file for writing; false with errno set when it cannot be created.
   bool Open(const std::string& path);
+  // Flushes and closes the file; false with the reason when any write or the
+  // close failed (a full disk, a lost device).
+  bool Close(std::string& error);
   ~TraceFile() override;
 
  protected:
+  void Write(const char* data, size_t size);
+  void Write(const std::string& s) { Write(s.data(), s.size()); }
+
   std::FILE* f_ = nullptr;
   std::string line_;
+  int errno_ = 0;  // of the first write that failed
 };
 
 class TraceWriter : public TraceFile {

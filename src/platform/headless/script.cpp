@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "core/printable.hpp"
 #include "platform/platform.hpp"
 
 namespace morvik {
@@ -59,16 +60,16 @@ bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::st
       return false;
     };
     if (!(ls >> keys)) return fail("expected 'WHEN KEYS'");
-    if (ls >> extra) return fail("unexpected '" + extra + "'");
+    if (ls >> extra) return fail("unexpected '" + Printable(extra) + "'");
     ScriptEvent e;
     e.line = n;
     if (when[0] == '@') {
-      if (!ParseNumber(when.substr(1), e.when)) return fail("bad time '" + when + "'");
+      if (!ParseNumber(when.substr(1), e.when)) return fail("bad time '" + Printable(when) + "'");
     } else if (when[0] == 'P') {
       e.atFrame = true;
-      if (!ParseNumber(when.substr(1), e.when) || e.when == 0) return fail("bad frame '" + when + "'");
+      if (!ParseNumber(when.substr(1), e.when) || e.when == 0) return fail("bad frame '" + Printable(when) + "'");
     } else {
-      return fail("WHEN must be @MS or PN, not '" + when + "'");
+      return fail("WHEN must be @MS or PN, not '" + Printable(when) + "'");
     }
     if (keys != "-") {
       size_t pos = 0;
@@ -81,7 +82,7 @@ bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::st
             e.keys |= k.bit;
             found = true;
           }
-        if (!found) return fail("unknown key '" + name + "'");
+        if (!found) return fail("unknown key '" + Printable(name) + "'");
         if (plus == std::string::npos) break;
         pos = plus + 1;
       }
