@@ -158,6 +158,7 @@ void SdlAudio::MidiCloseAll() {
   Mix_HaltMusic();
   if (music_) Mix_FreeMusic(music_);
   music_ = nullptr;
+  musicPath_.clear();
 }
 
 bool SdlAudio::MidiOpen(const std::string& path) {
@@ -174,19 +175,22 @@ bool SdlAudio::MidiOpen(const std::string& path) {
   }
   music_ = Mix_LoadMUS(path.c_str());
   if (!music_) ReportOnce("cannot play the music " + path, Mix_GetError());
+  else musicPath_ = path;
   return music_ != nullptr;
 }
 
 void SdlAudio::MidiPlay(bool fromStart) {
   if (!ok_ || !music_) return;
-  // The game loops each piece itself: it knows the piece's length and asks
-  // for "from 0" on the first frame after it. The synth can neither seek nor
-  // rewind, so the piece is played looping: every file lasts exactly its
-  // loop length, so it has come round to its beginning by itself, seamlessly,
-  // a few milliseconds before the game asks. A piece that has stopped is
-  // started again.
-  if (fromStart && Mix_PlayingMusic()) return;
-  if (Mix_PlayMusic(music_, -1) != 0) ReportOnce("cannot play the music", Mix_GetError());
+  // A piece plays once and then falls silent; the game itself asks for it
+  // "from 0" on the first frame after its length, and that starts it from the
+  // top whether or not it has finished (after a long pause it has, and the
+  // music was silent meanwhile). The synth cannot be rewound, so the piece is
+  // loaded afresh for it.
+  if (fromStart) {
+    const std::string path = musicPath_;
+    if (!MidiOpen(path)) return;
+  }
+  if (Mix_PlayMusic(music_, 1) != 0) ReportOnce("cannot play the music", Mix_GetError());
 }
 
 }  // namespace morvik

@@ -2,9 +2,10 @@
 // Sound for the real window over SDL2_mixer: one wave at a time (a new one
 // cuts off the one playing), each file loaded once and kept; one MIDI piece
 // through FluidSynth with a General MIDI soundfont, loaded when it is opened
-// and looping at its own end (each file lasts exactly the time after which
-// the game asks for it from the beginning). Without a device, files or
-// soundfont the game plays on in silence, saying once what is missing.
+// and again when it is asked for from the beginning, played once each time
+// (each file lasts exactly the time after which the game asks for it from
+// the beginning). Without a device, files or soundfont the game plays on in
+// silence, saying once what is missing.
 #include <map>
 #include <set>
 #include <string>
@@ -58,6 +59,7 @@ class SdlAudio {
   bool ok_ = false;
   std::map<std::string, Mix_Chunk*> chunks_;     // nullptr: could not be loaded
   Mix_Music* music_ = nullptr;                   // the piece open now
+  std::string musicPath_;                        // and its file, to start it afresh
   std::set<std::string> reported_;
   int reports_ = 0;
   int effects_ = kEffectsVolume, musicVol_ = kMusicVolume;
