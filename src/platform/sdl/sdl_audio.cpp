@@ -184,9 +184,12 @@ void SdlAudio::MidiPlay(bool fromStart) {
   // A piece plays once and then falls silent; the game itself asks for it
   // "from 0" on the first frame after its length, and that starts it from the
   // top whether or not it has finished (after a long pause it has, and the
-  // music was silent meanwhile). The synth cannot be rewound, so the piece is
-  // loaded afresh for it.
-  if (fromStart) {
+  // music was silent meanwhile). A piece that has ended starts again from its
+  // top; one still playing cannot be rewound by the synth (it would go on from
+  // where it stopped), so it is loaded afresh, which takes a moment. The synth
+  // holds a piece as playing for two seconds past its end, so the game's own
+  // restart at the length takes the fresh load.
+  if (fromStart && Mix_PlayingMusic()) {
     const std::string path = musicPath_;
     if (!MidiOpen(path)) return;
   }
