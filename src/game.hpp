@@ -52,8 +52,9 @@ struct Game : GameState {
   std::array<const char*, 8> frameSounds{};
   int frameSoundCount = 0;
 
-  // Escape must be seen up before a screen acts on it (held from the play loop).
-  bool escapeArmed = false;
+  // A focus lost while the hero was out of play: it pauses the game once the
+  // hero is back in play, unless a key (read only with the focus) brought it back.
+  bool focusLossOwed = false;
 
   FrameObserver* observer = nullptr;
   bool recordsWarned = false;

@@ -71,20 +71,56 @@ TEST(FocusPause, EscapeLeavesAGamePausedByALostFocus) {
   EXPECT_EQ(g.QuitToTitle, 1);
 }
 
-TEST(FocusPause, ALossWhileTheHeroDiesPausesOnceItWaits) {
-  Field f(150, 100);
-  Game& g = f.G();
-  g.HeroState = 1;
-  f.plat.LoseFocus();
-  uint32_t t = f.plat.Clock();
-  PauseCheck(g, g.HeroX, g.HeroY);
-  EXPECT_EQ(f.plat.Clock(), t);  // a dying hero cannot pause: the loss is kept
-  g.HeroState = 2;
-  g.Lives = 2;
-  t = f.plat.Clock();
-  f.plat.SetScript(Events(At(t + 400, "P")));
-  PauseCheck(g, 600, 600);
-  EXPECT_GE(f.plat.Clock(), t + 400);
+// A loss while the hero dies never stands the game still while it waits to
+// come back (the label would be off the screen): brought back by a controller
+// the game pauses once the hero is in play, with the label beside it; brought
+// back by a key, whose press shows the player is at the window, it plays on.
+TEST(FocusPause, ALossWhileTheHeroDiesPausesOnceBackInPlayUnlessAKeyBroughtItBack) {
+  for (const bool byKey : {false, true}) {
+    Field f(150, 100);
+    Game& g = f.G();
+    for (int y = 0; y < 28; ++y)
+      for (int x = 0; x < 52; ++x) g.pic.Pose.Set(x, y, kBlack);
+    g.pic.M.Clear(kWhite);
+    f.plat.SetUntil(f.plat.Clock() + 5000);  // a game that stood still for good ends here
+    // Milliseconds one pause check stood still; -1 when only the close ended it.
+    auto stood = [&](float x, float y) -> int64_t {
+      const uint32_t t = f.plat.Clock();
+      try {
+        PauseCheck(g, x, y);
+      } catch (const ProgramEnd&) {
+        return -1;
+      }
+      return f.plat.Clock() - t;
+    };
+    g.HeroState = 1;
+    f.plat.LoseFocus();
+    EXPECT_EQ(stood(g.HeroX, g.HeroY), 0) << byKey;
+    g.HeroState = 2;
+    g.Lives = 2;
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(stood(600, 600), 0) << byKey;
+      EXPECT_EQ(stood(g.HeroX, g.HeroY), 0) << byKey;
+    }
+    if (byKey) f.Keys(kKeySpace);
+    else f.plat.SetJoystick(true, JoyReading{32767, 32767, 2});
+    JoyInit(g);
+    HeroStep(g);  // waiting: the action comes back
+    ASSERT_EQ(g.HeroState, 3);
+    f.Keys(0);
+    f.plat.SetJoystick(true, JoyReading{32767, 32767, 0});
+    HeroStep(g);  // respawn
+    ASSERT_EQ(g.HeroState, 0);
+    f.plat.SetScript(Events(At(f.plat.Clock() + 400, "P")));
+    const int64_t ms = stood(g.HeroX, g.HeroY);
+    if (byKey) {
+      EXPECT_EQ(ms, 0);
+    } else {
+      EXPECT_GE(ms, 400);
+      EXPECT_LT(ms, 500);
+      EXPECT_EQ(g.pic.M.Get(Rnd(g.HeroX + 22.0), Rnd(g.HeroY + 4.0 - g.ViewY)), kBlack) << "the label beside the hero";
+    }
+  }
 }
 
 TEST(FocusPause, ALossWhilePausedDoesNotPauseAgainAfterTheResume) {
@@ -185,4 +221,48 @@ TEST(ControllerHotPlug, PluggedInAndPulledOutDuringPlayWithoutAStallOrAStuckInpu
 }
 
 }  // namespace
+}  // namespace morvik::test
+
+namespace morvik::test {
+namespace {
+
+// The music calls made in each play frame.
+struct MusicCalls : FrameObserver {
+  std::vector<uint32_t> t;
+  std::vector<std::vector<std::string>> calls;
+  size_t seen = 0;
+  void OnPlayFrame(Game& g) override {
+    auto& log = static_cast<HeadlessPlatform&>(g.plat).AudioLog();
+    t.push_back(g.plat.Clock());
+    calls.emplace_back();
+    for (; seen < log.size(); ++seen)
+      if (log[seen].rfind("midi", 0) == 0) calls.back().push_back(log[seen]);
+  }
+};
+
+}  // namespace
+
+// The pause does not look after the music: paused longer than the rest of the
+// piece, the game stays silent once it has ended, and the piece starts from
+// the top on the second frame after the resume.
+TEST(PauseMusic, APauseLongerThanThePieceEndsInSilenceAndTheTopFollowsTwoFramesAfter) {
+  Loop l;
+  MusicCalls music;
+  music.seen = l.plat.AudioLog().size();  // the piece started with the stage
+  l.g->observer = &music;
+  const uint32_t t0 = l.plat.Clock();
+  l.plat.SetUntil(t0 + 200000);
+  l.plat.SetScript(Events("P10 P\n" + At(t0 + 1000, "-") + At(t0 + 100000, "P") + At(t0 + 100100, "-") +
+                          "P40 Escape\n"));
+  ASSERT_NO_THROW(PlayLoop(*l.g));
+  ASSERT_EQ(music.calls.size(), 39u);
+  EXPECT_GE(music.t[9], t0 + 100000) << "frame 10 stood still until the resume";
+  for (size_t k = 0; k < music.calls.size(); ++k) {
+    if (k != 11) {
+      EXPECT_TRUE(music.calls[k].empty()) << "frame " << k + 1;
+    }
+  }
+  EXPECT_EQ(music.calls[11], std::vector<std::string>{"midi play from 0"});
+}
+
 }  // namespace morvik::test

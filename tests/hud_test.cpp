@@ -76,7 +76,9 @@ TEST(StatusBar, ScoreIsNineDigitsWithLeadingZeros) {
 TEST(StatusBar, ComboShowsTensAndUnitsOfTheBestHit) {
   Hud h;
   h.g->ScreenMode = 1;
-  for (auto [combo, text] : {std::pair{100, "00"}, {107, "07"}, {112, "12"}}) {
+  // A combo of 100 or more shows 99, as near as two digits come.
+  for (auto [combo, text] : {std::pair{100, "00"}, {107, "07"}, {112, "12"}, {130, "30"}, {199, "99"}, {200, "99"},
+                             {355, "99"}}) {
     h.g->MaxCombo = static_cast<int16_t>(combo);
     h.Draw();
     EXPECT_EQ(h.ComboDigits(213 + 85), text) << combo;

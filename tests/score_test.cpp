@@ -66,7 +66,23 @@ TEST(ScoreCombo, LongFlightsReachTheTopStepAndStayThere) {
   ScoreBallHit(g, 2, 0, 0);
   EXPECT_EQ(g.Score, 4 * 80000);
   EXPECT_EQ(g.ShotHits[2], 30);
-  EXPECT_EQ(g.PopValue[g.PopNext - 1], 27);
+  // the pop-up holds the count itself: the best combo, the status bar and the
+  // record count 30, while a label past 24 draws nothing
+  EXPECT_EQ(g.PopValue[g.PopNext - 1], 30);
+  g.MaxCombo = 100;
+  g.BestCombo = 100;
+  const int last = g.PopNext - 1;
+  for (int16_t i = 1; i <= 40; ++i) DrawScorePopup(g, i);
+  EXPECT_EQ(g.MaxCombo, 130);
+  EXPECT_FLOAT_EQ(g.PopX[last], -10) << "not drawn, so not moved";
+  SaveRecords(g);
+  g.BestCombo = 0;
+  LoadRecords(g);
+  EXPECT_EQ(g.BestCombo, 130);
+  // the count's byte stops at 255 rather than wrapping round
+  g.ShotHits[2] = 300;
+  ScoreBallHit(g, 2, 0, 0);
+  EXPECT_EQ(g.PopValue[g.PopNext - 1], 255);
   // the score never wraps negative
   g.Score = INT32_MAX - 5;
   ScoreBallHit(g, 2, 0, 0);

@@ -25,7 +25,9 @@ void ScoreBallHit(Game& g, int16_t ball, float x, float y) {
   const int64_t score = static_cast<int64_t>(g.Score) + 100 * static_cast<int64_t>(g.ComboPoints[step]);
   g.Score = static_cast<int32_t>(std::min<int64_t>(score, INT32_MAX));
   if (g.PopNext < 1 || g.PopNext > 40) g.PopNext = 1;
-  g.PopValue[g.PopNext] = static_cast<uint8_t>(step);
+  // The pop-up keeps the hit count itself, so the best combo counts on past
+  // the table's end (its byte stops at 255); past 24 it draws no label.
+  g.PopValue[g.PopNext] = static_cast<uint8_t>(std::min(n, 255));
   g.PopX[g.PopNext] = static_cast<float>(x - 10.0);
   g.PopY[g.PopNext] = static_cast<float>(y + 5.0);
   if (g.PopNext < g.SlotCount && g.PopNext < 40) {

@@ -224,6 +224,10 @@ void Waiting(Game& g) {
     const bool z = KeyDown(g, VK_Z);
     const bool space = KeyDown(g, VK_SPACE);
     if (z || space || g.JoyButtons > 1) g.HeroState = 3;
+    // Keys count only in a window that has the focus: a hero brought back by
+    // one has its player at the window, and a focus lost meanwhile pauses
+    // nothing. Brought back by a controller, it pauses once back in play.
+    if (z || space) g.focusLossOwed = false;
     PauseCheck(g, 600, 600);
   } else {
     g.HeroState = 4;
@@ -292,12 +296,16 @@ void KillHero(Game& g) {
 
 // The game stands still until the pause key is pressed again (a press only
 // counts after a release); Escape while paused leaves the game. A window that
-// has lost the focus pauses as a press of the pause key would; a loss seen
-// while the hero cannot pause waits until it can.
+// has lost the focus pauses as a press of the pause key would, but only with
+// the hero in play, where the label is drawn beside it: a loss while the hero
+// dies or waits to come back is owed until it is back in play (or dropped, see
+// Waiting), so the game never stands still with nothing shown.
 void PauseCheck(Game& g, float x, float y) {
   JoyRead(g);
   if (g.HeroState != 0 && g.HeroState != 2) return;
-  const bool focusLost = g.plat.TakeFocusLoss();
+  bool focusLost = g.plat.TakeFocusLoss() || g.focusLossOwed;
+  g.focusLossOwed = focusLost && g.HeroState != 0;
+  if (g.focusLossOwed) focusLost = false;
   if (!focusLost) {
     if (!PauseHeld(g)) {
       g.PauseLatch = 0;
@@ -309,6 +317,7 @@ void PauseCheck(Game& g, float x, float y) {
   DrawMasked(g.pic.M, Rnd(static_cast<double>(x) + 22), Rnd(static_cast<double>(y) + 4 - g.ViewY), 52, 14, g.pic.Pose,
              0, 0, 0, 14);
   g.PauseLatch = 1;
+  g.focusLossOwed = false;  // a pause now makes up for a loss owed from before
   uint32_t last = g.plat.Clock();
   for (;;) {
     g.plat.WaitUntil(last + 50);

@@ -218,9 +218,8 @@ void TitleDraw(Game& g) {
   const NumberText s(g.BestScore);
   for (int f0 = 9 - s.len; f0 >= 1; --f0) digit(177 + 8 * f0, 0);
   for (int k = s.len; k >= 1; --k) digit(185 + 8 * (k - s.len + 8), s.DigitAt(k));
-  const NumberText c(g.BestCombo);
-  digit(310, c.DigitAt(3));
-  digit(318, c.DigitAt(4));
+  digit(310, ComboDigit(g.BestCombo, 0));
+  digit(318, ComboDigit(g.BestCombo, 1));
 }
 }  // namespace
 

@@ -22,4 +22,14 @@ struct NumberText {
   }
 };
 
+// The two digits of a best combo kept as 100 + the count (MaxCombo,
+// BestCombo): its tens and units for counts up to 99; a count of 100 or more
+// shows 99, the most two digits can say. k is 0 for the tens, 1 for the units.
+inline int ComboDigit(int32_t kept, int k) {
+  int32_t count = kept - 100;
+  if (count < 0) count = 0;
+  if (count > 99) count = 99;
+  return k == 0 ? count / 10 : count % 10;
+}
+
 }  // namespace morvik

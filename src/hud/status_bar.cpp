@@ -35,11 +35,10 @@ void DrawStatusBar(Game& g) {
   for (int p = 8 - s.len; p >= 0; --p) DrawDigit(g, vx + 41 + 7 * p, vy + 225 + low, 0);
   for (int k = s.len; k >= 1; --k) DrawDigit(g, vx + 41 + 7 * (k + 8 - s.len), vy + 225 + low, s.DigitAt(k));
 
-  // Best combo of this game: the tens and units of MaxCombo - 100.
+  // Best combo of this game in two digits (MaxCombo is 100 + the count).
   DrawMasked(ura, vx + 3, vy + 213 + low, 50, 10, g.pic.MaxA, 0, 0, 0, 10);
-  const NumberText c(g.MaxCombo);
-  DrawDigit(g, vx + 55, vy + 213 + low, c.DigitAt(3));
-  DrawDigit(g, vx + 62, vy + 213 + low, c.DigitAt(4));
+  DrawDigit(g, vx + 55, vy + 213 + low, ComboDigit(g.MaxCombo, 0));
+  DrawDigit(g, vx + 62, vy + 213 + low, ComboDigit(g.MaxCombo, 1));
 
   if (g.HeroState == 2 && g.Lives > 0)
     DrawMasked(ura, vx + 6 + 17 * g.Lives, vy + 22, 115, 14, g.pic.DieTalk, 0, 0, 0, 14);

@@ -13,15 +13,12 @@ void OpeningScene(Game& g) {
   const int k = IntI(g.rng.Uniform() * 7);
   for (int i = 0; i <= 10; ++i) g.SceneX[i] = g.SceneY[i] = g.SceneV[i] = 0;
 
-  // Escape counts only once it has been seen up since the scene began.
-  bool escapeArmed = false;
+  // No game comes before this scene, so no Escape can be left over from
+  // one: held from the very start, it closes the program on the first frame.
   uint32_t t = g.plat.Clock();
   for (;;) {
     g.plat.WaitUntil(t + 45);
-    if (!KeyDown(g, VK_ESCAPE))
-      escapeArmed = true;
-    else if (escapeArmed)
-      UnloadEvent(g);
+    if (KeyDown(g, VK_ESCAPE)) UnloadEvent(g);
     t = g.plat.Clock();
     DrawOpaque(g.pic.UraM, 0, 0, g.pic.M.Width(), g.pic.M.Height(), g.pic.WhiteB, 0, 0);
     switch (g.SceneStep) {

@@ -260,13 +260,16 @@ TEST(SdlController, BindingsTurnButtonsAndAxesIntoTheGamesStickAndButtons) {
   EXPECT_FALSE(w.plat->KeyDown(VK_P));
 }
 
-TEST(SdlController, HeldWhenPluggedInCountsOnlyOnceLetGoAndAPulledPadIsLetGo) {
+// Each input held when a controller is plugged in is ignored until that one
+// is let go; the others count at once, so a stick drifting past the dead zone
+// silences no button.
+TEST(SdlController, EachInputHeldWhenPluggedInWaitsForItsOwnReleaseAndAPulledPadIsLetGo) {
   Window w;
   ASSERT_TRUE(w.plat);
   {
     Pad pad;
     ASSERT_GE(pad.index, 0) << SDL_GetError();
-    pad.Button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true);
+    pad.Axis(SDL_CONTROLLER_AXIS_LEFTX, 20000);  // the stick drifts right
     pad.Button(SDL_CONTROLLER_BUTTON_A, true);
     w.plat->Yield();
     ASSERT_EQ(w.plat->JoyCount(), 1);
@@ -274,12 +277,28 @@ TEST(SdlController, HeldWhenPluggedInCountsOnlyOnceLetGoAndAPulledPadIsLetGo) {
     JoyReading r = Read(*w.plat);
     EXPECT_EQ(r.x, 32767u);
     EXPECT_EQ(r.buttons, 0u);
+    // Another button and another direction count at once, the held ones not.
+    pad.Button(SDL_CONTROLLER_BUTTON_B, true);
+    pad.Button(SDL_CONTROLLER_BUTTON_DPAD_UP, true);
+    r = Read(*w.plat);
+    EXPECT_EQ(r.buttons, 2u);
+    EXPECT_EQ(r.y, 0u);
+    EXPECT_EQ(r.x, 32767u);
+    pad.Button(SDL_CONTROLLER_BUTTON_B, false);
+    EXPECT_EQ(Read(*w.plat).buttons, 0u) << "A is still held from the start";
     pad.Button(SDL_CONTROLLER_BUTTON_A, false);
-    EXPECT_EQ(Read(*w.plat).x, 32767u);  // right still held
-    pad.Button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, false);
-    EXPECT_EQ(Read(*w.plat).x, 32767u);
+    EXPECT_EQ(Read(*w.plat).buttons, 0u);
+    pad.Button(SDL_CONTROLLER_BUTTON_A, true);
+    EXPECT_EQ(Read(*w.plat).buttons, 2u) << "A pressed again counts";
+    // The dpad's right is another input than the drifting stick: it counts.
     pad.Button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true);
     EXPECT_EQ(Read(*w.plat).x, 65535u);
+    pad.Button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, false);
+    EXPECT_EQ(Read(*w.plat).x, 32767u) << "the stick still waits";
+    pad.Axis(SDL_CONTROLLER_AXIS_LEFTX, 0);
+    EXPECT_EQ(Read(*w.plat).x, 32767u);
+    pad.Axis(SDL_CONTROLLER_AXIS_LEFTX, 20000);
+    EXPECT_EQ(Read(*w.plat).x, 65535u) << "let go and pushed again, the stick counts";
     pad.Unplug();
     w.plat->Yield();
     JoyReading gone;

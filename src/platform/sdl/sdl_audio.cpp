@@ -123,6 +123,7 @@ void SdlAudio::Shutdown() {
   Mix_HaltMusic();
   for (auto& [path, chunk] : chunks_)
     if (chunk) Mix_FreeChunk(chunk);
+  DropSpare();
   if (music_) Mix_FreeMusic(music_);
   chunks_.clear();
   music_ = nullptr;
@@ -153,11 +154,40 @@ void SdlAudio::PlayWave(const std::string& path) {
   if (Mix_PlayChannel(kEffectChannel, it->second, 0) < 0) ReportOnce("cannot play the sound " + path, Mix_GetError());
 }
 
+void SdlAudio::StartSpare() {
+  DropSpare();
+  spare_.path = musicPath_;
+  spare_.music = nullptr;
+  // An SDL thread, so that what SDL keeps for the thread goes with it.
+  spareThread_ = SDL_CreateThread(
+      [](void* p) {
+        auto* load = static_cast<SpareLoad*>(p);
+        load->music = Mix_LoadMUS(load->path.c_str());
+        return 0;
+      },
+      "morvik-music", &spare_);
+}
+
+Mix_Music* SdlAudio::TakeSpare() {
+  if (!spareThread_) return nullptr;
+  SDL_WaitThread(spareThread_, nullptr);
+  spareThread_ = nullptr;
+  Mix_Music* m = spare_.music;
+  spare_.music = nullptr;
+  return m;
+}
+
+void SdlAudio::DropSpare() {
+  if (Mix_Music* m = TakeSpare()) Mix_FreeMusic(m);
+}
+
 void SdlAudio::MidiCloseAll() {
   if (!ok_) return;
   Mix_HaltMusic();
+  DropSpare();
   if (music_) Mix_FreeMusic(music_);
   music_ = nullptr;
+  musicPath_.clear();
 }
 
 bool SdlAudio::MidiOpen(const std::string& path) {
@@ -173,20 +203,40 @@ bool SdlAudio::MidiOpen(const std::string& path) {
     return false;
   }
   music_ = Mix_LoadMUS(path.c_str());
-  if (!music_) ReportOnce("cannot play the music " + path, Mix_GetError());
-  return music_ != nullptr;
+  if (!music_) {
+    ReportOnce("cannot play the music " + path, Mix_GetError());
+    return false;
+  }
+  musicPath_ = path;
+  // A second copy is loaded meanwhile, off the game's thread, for the restart.
+  StartSpare();
+  return true;
 }
 
 void SdlAudio::MidiPlay(bool fromStart) {
   if (!ok_ || !music_) return;
-  // The game loops each piece itself: it knows the piece's length and asks
-  // for "from 0" on the first frame after it. The synth can neither seek nor
-  // rewind, so the piece is played looping: every file lasts exactly its
-  // loop length, so it has come round to its beginning by itself, seamlessly,
-  // a few milliseconds before the game asks. A piece that has stopped is
-  // started again.
-  if (fromStart && Mix_PlayingMusic()) return;
-  if (Mix_PlayMusic(music_, -1) != 0) ReportOnce("cannot play the music", Mix_GetError());
+  // A piece plays once and then falls silent; the game itself asks for it
+  // "from 0" on the first frame after its length, and that starts it from the
+  // top whether or not it has finished (after a long pause it has, and the
+  // music was silent meanwhile). A piece that has ended starts again from its
+  // top; one still playing cannot be rewound by the synth (it would go on from
+  // where it stopped), so the copy loaded beside it takes its place (the
+  // synth holds a piece as playing for two seconds past its end, so the
+  // game's own restart at the length takes the copy too). Without a copy the
+  // piece is loaded afresh here, which takes a moment.
+  if (fromStart && Mix_PlayingMusic()) {
+    Mix_Music* fresh = TakeSpare();
+    if (fresh) {
+      Mix_HaltMusic();
+      Mix_FreeMusic(music_);
+      music_ = fresh;
+      StartSpare();
+    } else {
+      const std::string path = musicPath_;
+      if (!MidiOpen(path)) return;
+    }
+  }
+  if (Mix_PlayMusic(music_, 1) != 0) ReportOnce("cannot play the music", Mix_GetError());
 }
 
 }  // namespace morvik

@@ -2,14 +2,16 @@
 // Sound for the real window over SDL2_mixer: one wave at a time (a new one
 // cuts off the one playing), each file loaded once and kept; one MIDI piece
 // through FluidSynth with a General MIDI soundfont, loaded when it is opened
-// and looping at its own end (each file lasts exactly the time after which
-// the game asks for it from the beginning). Without a device, files or
-// soundfont the game plays on in silence, saying once what is missing.
+// (with a spare copy loaded on another thread, which takes over when the
+// piece is asked for from the beginning), played once each time (each file
+// lasts exactly the time after which the game asks for it from the beginning). Without a device, files or soundfont the game plays on in
+// silence, saying once what is missing.
 #include <map>
 #include <set>
 #include <string>
 
 struct Mix_Chunk;
+struct SDL_Thread;
 typedef struct _Mix_Music Mix_Music;
 
 namespace morvik {
@@ -54,10 +56,20 @@ class SdlAudio {
 
  private:
   void ReportOnce(const std::string& what, const std::string& detail);
+  void StartSpare();        // loads a copy of the piece open now on another thread
+  Mix_Music* TakeSpare();   // that copy once loaded (nullptr: none)
+  void DropSpare();
 
   bool ok_ = false;
   std::map<std::string, Mix_Chunk*> chunks_;     // nullptr: could not be loaded
   Mix_Music* music_ = nullptr;                   // the piece open now
+  std::string musicPath_;                        // and its file, to start it afresh
+  struct SpareLoad {
+    std::string path;
+    Mix_Music* music = nullptr;
+  };
+  SpareLoad spare_;                              // a fresh copy of it for the next restart,
+  SDL_Thread* spareThread_ = nullptr;            // loaded by this thread
   std::set<std::string> reported_;
   int reports_ = 0;
   int effects_ = kEffectsVolume, musicVol_ = kMusicVolume;

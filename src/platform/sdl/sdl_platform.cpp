@@ -161,15 +161,21 @@ bool SdlPlatform::KeyHeld(int action) const {
   return false;
 }
 
+bool SdlPlatform::PadInputHeld(const PadInput& in) const {
+  if (!in.axis) return SDL_GameControllerGetButton(pad_, static_cast<SDL_GameControllerButton>(in.id)) != 0;
+  const int v = SDL_GameControllerGetAxis(pad_, static_cast<SDL_GameControllerAxis>(in.id));
+  return in.sign > 0 ? v > kDeadZone : v < -kDeadZone;
+}
+
+bool SdlPlatform::PadInputWaits(const PadInput& in) const {
+  for (const PadInput& w : padWaiting_)
+    if (w.axis == in.axis && w.id == in.id && w.sign == in.sign) return true;
+  return false;
+}
+
 bool SdlPlatform::PadHeld(int action) const {
-  for (const PadInput& in : pads_[action]) {
-    if (!in.axis) {
-      if (SDL_GameControllerGetButton(pad_, static_cast<SDL_GameControllerButton>(in.id))) return true;
-      continue;
-    }
-    const int v = SDL_GameControllerGetAxis(pad_, static_cast<SDL_GameControllerAxis>(in.id));
-    if (in.sign > 0 ? v > kDeadZone : v < -kDeadZone) return true;
-  }
+  for (const PadInput& in : pads_[action])
+    if (PadInputHeld(in) && !PadInputWaits(in)) return true;
   return false;
 }
 
@@ -360,7 +366,8 @@ void SdlPlatform::OpenController(int index) {
   pad_ = SDL_GameControllerOpen(index);
   if (!pad_) return;
   padInstance_ = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad_));
-  padSettled_ = false;
+  padFresh_ = true;
+  padWaiting_.clear();
   ++arrivals_;
 }
 
@@ -584,14 +591,21 @@ bool SdlPlatform::JoyRead(int id, JoyReading& out) {
   // another program has the focus.
   out.x = out.y = 32767;
   if (!focused_) return true;
-  // The game takes the first reading of a controller as its rest: until
-  // everything on a newly opened one has been let go, it reads at rest, so a
-  // direction held while it is plugged in cannot become its rest.
-  if (!padSettled_) {
+  // The game takes the first reading of a controller as its rest. Whatever is
+  // held on a newly opened one is ignored, each input until that one is let
+  // go, so a direction held while it is plugged in cannot become its rest,
+  // while the others count at once (a stick drifting past the dead zone
+  // silences nothing else).
+  if (padFresh_) {
+    padFresh_ = false;
+    padWaiting_.clear();
     for (int a : {kActLeft, kActRight, kActJump, kActDown, kActFire, kActPause})
-      if (PadHeld(a)) return true;
-    padSettled_ = true;
+      for (const PadInput& in : pads_[a])
+        if (PadInputHeld(in)) padWaiting_.push_back(in);
   }
+  padWaiting_.erase(std::remove_if(padWaiting_.begin(), padWaiting_.end(),
+                                   [this](const PadInput& in) { return !PadInputHeld(in); }),
+                    padWaiting_.end());
   if (PadHeld(kActLeft)) out.x = 0;
   else if (PadHeld(kActRight)) out.x = 65535;
   if (PadHeld(kActJump)) out.y = 0;

@@ -88,6 +88,8 @@ class SdlPlatform : public Platform {
     int id = 0;
     int sign = 1;
   };
+  bool PadInputHeld(const PadInput& in) const;  // held now, whether or not it waits
+  bool PadInputWaits(const PadInput& in) const;
 
   SdlOptions opt_;
   SDL_Window* win_ = nullptr;
@@ -102,7 +104,8 @@ class SdlPlatform : public Platform {
   std::array<std::vector<PadInput>, kActionCount> pads_;
   SDL_GameController* pad_ = nullptr;
   int padInstance_ = -1;
-  bool padSettled_ = false;      // everything on the controller let go since it was opened
+  bool padFresh_ = false;        // opened and not yet read
+  std::vector<PadInput> padWaiting_;  // held when first read: each ignored until it is let go
   uint32_t arrivals_ = 0;
   const Surface* screen_ = nullptr;
   uint32_t shownGen_ = 0;
