@@ -55,7 +55,7 @@ int RunGame(Game& g) {
 }
 
 int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
-                   const std::string& recordPath) {
+                   const std::string& recordPath, const SettingsStore* settings) {
   const bool realWindow = headless == nullptr;
   std::optional<DemoPlayer> player;
   std::optional<DemoRecorder> recorder;
@@ -83,6 +83,9 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
   auto g = std::make_unique<Game>(*plat);
   g->dataDir = dataDir;
   g->recordPath = recordPath;
+  g->settings = settings ? *settings : MakeSettingsStore(DefaultSettings(), SettingsFile{}, o);
+  // A demo's playback changes no settings file.
+  if (player) g->settings.disk.path.clear();
   if (player) {
     g->recordsFrozen = true;
     g->BestScore = header.bestScore;

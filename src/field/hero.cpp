@@ -292,13 +292,17 @@ void KillHero(Game& g) {
 
 // The game stands still until the pause key is pressed again (a press only
 // counts after a release); Escape while paused leaves the game. A window that
-// has lost the focus pauses as a press of the pause key would; a loss seen
-// while the hero cannot pause waits until it can.
+// has lost the focus pauses as a press of the pause key would, and so does
+// asking for the options screen, which then opens over the paused game (or
+// over the pause itself); a loss or a request seen while the hero cannot
+// pause waits until it can.
 void PauseCheck(Game& g, float x, float y) {
   JoyRead(g);
   if (g.HeroState != 0 && g.HeroState != 2) return;
   const bool focusLost = g.plat.TakeFocusLoss();
-  if (!focusLost) {
+  // Asking for the options screen pauses first, as the pause key would.
+  const bool options = g.plat.TakeOptionsRequest();
+  if (!focusLost && !options) {
     if (!PauseHeld(g)) {
       g.PauseLatch = 0;
       return;
@@ -309,6 +313,7 @@ void PauseCheck(Game& g, float x, float y) {
   DrawMasked(g.pic.M, Rnd(static_cast<double>(x) + 22), Rnd(static_cast<double>(y) + 4 - g.ViewY), 52, 14, g.pic.Pose,
              0, 0, 0, 14);
   g.PauseLatch = 1;
+  if (options) OptionsScreen(g, false);
   uint32_t last = g.plat.Clock();
   for (;;) {
     g.plat.WaitUntil(last + 50);
@@ -325,6 +330,10 @@ void PauseCheck(Game& g, float x, float y) {
     YieldToSystem(g);
     // Already paused: leaving the window again must not pause anew once resumed.
     g.plat.TakeFocusLoss();
+    if (g.plat.TakeOptionsRequest()) {
+      OptionsScreen(g, false);
+      last = g.plat.Clock();
+    }
   }
   g.PauseLatch = 1;
 }

@@ -1,0 +1,61 @@
+#pragma once
+// The options screen's rows and rules: display, volumes and every binding,
+// changed by the player's keys or controller. The screen itself (drawing,
+// its loop, saving) is OptionsScreen in game.hpp; this part only knows the
+// settings and the inputs, by name ("key:Up", "pad:a").
+#include <string>
+
+#include "app/settings.hpp"
+
+namespace morvik {
+
+enum OptionsRow : int {
+  kRowDisplay,
+  kRowScale,
+  kRowSmooth,
+  kRowEffects,
+  kRowMusic,
+  kRowKeyFirst,                               // one row per action, keyboard
+  kRowPadFirst = kRowKeyFirst + kActionCount,  // the same for the controller
+  kRowDefaults = kRowPadFirst + kActionCount,
+  kRowBack,
+  kRowCount
+};
+
+class OptionsMenu {
+ public:
+  explicit OptionsMenu(SettingsStore& st) : st_(st) {}
+
+  // What one input did.
+  struct Outcome {
+    bool changed = false;  // the settings changed: apply them and save them
+    bool effect = false;   // the effects volume changed: let it be heard
+    bool close = false;    // the screen is done
+  };
+  Outcome Input(const std::string& name);
+
+  int Row() const { return row_; }
+  // Waiting for the next key or controller input to bind to the chosen row.
+  bool Waiting() const { return waiting_; }
+  bool Confirming() const { return confirming_; }
+  // A row set on the command line for this run, which the screen leaves alone.
+  bool Fixed(int row) const;
+  static std::string Label(int row);
+  std::string Value(int row) const;
+  // The one line of help at the bottom: what just happened, else the keys.
+  std::string Hint() const;
+  // Says something on the hint line until the next input.
+  void Note(std::string s) { note_ = std::move(s); }
+
+ private:
+  Outcome Change(int dir);
+  Outcome Bind(const std::string& name);
+
+  SettingsStore& st_;
+  int row_ = 0;
+  bool waiting_ = false;
+  bool confirming_ = false;
+  std::string note_;
+};
+
+}  // namespace morvik
