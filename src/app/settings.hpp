@@ -79,8 +79,8 @@ void ApplyOptions(const Options& o, Settings& s);
 
 // The settings of a running game, which the options screen changes.
 struct SettingsStore {
-  Settings file;  // as the settings file holds them
-  Settings run;   // as this run uses them: the file's, with the command line's over them
+  Settings file = DefaultSettings();  // as the settings file holds them
+  Settings run = DefaultSettings();   // as this run uses them: the file's, with the command line's over them
   // Set on the command line for this run: the screen does not change them.
   bool fixedDisplay = false, fixedScale = false, fixedSmooth = false;
   SettingsFile disk;

@@ -290,8 +290,8 @@ void DrawOptions(Surface& m, const OptionsMenu& menu, int ax, int ay, int aw, in
   Bubble(m, x0, y0, w, h, false);
   // The heading in a small bubble of its own, as the game's labels are.
   const std::string head = "OPTIONS";
-  Bubble(m, x0 + 10, y0 + 3, TextWidth(head) + 9, 12, true);
-  Text(m, x0 + 15, y0 + 6, head, kCapDark);
+  Bubble(m, x0 + (w - TextWidth(head) - 10) / 2, y0 + 3, TextWidth(head) + 10, 13, false);
+  Text(m, x0 + (w - TextWidth(head)) / 2, y0 + 6, head, kCapDark);
   const int labelX = x0 + 14, valueX = x0 + 110, valueW = w - (valueX - x0) - 8;
   const int top = y0 + 20;
   for (int row = 0; row < kRowCount; ++row) {

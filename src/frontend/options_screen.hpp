@@ -58,4 +58,8 @@ class OptionsMenu {
   std::string note_;
 };
 
+class Surface;
+// Draws the screen onto m, centred in the visible area (ax, ay, aw, ah).
+void DrawOptions(Surface& m, const OptionsMenu& menu, int ax, int ay, int aw, int ah);
+
 }  // namespace morvik
