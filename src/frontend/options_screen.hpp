@@ -9,18 +9,11 @@
 
 namespace morvik {
 
-enum OptionsRow : int {
-  kRowDisplay,
-  kRowScale,
-  kRowSmooth,
-  kRowEffects,
-  kRowMusic,
-  kRowKeyFirst,                               // one row per action, keyboard
-  kRowPadFirst = kRowKeyFirst + kActionCount,  // the same for the controller
-  kRowDefaults = kRowPadFirst + kActionCount,
-  kRowBack,
-  kRowCount
-};
+// The rows, top to bottom.
+constexpr int kRowDisplay = 0, kRowScale = 1, kRowSmooth = 2, kRowEffects = 3, kRowMusic = 4;
+constexpr int kRowKeyFirst = 5;                            // one row per action, keyboard
+constexpr int kRowPadFirst = kRowKeyFirst + kActionCount;  // the same for the controller
+constexpr int kRowDefaults = kRowPadFirst + kActionCount, kRowBack = kRowDefaults + 1, kRowCount = kRowBack + 1;
 
 class OptionsMenu {
  public:
