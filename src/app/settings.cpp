@@ -277,7 +277,8 @@ Settings LoadSettings(const std::string& path, const InputNames& names, std::vec
   // Non-blocking, so that a FIFO in the file's place cannot hang the start.
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    if (errno != ENOENT) {
+    // No file there (ENOTDIR: something else stands where its folder should be).
+    if (errno != ENOENT && errno != ENOTDIR) {
       refuse(std::string("cannot be read (") + std::strerror(errno) + ")");
       return s;
     }
