@@ -104,6 +104,14 @@ grep -q "^# keys to jump" "$settings" || fail "the file lost its comments"
 ok "F1 on the title; the file holds the music at 40 and Jump on W at once, in its commented layout"
 shown=$(shoot)
 cmp -s "$title" "$shown" && fail "the screen did not change as the rows were set"
+geometry() { xdotool getwindowgeometry "$win" | sed -n 's/ *Geometry: //p'; }
+[ "$(geometry)" = "1024x768" ] || fail "not full screen at first: $(geometry)"
+# Up to Display: a window, then its scale set to 1.
+for k in Up Up Up Up Up Up Up Right Down Right; do tap "$k"; done
+sleep 0.5
+[ "$(geometry)" = "640x480" ] || fail "Display and Scale did not make a 640 x 480 window: $(geometry)"
+grep -qx "display window" "$settings" && grep -qx "scale 1" "$settings" || fail "the file lacks the window of scale 1"
+ok "Display and Scale take effect at once: a 640 x 480 window, and the file says so"
 tap Escape
 sleep 0.5
 kill -0 "$game" 2>/dev/null || fail "Escape on the options screen ended the game"
@@ -160,10 +168,11 @@ read gaps up w <"$work/jumps"
 ok "in play W jumps and Up no longer does"
 cp "$settings" "$work/settings.after"
 start_game "$work/out2"
+[ "$(geometry)" = "640x480" ] || fail "the next start is not in the window of scale 1: $(geometry)"
 close_game
 cmp -s "$settings" "$work/settings.after" || fail "a start without the screen rewrote the file"
 grep -q "settings" "$work/out2" && fail "a good settings file was talked about: $(cat "$work/out2")"
-ok "the next start takes the file as it is and leaves it alone"
+ok "the next start opens the window as it was left and leaves the file alone"
 
 # --- settings files that are no settings files ---
 # Each start: one line on stderr naming the file, the game plays (the window
