@@ -304,7 +304,8 @@ void DrawOptions(Surface& m, const OptionsMenu& menu, int ax, int ay, int aw, in
     const bool fixed = menu.Fixed(row);
     Text(m, labelX, y, OptionsMenu::Label(row), fixed ? kGrey : kNavy);
     const uint32_t ink = fixed ? kGrey : chosen && menu.Waiting() ? kRed : kCapDark;
-    if (row == kRowEffects || row == kRowMusic) DrawVolume(m, valueX, y, std::stoi(menu.Value(row)), ink);
+    if (row == kRowEffects || row == kRowMusic)
+      DrawVolume(m, valueX, y, row == kRowEffects ? menu.Shown().effectsVolume : menu.Shown().musicVolume, ink);
     else Text(m, valueX, y, menu.Value(row), ink, valueW);
   }
   const int hy = y0 + h - 4 - 9;

@@ -37,6 +37,7 @@ class OptionsMenu {
   std::string Value(int row) const;
   // The one line of help at the bottom: what just happened, else the keys.
   std::string Hint() const;
+  const Settings& Shown() const { return st_.run; }
   // Says something on the hint line until the next input.
   void Note(std::string s) { note_ = std::move(s); }
 
