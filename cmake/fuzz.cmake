@@ -1,7 +1,7 @@
 # libFuzzer targets for the readers of outside data: segment files, the
-# record file, input scripts and demos (fuzz/run.sh runs them).
+# record file, input scripts, demos and the settings file (fuzz/run.sh runs them).
 if(MORVIK_FUZZ)
-  foreach(name segment record script demo)
+  foreach(name segment record script demo settings)
     add_executable(morvik_fuzz_${name} ${CMAKE_SOURCE_DIR}/fuzz/${name}_fuzz.cpp)
     target_link_libraries(morvik_fuzz_${name} PRIVATE morvik_core)
     target_link_options(morvik_fuzz_${name} PRIVATE -fsanitize=fuzzer)

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Runs each fuzz target for SECONDS (default 5) on its committed seed corpus,
 # in a scratch copy so the committed corpus stays as it is. Usage:
-#   fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]    (targets: segment record script demo)
+#   fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]    (targets: segment record script demo settings)
 # A crash leaves its input as crash-* in the current directory and fails.
 set -euo pipefail
 build=${1:?usage: fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]}
 secs=${2:-5}
 shift $(( $# >= 2 ? 2 : 1 ))
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(segment record script demo)
+[ ${#targets[@]} -eq 0 ] && targets=(segment record script demo settings)
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d /tmp/morvik-fuzz-XXXXXX)
 trap 'rm -rf "$work"' EXIT

@@ -18,10 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int lines = 1;
     for (char c : text) lines += c == '\n';
     for (const auto& e : events) {
-      if (e.keys & ~0xFFu) std::abort();
+      if (e.keys >> morvik::kScriptKeyCount) std::abort();
       if (e.line < 1 || e.line > lines) std::abort();
-      for (uint32_t bit = 1; bit <= 0x80; bit <<= 1)
-        if ((e.keys & bit) && morvik::VkToScriptKey(morvik::ScriptKeyToVk(bit)) != bit) std::abort();
+      // Every key held has a name that reads back as that key.
+      for (int i = 0; i < morvik::kScriptKeyCount; ++i) {
+        const uint64_t bit = uint64_t{1} << i;
+        if ((e.keys & bit) && morvik::ScriptKeyBit(morvik::ScriptKeyName(bit)) != bit) std::abort();
+      }
     }
   }
   return 0;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/settings.hpp"
 #include "core/numeric.hpp"
 #include "core/rng.hpp"
 #include "field/game_state.hpp"
@@ -55,6 +56,10 @@ struct Game : GameState {
   // A focus lost while the hero was out of play: it pauses the game once the
   // hero is back in play, unless a key (read only with the focus) brought it back.
   bool focusLossOwed = false;
+
+  // Display, volumes and bindings, as the options screen shows and changes
+  // them; headless runs keep them in memory only.
+  SettingsStore settings;
 
   FrameObserver* observer = nullptr;
   bool recordsWarned = false;
@@ -142,5 +147,8 @@ void DrawScorePopup(Game& g, int16_t i);
 // ---- front end ----
 void TitleScreen(Game& g);
 void GameOverScreen(Game& g);
+// The options screen over the picture on M, until the player closes it; the
+// title's music goes on under it when `onTitle`.
+void OptionsScreen(Game& g, bool onTitle);
 
 }  // namespace morvik

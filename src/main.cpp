@@ -58,12 +58,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<std::string> notes;
-  Settings settings = LoadSettings(settingsPath, SdlInputNames(), notes);
+  SettingsFile file;
+  const Settings fromFile = LoadSettings(settingsPath, SdlInputNames(), notes, &file);
   for (const std::string& n : notes) std::fprintf(stderr, "morvik: %s\n", n.c_str());
-  ApplyOptions(o, settings);
+  const SettingsStore settings = MakeSettingsStore(fromFile, file, o);
 
   SdlOptions so;
-  so.settings = settings;
+  so.settings = settings.run;
   so.dataDir = dataDir;
   so.screenshotDir = ScreenshotDir();
   auto plat = SdlPlatform::Create(so, err);
@@ -71,6 +72,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvik: %s (use --headless to run without a display)\n", err.c_str());
     return 1;
   }
-  const int status = RunWithOptions(*plat, nullptr, o, dataDir, recordPath);
+  const int status = RunWithOptions(*plat, nullptr, o, dataDir, recordPath, &settings);
   plat->EndProcess(status);
 }

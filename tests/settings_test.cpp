@@ -2,6 +2,7 @@
 // that the game writes it only when it is missing.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -232,16 +233,126 @@ TEST(Settings, WhatCannotBeAFileLeavesTheDefaultsWithoutHangingOrWriting) {
   s = LoadSettings(d.File("big"), Names(), msg);
   EXPECT_EQ(msg.size(), 1u);
   EXPECT_EQ(std::filesystem::file_size(d.File("big")), 200000u);
-  // A directory where nothing can be created: said once, defaults kept.
-  if (::geteuid() != 0) {  // root writes anywhere
-    std::filesystem::create_directories(d.File("ro"));
-    ::chmod(d.File("ro").c_str(), 0500);
-    msg.clear();
-    s = LoadSettings(d.File("ro/morvik/settings.txt"), Names(), msg);
-    EXPECT_TRUE(Same(s, DefaultSettings()));
-    ASSERT_EQ(msg.size(), 1u);
-    EXPECT_NE(msg[0].find("cannot be written"), std::string::npos);
+  // A configuration folder where nothing can be made (a plain file stands
+  // where the folder should be, which stops root too): said once, defaults kept.
+  WriteText(d.File("cfg"), "not a folder");
+  msg.clear();
+  SettingsFile file;
+  s = LoadSettings(d.File("cfg/morvik/settings.txt"), Names(), msg, &file);
+  EXPECT_TRUE(Same(s, DefaultSettings()));
+  ASSERT_EQ(msg.size(), 1u);
+  EXPECT_NE(msg[0].find("cannot be written"), std::string::npos) << msg[0];
+  // The options screen's changes then last for the run only.
+  SettingsStore st = MakeSettingsStore(s, file, Options{});
+  st.file.musicVolume = 0;
+  std::string why;
+  EXPECT_FALSE(SaveSettings(st, why));
+  EXPECT_NE(why.find("cannot be written"), std::string::npos) << why;
+  EXPECT_EQ(ReadAll(d.File("cfg")), "not a folder");
+}
+
+// Whatever stands in the settings file's place that is no settings file: the
+// defaults, one message, and the file is never written over, at start or by
+// the options screen.
+TEST(Settings, ABadFileGivesTheDefaultsWithOneMessageAndIsNeverWrittenOver) {
+  TempDir d;
+  std::string junk;
+  for (int i = 0; i < 50; ++i) junk += std::string(1, static_cast<char>(0x80 + i)) + "\x07 zz\n";
+  std::string binary = "display window\n";
+  for (int i = 0; i < 3000; ++i) binary += static_cast<char>((i * 7919) & 0xFF);
+  const std::string path = d.File("settings.txt");
+  auto check = [&](const std::string& what) {
+    std::vector<std::string> msg;
+    SettingsFile file;
+    const Settings s = LoadSettings(path, Names(), msg, &file);
+    EXPECT_TRUE(Same(s, DefaultSettings())) << what;
+    EXPECT_EQ(msg.size(), 1u) << what;
+    EXPECT_TRUE(file.keep) << what;
+    SettingsStore st = MakeSettingsStore(s, file, Options{});
+    st.file.effectsVolume = 8;
+    std::string why;
+    EXPECT_FALSE(SaveSettings(st, why)) << what;
+    EXPECT_FALSE(std::filesystem::exists(path + ".new")) << what;
+  };
+  for (const auto& [what, text] : {std::pair<const char*, std::string>{"garbage", junk}, {"binary", binary}}) {
+    WriteText(path, text);
+    check(what);
+    EXPECT_EQ(ReadAll(path), text) << what;
   }
+  // 100 MB (sparse, so the test stays quick): refused without being read.
+  WriteText(path, "");
+  std::filesystem::resize_file(path, 100u << 20);
+  check("100 MB");
+  EXPECT_EQ(std::filesystem::file_size(path), 100u << 20);
+  std::filesystem::remove(path);
+  std::filesystem::create_directories(path);
+  check("a directory");
+  EXPECT_TRUE(std::filesystem::is_directory(path));
+  std::filesystem::remove(path);
+
+  // A file the player cannot read, read as an ordinary user (root reads
+  // anything, and tests run as root): in a child process that gives up root.
+  WriteText(path, "display window\n");
+  ::chmod(path.c_str(), 0);
+  if (::geteuid() == 0) {
+    EXPECT_EQ(::chown(d.Path().c_str(), 65534, 65534), 0);
+    EXPECT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    std::vector<std::string> msg;
+    SettingsFile file;
+    const Settings s = LoadSettings(path, Names(), msg, &file);
+    SettingsStore st = MakeSettingsStore(s, file, Options{});
+    std::string why;
+    const bool ok = Same(s, DefaultSettings()) && msg.size() == 1 && msg[0].find("Permission denied") != std::string::npos &&
+                    file.keep && !SaveSettings(st, why);
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ::chmod(path.c_str(), 0644);
+  EXPECT_EQ(ReadAll(path), "display window\n");
+}
+
+// The options screen writes the whole file anew in the first start's layout,
+// through a temporary file; lines the game does not know stay, once.
+TEST(Settings, TheOptionsScreenRewritesTheFileInItsLayoutKeepingLinesTheGameDoesNotKnow) {
+  TempDir d;
+  const std::string path = d.File("morvik/settings.txt");
+  std::vector<std::string> msg;
+  SettingsFile file;
+  Settings s = LoadSettings(path, Names(), msg, &file);  // the first start writes the defaults
+  SettingsStore st = MakeSettingsStore(s, file, Options{});
+  st.file.musicVolume = 16;
+  st.file.keys[kActJump] = {"W"};
+  std::string why;
+  ASSERT_TRUE(SaveSettings(st, why)) << why;
+  EXPECT_EQ(ReadAll(path), SettingsText(st.file));
+
+  // A hand-edited file: its own comment, an unknown setting and a damaged
+  // line of a known one; the write keeps the first two, after the layout.
+  WriteText(path, "# my keys\r\nscale 11\nkey-jump A\nturbo on\n");
+  msg.clear();
+  s = LoadSettings(path, Names(), msg, &file);
+  st = MakeSettingsStore(s, file, Options{});
+  st.file.smooth = true;
+  ASSERT_TRUE(SaveSettings(st, why)) << why;
+  const std::string text = ReadAll(path);
+  EXPECT_EQ(text.rfind(SettingsText(st.file), 0), 0u);
+  EXPECT_EQ(text.substr(SettingsText(st.file).size()),
+            "\n# Lines the game does not know, kept as they were:\n# my keys\nturbo on\n");
+  ASSERT_TRUE(SaveSettings(st, why)) << why;
+  EXPECT_EQ(ReadAll(path), text);
+  msg.clear();
+  Settings back = LoadSettings(path, Names(), msg);
+  EXPECT_TRUE(Same(back, st.file));
+  EXPECT_EQ(back.keys[kActJump], std::vector<std::string>{"A"});
+  ASSERT_EQ(msg.size(), 1u);  // the unknown setting, named as before
+  EXPECT_NE(msg[0].find("turbo"), std::string::npos) << msg[0];
+  EXPECT_FALSE(std::filesystem::exists(path + ".new"));
 }
 
 // Sets an environment variable for one test and puts it back after.

@@ -38,6 +38,8 @@ enum : uint8_t {
   kJoyReadCode = 0x97,
   kJoyArrivalsCode = 0x98,
   kDepthCode = 0x99,
+  kOptionsCode = 0x9A,
+  kInputCode = 0x9B,
 };
 
 void PutVar(std::vector<uint8_t>& o, uint32_t v) {
@@ -131,6 +133,8 @@ const char* KindName(DemoRead k) {
     case DemoRead::kJoyRead: return "the controller";
     case DemoRead::kJoyArrivals: return "the controller arrivals";
     case DemoRead::kDepth: return "the desktop depth";
+    case DemoRead::kOptions: return "the options request";
+    case DemoRead::kInput: return "an input";
   }
   return "?";
 }
@@ -184,6 +188,14 @@ void EncodeDemoEvent(const DemoEvent& e, uint32_t& clock, std::vector<uint8_t>& 
       o.push_back(kDepthCode);
       PutVar(o, e.value);
       return;
+    case DemoRead::kOptions: o.push_back(kOptionsCode); return;
+    case DemoRead::kInput: {
+      const size_t n = e.name.size() < 255 ? e.name.size() : 255;
+      o.push_back(kInputCode);
+      o.push_back(static_cast<uint8_t>(n));
+      o.insert(o.end(), e.name.begin(), e.name.begin() + static_cast<std::ptrdiff_t>(n));
+      return;
+    }
   }
 }
 
@@ -238,6 +250,16 @@ bool DecodeDemoEvent(const std::vector<uint8_t>& raw, size_t& pos, uint32_t& clo
         if (e.yes && !(GetVar(raw, p, e.joy.x) && GetVar(raw, p, e.joy.y) && GetVar(raw, p, e.joy.buttons)))
           return false;
         break;
+      case kOptionsCode: e.kind = DemoRead::kOptions; break;
+      case kInputCode: {
+        e.kind = DemoRead::kInput;
+        if (p >= raw.size()) return false;
+        const size_t n = raw[p++];
+        if (n == 0 || raw.size() - p < n) return false;
+        e.name.assign(reinterpret_cast<const char*>(raw.data() + p), n);
+        p += n;
+        break;
+      }
       default: return false;
     }
   }
@@ -488,6 +510,24 @@ bool DemoRecorder::JoyRead(int id, JoyReading& out) {
 uint32_t DemoRecorder::JoyArrivals() { return LogValue(DemoRead::kJoyArrivals, in_.JoyArrivals()); }
 bool DemoRecorder::TakeFocusLoss() { return LogYes(DemoRead::kFocusLoss, 0, in_.TakeFocusLoss()); }
 
+bool DemoRecorder::TakeOptionsRequest() {
+  const bool yes = in_.TakeOptionsRequest();
+  if (yes) LogYes(DemoRead::kOptions, 0, true);
+  return yes;
+}
+
+std::string DemoRecorder::TakeInput() {
+  std::string name = in_.TakeInput();
+  if (name.size() > 255) name.resize(255);
+  if (!name.empty()) {
+    DemoEvent e;
+    e.kind = DemoRead::kInput;
+    e.name = name;
+    Log(e);
+  }
+  return name;
+}
+
 // ---- playing back ----
 
 DemoPlayer::DemoPlayer(Platform& inner, const DemoHeader& h, std::vector<uint8_t> raw, std::string name,
@@ -548,6 +588,19 @@ bool DemoPlayer::KeyDown(int vk) { return Take(DemoRead::kKey, vk).yes; }
 int DemoPlayer::JoyCount() { return static_cast<int>(Take(DemoRead::kJoyCount, 0).value); }
 uint32_t DemoPlayer::JoyArrivals() { return Take(DemoRead::kJoyArrivals, 0).value; }
 bool DemoPlayer::TakeFocusLoss() { return Take(DemoRead::kFocusLoss, 0).yes; }
+
+bool DemoPlayer::TakeIfNext(DemoRead kind) {
+  if (observing_ || pos_ >= raw_.size()) return false;
+  size_t p = pos_;
+  uint32_t c = clock_;
+  DemoEvent e;
+  if (!DecodeDemoEvent(raw_, p, c, e) || e.kind != kind) return false;
+  Take(kind, 0);
+  return true;
+}
+
+bool DemoPlayer::TakeOptionsRequest() { return TakeIfNext(DemoRead::kOptions); }
+std::string DemoPlayer::TakeInput() { return TakeIfNext(DemoRead::kInput) ? ev_.name : std::string(); }
 
 bool DemoPlayer::JoyRead(int id, JoyReading& out) {
   const DemoEvent& e = Take(DemoRead::kJoyRead, id);

@@ -26,6 +26,10 @@ struct DemoHeader {
 // One read of the outside world.
 enum class DemoRead : uint8_t {
   kClock, kKey, kClose, kFocusLoss, kJoyCount, kJoyRead, kJoyArrivals, kDepth,
+  // The options screen's reads, kept only when they answered something (an
+  // options request, an input's name): the game asks for them often, and a
+  // demo of a game that never used the screen holds none.
+  kOptions, kInput,
 };
 
 struct DemoEvent {
@@ -34,6 +38,7 @@ struct DemoEvent {
   uint32_t value = 0;    // the clock, a count, the depth (as bits)
   bool yes = false;      // key down, close asked, focus lost, read succeeded
   JoyReading joy;
+  std::string name;      // an input's name (at most 255 bytes)
 };
 
 // Appends the coded form of e to a raw stream; `clock` is the last clock value.
@@ -76,6 +81,11 @@ class PlatformRelay : public Platform {
   void MidiCloseAll() override { in_.MidiCloseAll(); }
   bool MidiOpen(const std::string& p) override { return in_.MidiOpen(p); }
   void MidiPlay(bool fromStart) override { in_.MidiPlay(fromStart); }
+  bool TakeOptionsRequest() override { return in_.TakeOptionsRequest(); }
+  std::string TakeInput() override { return in_.TakeInput(); }
+  void ApplySettings(const Settings& s) override { in_.ApplySettings(s); }
+  void RecordsWritten() override { in_.RecordsWritten(); }
+  void SettingsWritten() override { in_.SettingsWritten(); }
 
  protected:
   Platform& in_;
@@ -104,6 +114,8 @@ class DemoRecorder : public PlatformRelay {
   bool JoyRead(int id, JoyReading& out) override;
   uint32_t JoyArrivals() override;
   bool TakeFocusLoss() override;
+  bool TakeOptionsRequest() override;
+  std::string TakeInput() override;
 
  private:
   void Log(const DemoEvent& e);
@@ -140,10 +152,14 @@ class DemoPlayer : public PlatformRelay {
   bool JoyRead(int id, JoyReading& out) override;
   uint32_t JoyArrivals() override;
   bool TakeFocusLoss() override;
+  bool TakeOptionsRequest() override;
+  std::string TakeInput() override;
 
  private:
   // The next event, which must be a read of this kind (and argument).
   const DemoEvent& Take(DemoRead kind, int32_t arg);
+  // Takes the next event when it is of this kind (reads kept only when they answered something).
+  bool TakeIfNext(DemoRead kind);
 
   DemoHeader header_;
   std::vector<uint8_t> raw_;

@@ -200,7 +200,7 @@ int RunGame(Game& g) {
 }
 
 int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
-                   const std::string& recordPath) {
+                   const std::string& recordPath, const SettingsStore* settings) {
   const bool realWindow = headless == nullptr;
   {
     // Nothing is written before every file has been checked.
@@ -235,6 +235,9 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
   auto g = std::make_unique<Game>(*plat);
   g->dataDir = dataDir;
   g->recordPath = recordPath;
+  g->settings = settings ? *settings : MakeSettingsStore(DefaultSettings(), SettingsFile{}, o);
+  // A demo's playback changes no settings file.
+  if (player) g->settings.disk.path.clear();
   if (player) {
     g->recordsFrozen = true;
     g->BestScore = header.bestScore;

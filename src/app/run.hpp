@@ -57,9 +57,11 @@ int RunGame(Game& g);
 
 // Runs the program on `base` (the real window, or a headless platform) with
 // the command line's demo, trace and shot options; `headless` is base when it
-// is the headless platform (the automatic player needs it). Returns the exit status.
+// is the headless platform (the automatic player needs it). `settings` are the
+// player's (the real window's); without them the run keeps the defaults in
+// memory, and so does a demo's playback. Returns the exit status.
 int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
-                   const std::string& recordPath);
+                   const std::string& recordPath, const SettingsStore* settings = nullptr);
 
 // The whole headless run of the command line; returns the exit status.
 int RunHeadless(const Options& o, const std::string& dataDir, const std::string& recordPath);

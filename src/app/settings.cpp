@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "app/options.hpp"
+#include "platform/platform.hpp"
 
 namespace morvik {
 
@@ -123,6 +124,20 @@ const char* ActionName(int action) {
   return action >= 0 && action < kActionCount ? kActionNames[action] : "";
 }
 
+int ActionOfKey(int vk) {
+  switch (vk) {
+    case VK_LEFT: return kActLeft;
+    case VK_RIGHT: return kActRight;
+    case VK_UP: return kActJump;
+    case VK_DOWN: return kActDown;
+    case VK_SPACE:
+    case VK_Z: return kActFire;
+    case VK_P: return kActPause;
+    case VK_ESCAPE: return kActLeave;
+    default: return -1;
+  }
+}
+
 Settings DefaultSettings() {
   Settings s;
   s.keys[kActLeft] = {"Left"};
@@ -182,7 +197,8 @@ void ParseSettings(const std::string& text, const std::string& fileName, const I
 std::string SettingsText(const Settings& s) {
   std::string t =
       "# Morvik settings: one setting a line, its name and then its value; '#' starts a comment.\n"
-      "# The game wrote this file with every setting at its default and never rewrites it.\n"
+      "# The game writes this file when it is missing, and again when a setting is changed on\n"
+      "# the options screen (F1 in the game), keeping at the end any line it does not know.\n"
       "# Key names are those of SDL (Left, Space, Z, Return, Left Shift, Keypad 4, ...); several\n"
       "# inputs for one action are joined by commas, 'none' binds nothing.\n"
       "# Controller inputs: a b x y back start guide leftstick rightstick leftshoulder rightshoulder\n"
@@ -245,27 +261,43 @@ bool WriteNewFile(const std::string& path, const std::string& text, std::string&
 
 }  // namespace
 
-Settings LoadSettings(const std::string& path, const InputNames& names, std::vector<std::string>& messages) {
+Settings LoadSettings(const std::string& path, const InputNames& names, std::vector<std::string>& messages,
+                      SettingsFile* file) {
   Settings s = DefaultSettings();
+  SettingsFile own;
+  SettingsFile& f = file ? *file : own;
+  f = SettingsFile{};
+  f.path = path;
   if (path.empty()) return s;
+  auto refuse = [&](const std::string& why) {
+    messages.push_back(path + ": " + why + "; using the defaults, and the file is left as it is");
+    f.keep = true;
+    f.why = why;
+  };
   // Non-blocking, so that a FIFO in the file's place cannot hang the start.
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    if (errno != ENOENT) {
-      messages.push_back(path + ": cannot be read (" + std::strerror(errno) + "); using the defaults");
+    // No file there (ENOTDIR: something else stands where its folder should be).
+    if (errno != ENOENT && errno != ENOTDIR) {
+      refuse(std::string("cannot be read (") + std::strerror(errno) + ")");
       return s;
     }
     std::string why;
-    if (WriteNewFile(path, SettingsText(s), why)) messages.push_back("wrote the default settings to " + path);
-    else messages.push_back(path + ": cannot be written (" + why + "); using the defaults");
+    f.text = SettingsText(s);
+    if (WriteNewFile(path, f.text, why)) {
+      messages.push_back("wrote the default settings to " + path);
+    } else {
+      messages.push_back(path + ": cannot be written (" + why + "); using the defaults");
+      f.why = "cannot be written (" + why + ")";
+    }
     return s;
   }
   struct stat st {};
   std::string text;
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (!ok) messages.push_back(path + ": not a plain file; using the defaults");
+  if (!ok) refuse("not a plain file");
   else if (static_cast<uint64_t>(st.st_size) > kMaxFileSize) {
-    messages.push_back(path + ": far too large for a settings file; using the defaults");
+    refuse("far too large for a settings file");
     ok = false;
   } else {
     char buf[4096];
@@ -273,21 +305,53 @@ Settings LoadSettings(const std::string& path, const InputNames& names, std::vec
       ssize_t n = ::read(fd, buf, sizeof buf);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
-        messages.push_back(path + ": cannot be read (" + std::strerror(errno) + "); using the defaults");
+        refuse(std::string("cannot be read (") + std::strerror(errno) + ")");
         ok = false;
         break;
       }
       if (n == 0) break;
       text.append(buf, static_cast<size_t>(n));
       if (text.size() > kMaxFileSize) {  // grew while we read it
-        messages.push_back(path + ": far too large for a settings file; using the defaults");
+        refuse("far too large for a settings file");
         ok = false;
         break;
       }
     }
   }
   ::close(fd);
-  if (ok) ParseSettings(text, path, names, s, messages);
+  if (!ok) return s;
+  // A file holding bytes no text has, or whose every line (of three or more)
+  // is damaged, is no settings file: the defaults are used and it is kept as
+  // it is. A few damaged lines among good ones are named, the first of them.
+  if (text.find('\0') != std::string::npos) {
+    refuse("not a settings file (it holds binary data)");
+    return s;
+  }
+  std::vector<std::string> lineMessages;
+  Settings read = s;
+  ParseSettings(text, path, names, read, lineMessages);
+  size_t settingLines = 0;
+  for (size_t pos = 0; pos < text.size();) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = Trim(text.substr(pos, end - pos));
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] != '#') ++settingLines;
+  }
+  if (settingLines >= 3 && lineMessages.size() == settingLines) {
+    refuse("not a settings file (no line of it is a setting)");
+    return s;
+  }
+  s = read;
+  f.text = text;
+  if (!lineMessages.empty()) {
+    std::string m = lineMessages[0];
+    if (lineMessages.size() > 1)
+      m += " (and " + std::to_string(lineMessages.size() - 1) + " more damaged line" +
+           (lineMessages.size() > 2 ? "s" : "") + ")";
+    messages.push_back(m);
+  }
   return s;
 }
 
@@ -296,6 +360,106 @@ void ApplyOptions(const Options& o, Settings& s) {
   else if (o.window) s.window = true;
   if (o.scale > 0) s.scale = o.scale;
   if (o.smooth) s.smooth = true;
+}
+
+SettingsStore MakeSettingsStore(const Settings& file, const SettingsFile& disk, const Options& o) {
+  SettingsStore st;
+  st.file = file;
+  st.run = file;
+  ApplyOptions(o, st.run);
+  st.fixedDisplay = o.fullscreen || o.window;
+  st.fixedScale = o.scale > 0;
+  st.fixedSmooth = o.smooth;
+  st.disk = disk;
+  return st;
+}
+
+namespace {
+
+// A line is the game's own when it is a comment of the layout it writes (or
+// wrote once), or a setting it knows.
+bool OwnLine(const std::string& line, const std::vector<std::string>& layout) {
+  if (line.empty()) return true;
+  if (line[0] == '#') {
+    if (line == "# The game wrote this file with every setting at its default and never rewrites it.") return true;
+    for (const std::string& l : layout)
+      if (l == line) return true;
+    return false;
+  }
+  const std::string name = line.substr(0, line.find_first_of(" \t"));
+  if (name == "display" || name == "scale" || name == "smooth" || name == "effects-volume" || name == "music-volume")
+    return true;
+  if (name.rfind("key-", 0) == 0 || name.rfind("pad-", 0) == 0)
+    for (const char* a : kActionNames)
+      if (name.substr(4) == a) return true;
+  return false;
+}
+
+constexpr const char* kKeptHeading = "# Lines the game does not know, kept as they were:";
+
+}  // namespace
+
+std::string MergedSettingsText(const Settings& s, const std::string& old) {
+  std::string text = SettingsText(s);
+  std::vector<std::string> layout;
+  for (size_t pos = 0; pos < text.size();) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    if (text[pos] == '#') layout.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  layout.push_back(kKeptHeading);
+  std::string kept;
+  for (size_t pos = 0; pos < old.size();) {
+    size_t end = old.find('\n', pos);
+    if (end == std::string::npos) end = old.size();
+    std::string line = old.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!OwnLine(Trim(line), layout)) kept += line + "\n";
+  }
+  if (!kept.empty()) text += std::string("\n") + kKeptHeading + "\n" + kept;
+  return text;
+}
+
+bool SaveSettings(SettingsStore& st, std::string& why) {
+  SettingsFile& f = st.disk;
+  if (f.path.empty()) {
+    why = "kept in memory only";
+    return false;
+  }
+  if (f.keep) {
+    why = f.why;
+    return false;
+  }
+  const std::string text = MergedSettingsText(st.file, f.text);
+  std::error_code ec;
+  fs::create_directories(fs::path(f.path).parent_path(), ec);
+  const std::string tmp = f.path + ".new";
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd < 0) {
+    why = std::string("cannot be written (") + std::strerror(errno) + ")";
+    return false;
+  }
+  size_t done = 0;
+  errno = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  bool ok = done == text.size() && ::fsync(fd) == 0;
+  const int err = errno ? errno : EIO;
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(tmp.c_str(), f.path.c_str()) != 0) ok = false;
+  if (!ok) {
+    why = std::string("cannot be written (") + std::strerror(errno ? errno : err) + ")";
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  f.text = text;
+  return true;
 }
 
 }  // namespace morvik

@@ -23,6 +23,8 @@ struct Options;
 // game, so they are bound together as `action`.
 enum BoundAction : int { kActLeft, kActRight, kActJump, kActDown, kActFire, kActPause, kActLeave, kActionCount };
 const char* ActionName(int action);
+// The action each of the game's polled keys (VK_LEFT ... VK_ESCAPE) stands for; -1 for none.
+int ActionOfKey(int vk);
 
 constexpr int kDefaultEffectsVolume = 96, kDefaultMusicVolume = 48;  // 0..128
 
@@ -56,13 +58,43 @@ std::string SettingsText(const Settings& s);
 // empty when neither can be found.
 std::string SettingsPath();
 
+// What became of the settings file when it was read.
+struct SettingsFile {
+  std::string path;   // empty: the settings live in memory only (headless runs, demos played)
+  std::string text;   // the file as read or last written, for the lines the game does not know
+  bool keep = false;  // it could not be read as settings: it is never written over
+  std::string why;    // why it is kept, or why it could not be written
+};
+
 // Reads the settings at `path` over the defaults. A missing file is written
 // with the defaults (never over a file that exists); a file that cannot be
-// read, is not a plain file or is far too large leaves the defaults. What
-// went wrong, or the file written, goes into `messages`.
-Settings LoadSettings(const std::string& path, const InputNames& names, std::vector<std::string>& messages);
+// read, is not a plain file, is far too large or is no settings file at all
+// (binary, or every line damaged) leaves the defaults and is marked to be
+// kept. Messages go into `messages`, at most one a file.
+Settings LoadSettings(const std::string& path, const InputNames& names, std::vector<std::string>& messages,
+                      SettingsFile* file = nullptr);
 
 // The command line beats the file: --fullscreen, --window[=SCALE], --smooth.
 void ApplyOptions(const Options& o, Settings& s);
+
+// The settings of a running game, which the options screen changes.
+struct SettingsStore {
+  Settings file = DefaultSettings();  // as the settings file holds them
+  Settings run = DefaultSettings();   // as this run uses them: the file's, with the command line's over them
+  // Set on the command line for this run: the screen does not change them.
+  bool fixedDisplay = false, fixedScale = false, fixedSmooth = false;
+  SettingsFile disk;
+};
+SettingsStore MakeSettingsStore(const Settings& file, const SettingsFile& disk, const Options& o);
+
+// The text of a settings file holding `s` that was `old` before: the layout
+// the first start writes, then every line of `old` the game does not know
+// (another setting's name, a comment of the player's own), as it was.
+std::string MergedSettingsText(const Settings& s, const std::string& old);
+
+// Writes the store's file settings to its path through a temporary file,
+// flushed and renamed over it. False with the reason when there is no file,
+// it is to be kept, or the write fails (the old file then stays whole).
+bool SaveSettings(SettingsStore& st, std::string& why);
 
 }  // namespace morvik

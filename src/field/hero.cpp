@@ -299,14 +299,22 @@ void KillHero(Game& g) {
 // has lost the focus pauses as a press of the pause key would, but only with
 // the hero in play, where the label is drawn beside it: a loss while the hero
 // dies or waits to come back is owed until it is back in play (or dropped, see
-// Waiting), so the game never stands still with nothing shown.
+// Waiting), so the game never stands still with nothing shown. Asking for the
+// options screen pauses first, as the pause key would, and the screen opens
+// over the pause; while the hero waits to come back it opens without a pause,
+// whose label would lie off the screen.
 void PauseCheck(Game& g, float x, float y) {
   JoyRead(g);
   if (g.HeroState != 0 && g.HeroState != 2) return;
   bool focusLost = g.plat.TakeFocusLoss() || g.focusLossOwed;
   g.focusLossOwed = focusLost && g.HeroState != 0;
   if (g.focusLossOwed) focusLost = false;
-  if (!focusLost) {
+  bool options = g.plat.TakeOptionsRequest();
+  if (options && g.HeroState != 0) {
+    OptionsScreen(g, false);
+    options = false;
+  }
+  if (!focusLost && !options) {
     if (!PauseHeld(g)) {
       g.PauseLatch = 0;
       return;
@@ -318,6 +326,7 @@ void PauseCheck(Game& g, float x, float y) {
              0, 0, 0, 14);
   g.PauseLatch = 1;
   g.focusLossOwed = false;  // a pause now makes up for a loss owed from before
+  if (options) OptionsScreen(g, false);
   uint32_t last = g.plat.Clock();
   for (;;) {
     g.plat.WaitUntil(last + 50);
@@ -334,6 +343,10 @@ void PauseCheck(Game& g, float x, float y) {
     YieldToSystem(g);
     // Already paused: leaving the window again must not pause anew once resumed.
     g.plat.TakeFocusLoss();
+    if (g.plat.TakeOptionsRequest()) {
+      OptionsScreen(g, false);
+      last = g.plat.Clock();
+    }
   }
   g.PauseLatch = 1;
 }

@@ -238,6 +238,11 @@ void TitleScreen(Game& g) {
   uint32_t t = g.plat.Clock();
   for (;;) {
     g.plat.WaitUntil(t + 45);
+    if (g.plat.TakeOptionsRequest()) {
+      OptionsScreen(g, true);
+      t = g.plat.Clock();
+      continue;
+    }
     JoyRead(g);
     if (!KeyDown(g, VK_ESCAPE))
       escapeArmed = true;

@@ -5,6 +5,7 @@
 // carries inside the executable; the canvases start filled with their back
 // colour.
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ const std::vector<SheetInfo>& SheetCatalogue();
 // The sheet of that catalogue name, or nullptr.
 Surface* FindSheet(Sheets& s, const std::string& name);
 const Surface* FindSheet(const Sheets& s, const std::string& name);
+
+// The small pixel font, for texts the game writes as it runs: the seven rows
+// of a 5 x 7 glyph (bit 4 the leftmost column), or nullptr for a character
+// the font lacks. Letters are capitals only.
+const uint8_t* FontGlyph(char c);
 
 // Fills every art sheet from the pictures carried in the executable.
 void LoadSheetArt(Sheets& s);

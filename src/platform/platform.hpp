@@ -7,6 +7,7 @@
 namespace morvik {
 
 class Surface;
+struct Settings;
 
 // Virtual key codes the game polls.
 enum Vk : int {
@@ -64,6 +65,21 @@ class Platform {
   // treats it as a press of the pause key); headless runs never lose it.
   virtual bool TakeFocusLoss() { return false; }
 
+  // --- the options screen ---
+  // True once after the player asked for the options screen (F1, or the
+  // controller's Back button). The inputs kept for TakeInput are dropped
+  // then, so that the screen starts afresh.
+  virtual bool TakeOptionsRequest() { return false; }
+  // The next key or controller input pressed, oldest first, by name: "key:W",
+  // "key:Left Shift" (the key names of the settings file), "pad:a",
+  // "pad:-leftx" (a stick or trigger pushed past the middle of its way);
+  // "" when there is none. Inputs that belong to the window (F1, F11, F12,
+  // Alt+Enter, the controller's Back) are not given; at most 32 are kept.
+  virtual std::string TakeInput() { return ""; }
+  // Puts settings changed on the options screen into effect at once: the
+  // display, the volumes and the bindings of the game's keys.
+  virtual void ApplySettings(const Settings& /*s*/) {}
+
   // --- audio ---
   // Plays one wave file; a new one cuts off the one playing. Missing files play nothing.
   virtual void PlayWave(const std::string& path) = 0;
@@ -76,6 +92,8 @@ class Platform {
   // Told after the record file has been written safely to disk, so a platform
   // whose disk is only a cache (the browser's) can make it last.
   virtual void RecordsWritten() {}
+  // Told after the settings file has been written, likewise.
+  virtual void SettingsWritten() {}
 };
 
 }  // namespace morvik

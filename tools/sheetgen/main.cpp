@@ -58,8 +58,9 @@ int main(int argc, char** argv) {
   }
   const std::string artDir = argv[1], outDir = argv[2];
   std::vector<Sheet> sheets;
+  Sources src;
   try {
-    Sources src = LoadSources(artDir);
+    src = LoadSources(artDir);
     sheets = BuildSheets(src);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "sheetgen: %s\n", e.what());
@@ -131,7 +132,27 @@ int main(int argc, char** argv) {
   for (size_t k = 0; k < sheets.size(); ++k)
     cpp << "    {\"" << sheets[k].name << "\", " << sheets[k].img.w << ", " << sheets[k].img.h << ", kRuns" << k
         << ", sizeof kRuns" << k << "},\n";
+  cpp << "};\n";
+  // The small font, for texts the game writes while it runs: seven rows a
+  // glyph, bit 4 the leftmost of its five columns.
+  cpp << "struct PackedGlyph {\n  char c;\n  uint8_t rows[7];\n};\n";
+  cpp << "const PackedGlyph kFont[] = {\n";
+  for (const auto& [ch, gl] : src.font) {
+    cpp << "    {" << static_cast<int>(static_cast<unsigned char>(ch)) << ", {";
+    for (int y = 0; y < 7; ++y) {
+      int bits = 0;
+      for (int x = 0; x < 5; ++x)
+        if (gl.At(x, y)) bits |= 16 >> x;
+      cpp << bits << (y < 6 ? ", " : "");
+    }
+    cpp << "}},\n";
+  }
   cpp << "};\n}  // namespace\n\n"
+         "const uint8_t* FontGlyph(char c) {\n"
+         "  for (const PackedGlyph& g : kFont)\n"
+         "    if (g.c == c) return g.rows;\n"
+         "  return nullptr;\n"
+         "}\n\n"
          "void LoadSheetArt(Sheets& s) {\n"
          "  for (const Packed& p : kSheets) {\n"
          "    Surface* d = FindSheet(s, p.name);\n"

@@ -7,8 +7,8 @@ void HeadlessPlatform::RunScript() {
     const ScriptEvent& e = script_[next_];
     bool due = e.atFrame ? (frame_ >= static_cast<int>(e.when)) : (static_cast<int32_t>(clock_ - e.when) >= 0);
     if (!due) break;
-    keys_ = e.keys;
     ++next_;
+    SetKeys(e.keys);
   }
 }
 
@@ -25,10 +25,50 @@ void HeadlessPlatform::NoteFrame(int frame) {
   RunScript();
 }
 
+void HeadlessPlatform::SetKeys(uint64_t keys) {
+  const uint64_t pressed = keys & ~keys_;
+  keys_ = keys;
+  for (int i = 0; i < kScriptKeyCount; ++i) {
+    const uint64_t bit = uint64_t{1} << i;
+    if (!(pressed & bit)) continue;
+    const std::string name = ScriptKeyName(bit);
+    if (name == "F1") {
+      optionsAsked_ = true;
+      continue;
+    }
+    if (inputs_.size() >= 32) inputs_.pop_front();
+    inputs_.push_back("key:" + name);
+  }
+}
+
+bool HeadlessPlatform::TakeOptionsRequest() {
+  RunScript();
+  if (!optionsAsked_) return false;
+  optionsAsked_ = false;
+  inputs_.clear();
+  return true;
+}
+
+std::string HeadlessPlatform::TakeInput() {
+  RunScript();
+  if (inputs_.empty()) return "";
+  std::string s = std::move(inputs_.front());
+  inputs_.pop_front();
+  return s;
+}
+
+void HeadlessPlatform::ApplySettings(const Settings& s) {
+  applied_ = s;
+  for (int a = 0; a < kActionCount; ++a) {
+    bound_[a] = 0;
+    for (const std::string& name : s.keys[a]) bound_[a] |= ScriptKeyBit(name);
+  }
+}
+
 bool HeadlessPlatform::KeyDown(int vk) {
   RunScript();
-  uint32_t bit = VkToScriptKey(vk);
-  return bit != 0 && (keys_ & bit) != 0;
+  const int action = ActionOfKey(vk);
+  return action >= 0 && (keys_ & bound_[action]) != 0;
 }
 
 bool HeadlessPlatform::JoyRead(int id, JoyReading& out) {

@@ -1,10 +1,16 @@
 #pragma once
 // The platform for tests, traces, demos and benchmarks: a virtual clock that
 // moves only when the game waits (to the deadline) and by 1 ms at each
-// yield, keys from a script, sound and music calls recorded, M kept.
+// yield, keys from a script (bound to the game's actions as the settings
+// say, default or changed on the options screen), sound and music calls
+// recorded, M kept.
+#include <array>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "app/settings.hpp"
 
 #include "platform/headless/script.hpp"
 #include "platform/platform.hpp"
@@ -13,13 +19,13 @@ namespace morvik {
 
 class HeadlessPlatform : public Platform {
  public:
-  explicit HeadlessPlatform(uint32_t clockStart = 0) : clock_(clockStart) {}
+  explicit HeadlessPlatform(uint32_t clockStart = 0) : clock_(clockStart) { ApplySettings(DefaultSettings()); }
 
   void SetScript(std::vector<ScriptEvent> events) { script_ = std::move(events); next_ = 0; }
   void SetUntil(uint32_t ms) { until_ = ms; hasUntil_ = true; }
   // Keys held from now on, for tests that drive the game directly.
-  void HoldKeys(uint32_t keys) { keys_ = keys; }
-  uint32_t HeldKeys() const { return keys_; }
+  void HoldKeys(uint64_t keys) { SetKeys(keys); }
+  uint64_t HeldKeys() const { return keys_; }
   // A joystick for tests: present or not, its reading, and whether reads fail.
   void SetJoystick(bool present, JoyReading r = {}, bool failing = false) {
     if (present && !joyPresent_) ++arrivals_;
@@ -58,6 +64,11 @@ class HeadlessPlatform : public Platform {
     return lost;
   }
 
+  bool TakeOptionsRequest() override;
+  std::string TakeInput() override;
+  void ApplySettings(const Settings& s) override;
+  const Settings& Applied() const { return applied_; }
+
   // Nothing is built once the log is full (benchmarks run with it off).
   void PlayWave(const std::string& path) override {
     if (audio_.size() < audioLimit_) Log("wave " + path);
@@ -84,6 +95,9 @@ class HeadlessPlatform : public Platform {
 
  private:
   void RunScript();
+  // Holds exactly `keys`; each key newly pressed is an input for the options
+  // screen (F1 asks for the screen).
+  void SetKeys(uint64_t keys);
   void Log(std::string s) {
     if (audio_.size() < audioLimit_) audio_.push_back(std::move(s));
   }
@@ -95,7 +109,11 @@ class HeadlessPlatform : public Platform {
   bool focusLost_ = false;
   std::vector<ScriptEvent> script_;
   size_t next_ = 0;
-  uint32_t keys_ = 0;
+  uint64_t keys_ = 0;
+  std::array<uint64_t, kActionCount> bound_{};  // script keys of each action
+  Settings applied_;
+  bool optionsAsked_ = false;
+  std::deque<std::string> inputs_;
   int frame_ = 0;
   bool joyPresent_ = false, joyFails_ = false;
   JoyReading joy_;

@@ -10,16 +10,24 @@
 namespace morvik {
 
 namespace {
-struct KeyName {
-  const char* name;
-  uint32_t bit;
-  int vk;
+// The eight keys the game polls keep their bits; the keys of the options
+// screen follow: F1 Return Backspace Delete, the other letters, the digits.
+struct KeyNames {
+  std::string name[kScriptKeyCount];
+  KeyNames() {
+    const char* const first[] = {"Left", "Right", "Up", "Down", "Space", "Z", "P", "Escape",
+                                 "F1", "Return", "Backspace", "Delete"};
+    int n = 0;
+    for (const char* f : first) name[n++] = f;
+    for (char c = 'A'; c <= 'Z'; ++c)
+      if (c != 'P' && c != 'Z') name[n++] = std::string(1, c);
+    for (char c = '0'; c <= '9'; ++c) name[n++] = std::string(1, c);
+  }
 };
-const KeyName kNames[] = {
-    {"Left", kKeyLeft, VK_LEFT},    {"Right", kKeyRight, VK_RIGHT}, {"Up", kKeyUp, VK_UP},
-    {"Down", kKeyDown, VK_DOWN},    {"Space", kKeySpace, VK_SPACE}, {"Z", kKeyZ, VK_Z},
-    {"P", kKeyP, VK_P},             {"Escape", kKeyEscape, VK_ESCAPE},
-};
+const KeyNames& Names() {
+  static const KeyNames k;
+  return k;
+}
 
 bool ParseNumber(const std::string& s, uint32_t& v) {
   if (s.empty() || s.size() > 10) return false;
@@ -32,16 +40,16 @@ bool ParseNumber(const std::string& s, uint32_t& v) {
 }
 }  // namespace
 
-int ScriptKeyToVk(uint32_t bit) {
-  for (const KeyName& k : kNames)
-    if (k.bit == bit) return k.vk;
+uint64_t ScriptKeyBit(const std::string& name) {
+  for (int i = 0; i < kScriptKeyCount; ++i)
+    if (Names().name[i] == name) return uint64_t{1} << i;
   return 0;
 }
 
-uint32_t VkToScriptKey(int vk) {
-  for (const KeyName& k : kNames)
-    if (k.vk == vk) return k.bit;
-  return 0;
+const char* ScriptKeyName(uint64_t bit) {
+  for (int i = 0; i < kScriptKeyCount; ++i)
+    if (bit == uint64_t{1} << i) return Names().name[i].c_str();
+  return "";
 }
 
 bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::string& error) {
@@ -76,13 +84,9 @@ bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::st
       while (pos <= keys.size()) {
         size_t plus = keys.find('+', pos);
         std::string name = keys.substr(pos, plus == std::string::npos ? std::string::npos : plus - pos);
-        bool found = false;
-        for (const KeyName& k : kNames)
-          if (name == k.name) {
-            e.keys |= k.bit;
-            found = true;
-          }
-        if (!found) return fail("unknown key '" + Printable(name) + "'");
+        const uint64_t bit = ScriptKeyBit(name);
+        if (!bit) return fail("unknown key '" + Printable(name) + "'");
+        e.keys |= bit;
         if (plus == std::string::npos) break;
         pos = plus + 1;
       }

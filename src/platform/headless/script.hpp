@@ -2,7 +2,9 @@
 // Input scripts for headless runs: one event a line, "WHEN KEYS".
 //   WHEN  @MS  the virtual clock has reached MS
 //         PN   just before play frame N of the current game (counting from 1)
-//   KEYS  names joined by '+' from Left Right Up Down Space Z P Escape, or '-'
+//   KEYS  names joined by '+' from Left Right Up Down Space Escape F1 Return
+//         Backspace Delete, the letters A to Z and the digits 0 to 9, or '-'
+//         (the keys held from then on: a key not named is let go)
 // '#' starts a comment. Events take effect in file order, each once.
 #include <cstdint>
 #include <string>
@@ -13,7 +15,7 @@ namespace morvik {
 struct ScriptEvent {
   bool atFrame = false;  // PN rather than @MS
   uint32_t when = 0;
-  uint32_t keys = 0;     // bit set of ScriptKey
+  uint64_t keys = 0;     // bit set of script keys (ScriptKey and ScriptKeyBit)
   int line = 0;
 };
 
@@ -24,8 +26,10 @@ enum ScriptKey : uint32_t {
 
 // Parses a script; on failure returns false with a message naming the line.
 bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::string& error);
-// The virtual key code of a script key bit, and the reverse.
-int ScriptKeyToVk(uint32_t bit);
-uint32_t VkToScriptKey(int vk);
+// The bit of a script key by its name (the settings file's key name), 0 when
+// scripts have no such key; and the name of a bit.
+uint64_t ScriptKeyBit(const std::string& name);
+const char* ScriptKeyName(uint64_t bit);
+constexpr int kScriptKeyCount = 46;
 
 }  // namespace morvik

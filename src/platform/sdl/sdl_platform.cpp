@@ -106,20 +106,6 @@ void WidenRow(uint32_t* out, const uint32_t* src, int from, int n, int k) {
   while (x < n) out[x++] = *src;
 }
 
-// The action each of the game's keys stands for.
-int ActionOfKey(int vk) {
-  switch (vk) {
-    case VK_LEFT: return kActLeft;
-    case VK_RIGHT: return kActRight;
-    case VK_UP: return kActJump;
-    case VK_DOWN: return kActDown;
-    case VK_SPACE:
-    case VK_Z: return kActFire;
-    case VK_P: return kActPause;
-    case VK_ESCAPE: return kActLeave;
-    default: return -1;
-  }
-}
 }  // namespace
 
 static_assert(kDefaultEffectsVolume == kEffectsVolume && kDefaultMusicVolume == kMusicVolume,
@@ -213,10 +199,7 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
     dispH = dm.h;
   }
   fullscreen_ = !set.window;
-  int scale = set.scale;
-  if (scale <= 0) {
-    scale = std::max(1, std::min((dispW * 9 / 10) / 640, (dispH * 9 / 10) / 480));
-  }
+  const int scale = WindowScale(set.scale, dispW, dispH);
   Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
   if (fullscreen_) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   win_ = SDL_CreateWindow("Morvik", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640 * scale, 480 * scale, flags);
@@ -377,6 +360,50 @@ void SdlPlatform::CloseController() {
   padInstance_ = -1;
 }
 
+int SdlPlatform::WindowScale(int scale, int dispW, int dispH) {
+  if (scale > 0) return scale;
+  return std::max(1, std::min((dispW * 9 / 10) / 640, (dispH * 9 / 10) / 480));
+}
+
+void SdlPlatform::ApplySettings(const Settings& s) {
+  const Settings old = opt_.settings;
+  opt_.settings = s;
+  Bind(s);
+  audio_.SetVolumes(s.effectsVolume, s.musicVolume);
+  if (s.window != old.window && s.window == fullscreen_) ToggleFullscreen();
+  if (s.window && (s.window != old.window || s.scale != old.scale)) {
+    SDL_DisplayMode dm;
+    int dispW = 1280, dispH = 960;
+    if (SDL_GetDesktopDisplayMode(0, &dm) == 0) {
+      dispW = dm.w;
+      dispH = dm.h;
+    }
+    const int k = WindowScale(s.scale, dispW, dispH);
+    SDL_SetWindowSize(win_, 640 * k, 480 * k);
+    SDL_SetWindowPosition(win_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  }
+  dirty_ = true;
+}
+
+void SdlPlatform::KeepInput(std::string name) {
+  if (inputs_.size() >= 32) inputs_.pop_front();
+  inputs_.push_back(std::move(name));
+}
+
+bool SdlPlatform::TakeOptionsRequest() {
+  if (!optionsAsked_) return false;
+  optionsAsked_ = false;
+  inputs_.clear();
+  return true;
+}
+
+std::string SdlPlatform::TakeInput() {
+  if (inputs_.empty()) return "";
+  std::string s = std::move(inputs_.front());
+  inputs_.pop_front();
+  return s;
+}
+
 void SdlPlatform::ToggleFullscreen() {
   fullscreen_ = !fullscreen_;
   SDL_SetWindowFullscreen(win_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
@@ -405,7 +432,27 @@ void SdlPlatform::Yield() {
           ToggleFullscreen();
         else if (e.key.keysym.sym == SDLK_F11) ToggleFullscreen();
         else if (e.key.keysym.sym == SDLK_F12) screenshotWanted_ = true;
+        else if (e.key.keysym.sym == SDLK_F1) optionsAsked_ = true;
+        else if (const char* name = SDL_GetKeyName(e.key.keysym.sym); name && *name)
+          KeepInput(std::string("key:") + name);
         break;
+      case SDL_CONTROLLERBUTTONDOWN:
+        if (!pad_ || e.cbutton.which != padInstance_) break;
+        if (e.cbutton.button == SDL_CONTROLLER_BUTTON_BACK) optionsAsked_ = true;
+        else if (const char* name = SDL_GameControllerGetStringForButton(
+                     static_cast<SDL_GameControllerButton>(e.cbutton.button)))
+          KeepInput(std::string("pad:") + name);
+        break;
+      case SDL_CONTROLLERAXISMOTION: {
+        // A stick or trigger counts as pressed once it passes the middle of its way.
+        if (!pad_ || e.caxis.which != padInstance_ || e.caxis.axis >= axisWay_.size()) break;
+        const int way = e.caxis.value > 16384 ? 1 : e.caxis.value < -16384 ? -1 : 0;
+        int& was = axisWay_[e.caxis.axis];
+        const char* name = SDL_GameControllerGetStringForAxis(static_cast<SDL_GameControllerAxis>(e.caxis.axis));
+        if (way != 0 && way != was && name) KeepInput(std::string("pad:") + (way > 0 ? "+" : "-") + name);
+        was = way;
+        break;
+      }
       case SDL_CONTROLLERDEVICEADDED:
         if (!pad_) OpenController(e.cdevice.which);
         break;

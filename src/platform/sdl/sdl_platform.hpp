@@ -3,6 +3,7 @@
 // showing M on a logical 640x480 or 320x240 screen, keyboard and game
 // controllers, and sound through SDL2_mixer.
 #include <array>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,6 +60,10 @@ class SdlPlatform : public Platform {
     return lost;
   }
 
+  bool TakeOptionsRequest() override;
+  std::string TakeInput() override;
+  void ApplySettings(const Settings& s) override;
+
   void PlayWave(const std::string& path) override { audio_.PlayWave(path); }
   void MidiCloseAll() override { audio_.MidiCloseAll(); }
   bool MidiOpen(const std::string& path) override { return audio_.MidiOpen(path); }
@@ -75,6 +80,8 @@ class SdlPlatform : public Platform {
   void CloseController();
   void TakeScreenshot();
   void Bind(const Settings& s);
+  static int WindowScale(int scale, int dispW, int dispH);  // 0: the largest that fits the desktop
+  void KeepInput(std::string name);
   bool KeyHeld(int action) const;
   bool PadHeld(int action) const;
   bool MakeTextures();
@@ -121,6 +128,9 @@ class SdlPlatform : public Platform {
   int left_ = 0, top_ = 0;
   int depth_ = 32;
   bool screenshotWanted_ = false;
+  bool optionsAsked_ = false;             // F1 or the controller's Back, for the options screen
+  std::deque<std::string> inputs_;        // presses for the options screen, oldest first
+  std::array<int, 6> axisWay_{};          // each controller axis: -1, 0 or 1 past the middle
   SdlAudio audio_;
 };
 
