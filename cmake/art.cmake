@@ -8,6 +8,7 @@ add_executable(sheetgen
   ${CMAKE_SOURCE_DIR}/src/media/png.cpp
   ${CMAKE_SOURCE_DIR}/src/media/surface.cpp)
 target_include_directories(sheetgen PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
+target_link_libraries(sheetgen PRIVATE PNG::PNG)
 
 file(GLOB_RECURSE MORVIK_ART_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/art/*.txt)
 set(MORVIK_ART_OUT ${CMAKE_BINARY_DIR}/generated)

@@ -12,6 +12,7 @@ add_executable(morvik_iconmake
   ${CMAKE_SOURCE_DIR}/tools/sheetgen/sources.cpp
   ${CMAKE_SOURCE_DIR}/src/media/png.cpp)
 target_include_directories(morvik_iconmake PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
+target_link_libraries(morvik_iconmake PRIVATE PNG::PNG)
 
 set(MORVIK_ICON_SIZES 16 32 48 64 128 256)
 set(MORVIK_ICON_DIR ${CMAKE_BINARY_DIR}/icons)
