@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Morvik twice (Release, and Debug with
 # AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test in both;
 # then builds the Debian package and checks it, and builds the fuzz targets

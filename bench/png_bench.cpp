@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What an F12 screenshot costs the frame it is taken in: a 640 x 480 screen
 // written as a PNG (to a file beside the benchmark's working directory), for
 // a screen of the game's few colours (palette) and one of many (RGB).

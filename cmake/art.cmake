@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The sheets: sheetgen turns the text sources under assets/art into the
 # pictures the program carries (a generated source compiled into the game).
 add_executable(sheetgen

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installing: `cmake --install BUILD --prefix PREFIX` puts the program in
 # bin/, its data in share/morvik/, a desktop entry, icons and AppStream
 # metainfo where desktops look for them, the manual page in share/man/man6/

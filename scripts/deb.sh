@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package build-deb/morvik_VERSION_ARCH.deb and checks it
 # with lintian (no errors, no warnings). Installs what the package build needs
 # (as root through apt-get, else it prints the command). The build runs in a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the build, the game and the tests need on Debian 12, then
 # configures and builds. Sourced by play.sh and test.sh; idempotent, and
 # quick when nothing is missing.

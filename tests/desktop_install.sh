@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The game as a new player gets it: installed into a prefix, its desktop
 # entry and metainfo validated, started from that prefix's bin in another
 # directory with a fresh home, played in a real window under Xvfb (a mode

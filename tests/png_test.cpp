@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures written as PNG: they read back to the same pixels, and a write that
 // fails says so in one line and leaves nothing half-written.
 #include <gtest/gtest.h>

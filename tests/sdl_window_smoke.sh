@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real SDL2 window under Xvfb: it starts, presents frames, takes a
 # screenshot on F12, and ends cleanly soon after the window is closed.
 set -u

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # One version number: the build's project version is the one --version prints,
 # the metainfo's newest release, the manual page's and the Debian package's.
 set -u

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // PNG pictures for screenshots, shots of headless frames, sheet dumps and the
 // icons, written through libpng. A picture of 256 colours or fewer is stored

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as built by scripts/deb.sh: its files lie where Debian
 # keeps a game's, and its tree, unpacked anywhere, plays headless from its own
 # data and keeps the records in the player's folder, writing nothing into

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // iconmake: the program's desktop icons, drawn from the hero's own sprite.
 //
 //   iconmake ART_DIR SPRITE OUT_DIR NAME SIZE...
