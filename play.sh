@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Morvik in Release and starts it.
 # Any arguments go to the game (for example --window).
 set -euo pipefail

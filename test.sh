@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Morvik twice (Release, and Debug with
 # AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test in both;
-# then builds the fuzz targets with clang and runs each a few seconds on its
-# seed corpus.
+# then builds the Debian package and checks it, and builds the fuzz targets
+# with clang and runs each a few seconds on its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/setup.sh
@@ -18,6 +19,9 @@ for d in build build-asan; do
   echo "== tests in $d"
   (cd "$d" && ctest --output-on-failure -j2 --timeout 900) || status=1
 done
+echo "== the Debian package: built, checked by lintian, its tree played headless"
+(scripts/deb.sh && bash tests/package/deb_tree.sh \
+  "build-deb/morvik_$(dpkg-parsechangelog -S Version)_$(dpkg-architecture -q DEB_HOST_ARCH).deb") || status=1
 echo "== fuzzing, ${MORVIK_FUZZ_SECONDS:-5} s a target"
 fuzz/run.sh build-fuzz "${MORVIK_FUZZ_SECONDS:-5}" || status=1
 exit $status

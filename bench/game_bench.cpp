@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a frame's time goes: one full play frame on a busy field, the masked
 // sprite copy, the terrain scroll and column stamp, the status display, and
 // as the yardstick a plain copy of three 425 x 329 frames. The last one is

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The sheets: sheetgen turns the text sources under assets/art into the
 # pictures the program carries (a generated source compiled into the game).
 add_executable(sheetgen
@@ -8,6 +9,7 @@ add_executable(sheetgen
   ${CMAKE_SOURCE_DIR}/src/media/png.cpp
   ${CMAKE_SOURCE_DIR}/src/media/surface.cpp)
 target_include_directories(sheetgen PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
+target_link_libraries(sheetgen PRIVATE PNG::PNG)
 
 file(GLOB_RECURSE MORVIK_ART_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/art/*.txt)
 set(MORVIK_ART_OUT ${CMAKE_BINARY_DIR}/generated)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # libFuzzer targets for the readers of outside data: segment files, the
 # record file, input scripts, demos and the settings file (fuzz/run.sh runs them).
 if(MORVIK_FUZZ)

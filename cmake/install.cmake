@@ -1,9 +1,11 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installing: `cmake --install BUILD --prefix PREFIX` puts the program in
-# bin/, its data in share/morvik/, and a desktop entry, icons and AppStream
-# metainfo where desktops look for them. The program finds its data relative
+# bin/, its data in share/morvik/, a desktop entry, icons and AppStream
+# metainfo where desktops look for them, the manual page in share/man/man6/
+# and the licences in share/doc/morvik/. The program finds its data relative
 # to itself, so an installed tree still works when it is moved.
 set(MORVIK_APP_ID org.morvik.Morvik)
-cmake_path(RELATIVE_PATH MORVIK_INSTALL_DATA BASE_DIRECTORY ${CMAKE_INSTALL_FULL_BINDIR}
+cmake_path(RELATIVE_PATH MORVIK_INSTALL_DATA BASE_DIRECTORY ${CMAKE_INSTALL_PREFIX}/${MORVIK_INSTALL_BINDIR}
            OUTPUT_VARIABLE MORVIK_DATA_FROM_BIN)
 
 # The icons, drawn at build time from the hero's sprite.
@@ -12,6 +14,7 @@ add_executable(morvik_iconmake
   ${CMAKE_SOURCE_DIR}/tools/sheetgen/sources.cpp
   ${CMAKE_SOURCE_DIR}/src/media/png.cpp)
 target_include_directories(morvik_iconmake PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
+target_link_libraries(morvik_iconmake PRIVATE PNG::PNG)
 
 set(MORVIK_ICON_SIZES 16 32 48 64 128 256)
 set(MORVIK_ICON_DIR ${CMAKE_BINARY_DIR}/icons)
@@ -41,8 +44,14 @@ install(FILES ${CMAKE_BINARY_DIR}/desktop/${MORVIK_APP_ID}.metainfo.xml DESTINAT
 # only when installing (the prefix may be given then).
 install(CODE "
   set(MORVIK_APP_ID ${MORVIK_APP_ID})
-  set(MORVIK_EXEC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/morvik\")
+  set(MORVIK_EXEC \"\${CMAKE_INSTALL_PREFIX}/${MORVIK_INSTALL_BINDIR}/morvik\")
   configure_file(\"${CMAKE_SOURCE_DIR}/assets/desktop/org.morvik.Morvik.desktop.in\"
                  \"${CMAKE_BINARY_DIR}/desktop/${MORVIK_APP_ID}.desktop\" @ONLY)
 ")
 install(FILES ${CMAKE_BINARY_DIR}/desktop/${MORVIK_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+# The manual page and the licences.
+configure_file(${CMAKE_SOURCE_DIR}/docs/morvik.6.in ${CMAKE_BINARY_DIR}/docs/morvik.6 @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/docs/morvik.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/LICENSE-ASSETS DESTINATION ${CMAKE_INSTALL_DOCDIR}
+        COMPONENT licences)

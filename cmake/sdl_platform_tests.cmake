@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real window's own tests, on SDL's dummy video driver with a virtual
 # game controller: scaling on a resized window and the controller bindings.
 if(MORVIK_TESTS AND MORVIK_SDL)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sound effects and music, built from the sources under assets/ by our own
 # host tools: sfxsynth (effect descriptions -> 16-bit PCM .wav) and midic
 # (note sources -> Standard MIDI Files). The files land beside the executable

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The 30 course segments: text sources under assets/stages compiled into
 # Morvik_1.kvd ... Morvik_30.kvd beside the executable, and installed.
 add_executable(morvik_stagec ${CMAKE_SOURCE_DIR}/tools/stagec/stagec.cpp)

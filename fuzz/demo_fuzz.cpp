@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the demo reader. The first byte picks the layer: even, the rest is
 // a whole demo file (magic, header, deflated stream, checksums); odd, the
 // rest is a raw event stream as it lies inside the deflated part. Whatever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the record reader: the input is the record file, of any length,
 // read twice to the same best score and combo. (Saving is left out: it
 // syncs the disk each time, and it reads nothing from outside.)

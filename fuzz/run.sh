@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs each fuzz target for SECONDS (default 5) on its committed seed corpus,
 # in a scratch copy so the committed corpus stays as it is. Usage:
 #   fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]    (targets: segment record script demo settings)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scratch directory for a fuzz target's files, made once under $TMPDIR
 // (fuzz/run.sh points that at a directory of its own, removed after the run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the headless input-script parser: any text either parses into
 // events whose keys are known keys and whose lines are in the text, or is
 // refused with a message naming a line.

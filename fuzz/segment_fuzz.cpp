@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the course-segment reader and the course that streams it: the
 // input becomes every segment file of a data directory, a game starts on it
 // (the first segment is read whole), the course step streams and stamps the

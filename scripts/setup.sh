@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the build, the game and the tests need on Debian 12, then
 # configures and builds. Sourced by play.sh and test.sh; idempotent, and
 # quick when nothing is missing.
 set -euo pipefail
 
 MORVIK_PACKAGES=(
-  g++ cmake ninja-build pkg-config make
-  libsdl2-dev libsdl2-mixer-dev libsdl2-image-dev timgm6mb-soundfont
-  libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils openbox
-  clang libclang-rt-14-dev zlib1g-dev
-  desktop-file-utils appstream
+  g++ cmake ninja-build pkg-config       # the compiler and the build
+  libsdl2-dev libsdl2-mixer-dev          # the real window, keys, controllers and sound
+  libpng-dev                             # screenshots, shots, sheet dumps and icons
+  zlib1g-dev                             # deflated demo files
+  timgm6mb-soundfont                     # the General MIDI soundfont the music plays through
+  libfluidsynth-dev                      # the music-rendering tests (they are left out without it)
+  libgtest-dev libbenchmark-dev          # the unit tests and the benchmarks
+  xvfb xdotool x11-utils openbox         # the real-window tests: a display, keys, xprop/xmessage, a window manager
+  clang libclang-rt-14-dev               # the fuzz targets (libFuzzer, sanitizers)
+  desktop-file-utils appstream           # validating the installed desktop entry and metainfo
 )
 
 morvik_install_packages() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // morvik: the program's entry. Chooses the real window or the headless run.
 #include <cstdio>
 #include <memory>

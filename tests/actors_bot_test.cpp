@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A simple automatic player on a flat course: it sprays balls of varying
 // power to the right, keeps to the middle of the field, where the Divers' lines do not reach the ground,, steps away from
 // anything about to touch it and comes back after a death. Over 20,000

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spawner: which rows open at which kill counts, the group and item
 // conditions, the sub-rolls, the placing formulas and the odds of each wave.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers for the tests of the enemies and items: a game with empty slots,
 // the hero out of the way, ground stamped into the collision map, balls

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures the program carries: sizes, masks, the exact colours the game
 // reads, the lettering and that they are the ones the build drew.
 #include <gtest/gtest.h>

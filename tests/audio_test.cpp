@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Effects with their hold rule, the music loop, and the sound and music files
 // the build makes.
 #include <gtest/gtest.h>

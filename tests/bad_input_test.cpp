@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bad input from the disk: a course whose every file is broken in its own
 // way, records that cannot be read, and a save killed part-way. The game
 // plays on, nothing is lost and nothing but the record file is written.

@@ -42,7 +42,7 @@ cmp -s good.demo x.demo && [ -s D/Morvik_7.kvd ] && [ "$(cat space.script)" = "@
 run 1 "the trace /dev/full: No space left on device" 1 "${h[@]}" --until-ms 20000 --trace /dev/full
 run 1 "the trace digest /dev/full: No space left on device" 1 "${h[@]}" --until-ms 20000 --trace-digest /dev/full
 run 1 "the demo /dev/full: No space left on device" 1 "${h[@]}" --until-ms 2000 --record-demo /dev/full
-run 1 "the shot /dev/full: No space left on device" 1 "${h[@]}" --until-ms 20000 --shot 5:/dev/full
+run 1 "cannot write /dev/full (No space left on device)" 1 "${h[@]}" --until-ms 20000 --shot 5:/dev/full
 run 1 "play frame 2147483648 was never reached" 2 "${h[@]}" --until-ms 20000 --shot 2147483648:a.png --shot 5:b.png
 [ -s b.png ] || { echo "FAIL: the shot that was reached is missing"; fail=$((fail + 1)); }
 

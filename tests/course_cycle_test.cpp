@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The segment cycle over many frames: streaming, stamping, opening the next
 // file, and the course that keeps coming without a gap.
 #include <gtest/gtest.h>

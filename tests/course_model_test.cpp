@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The course validator's hero model against the game's own hero: a way
 // found by the search, played in the game, must move the hero exactly as
 // the model said, frame by frame, and end standing on the segment's end.

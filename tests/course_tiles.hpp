@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Block tiles for the course tests, in the colours the terrain relies on:
 // a block with a green lip over a brown body, its mask black, its collision

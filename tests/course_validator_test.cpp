@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Proves the 30 course segments, and every junction of two of them,
 // passable by a player who plays well, with the hero's real numbers.
 //

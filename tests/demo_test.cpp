@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Demos: every kind of read survives the coding, a recorded game plays back
 // to the same trace, and a damaged or foreign demo is refused, never played.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A game recorded in the real window (under Xvfb, played with xdotool) plays
 # back headless to the very same trace, frame for frame.
 set -u

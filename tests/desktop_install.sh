@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The game as a new player gets it: installed into a prefix, its desktop
 # entry and metainfo validated, started from that prefix's bin in another
 # directory with a fresh home, played in a real window under Xvfb (a mode
@@ -49,10 +50,10 @@ for n in 16 32 48 64 128 256; do
   [ "$hdr" = "$want" ] || fail "${n}x${n} icon header is '$hdr'"
 done
 for f in "$prefix"/share/morvik/Morvik_1.kvd "$prefix"/share/morvik/Morvik_30.kvd "$prefix"/share/morvik/piro.wav \
-         "$prefix"/share/morvik/stage.mid; do
+         "$prefix"/share/morvik/stage.mid "$prefix"/share/man/man6/morvik.6; do
   [ -f "$f" ] || fail "missing $f"
 done
-ok "installed: program, data, desktop entry, six icons, metainfo"
+ok "installed: program, data, desktop entry, six icons, metainfo, manual page"
 desktop-file-validate "$desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$metainfo" >"$work/asv.log" 2>&1 || { cat "$work/asv.log"; fail "appstreamcli validate"; }
 ok "desktop-file-validate and appstreamcli validate pass"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The behaviours: contact and ball tests in each kind's order, movement and
 // turns, the Carrier's drop, the throwers' throw and their projectiles.
 #include <gtest/gtest.h>

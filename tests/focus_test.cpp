@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window that loses the focus pauses the game as the pause key would, and
 // only the pause key resumes it; losses outside play or while already paused
 // pause nothing later. A controller plugged in or pulled out during play is

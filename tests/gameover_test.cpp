@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game-over sequence, called once per frame as the world frame does.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Play-field set-ups for the hero, world-frame and sky tests: a headless game
 // with cleared canvases and solid rectangles stamped straight into the

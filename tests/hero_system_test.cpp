@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hero in whole headless games on courses written by the test: a flat
 // floor, a pit and a wall, with the course streamed and scrolled as in play.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hero against hand-made collision maps: jumping, standing, walking,
 // bumping, the two deaths, charging and throwing, ball flight, dying and
 // coming back, and the pause.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test sheets whose cells are solid colours, so that a drawing can be read
 // back pixel by pixel: the sprite rectangle one colour, its mask black.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status bar, the minimap and the score pop-ups, drawn on test sheets.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Joystick directions and buttons, and the keys of the headless platform.
 #include <gtest/gtest.h>
 

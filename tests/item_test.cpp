@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The item: its type odds, pop-up, fall and landing, pick-up and effects,
 // and the bomb.
 #include <gtest/gtest.h>

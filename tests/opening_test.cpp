@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The opening scene: its timing, the portrait, and Escape.
 #include <gtest/gtest.h>
 

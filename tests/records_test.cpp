@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record file: its layout, reading damaged files, and saving safely.
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The regression suite: each committed demo of real play is played back
 # headless and its trace digest (one line a play frame with the main
 # figures and a hash of the whole state) must be the committed one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The box test, the combo score of a ball's hits with their pop-ups, and the
 // death trigger.
 #include <gtest/gtest.h>

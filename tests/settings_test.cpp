@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: what it holds, how damaged lines are passed over, and
 // that the game writes it only when it is missing.
 #include <gtest/gtest.h>

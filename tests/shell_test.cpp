@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The play loop's timing, WaitMs, the timer cycle and headless system runs.
 #include <gtest/gtest.h>
 

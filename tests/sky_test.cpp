@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clouds' drift, wraps and parallax, and the phases of a wind gust.
 #include <gtest/gtest.h>
 

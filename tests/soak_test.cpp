@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak: the automatic player plays the real course game after game, and
 // every play frame the state is checked: every index within its array, no
 // position that is not a number or infinite, the score never falling within

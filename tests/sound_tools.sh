@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The sound tools refuse sources with mistakes instead of writing a wrong
 # file: a piece that does not fill its bars or its length, a note that is not
 # one, an effect with an unknown setting.

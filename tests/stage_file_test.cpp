@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading segment files: names, cell order, values, and files that are
 // short, long, missing or not files at all.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting a game: the wipe, the resets, the first segment and the second
 // segment's file left open.
 #include <gtest/gtest.h>

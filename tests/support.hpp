@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers for tests that drive the headless game: a temporary data
 // directory, segment files written by the test, and a game started on them.

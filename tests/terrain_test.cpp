@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terrain canvases: scroll, column stamps, the lip rule and the
 // collision test.
 #include <gtest/gtest.h>

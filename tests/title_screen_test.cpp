@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The title screen driven on the headless platform: the intro's timing, the
 // snap, the menu's input and the best-score line.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The world frame: the scroll carry, the caption and flash counters, the
 // slot pass, the view copied to the screen, and the hero drawn from its
 // variables.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pieces every enemy, projectile and item step is made of: the boxes of the
 // hero and the balls, the ball test, the drawing of a cell and the frame

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three kinds that fly: the Diver drops in from above in a slanted line,
 // the Flyer flaps along in a wave, and the Carrier floats in on a long arc
 // and drops an item when a ball brings it down.

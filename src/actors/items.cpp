@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The item a shot Carrier drops into slot 36: it pops up, falls onto solid
 // ground and scrolls away with it; touching it gives its power.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The box test every collision of the enemies and items is decided by, and
 // the combo scoring of a ball hit with its pop-up.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The slot table: the spawner that places waves into fixed slot groups as
 // the kill count opens them up, the placing of each kind, and the dispatcher
 // that hands an occupied slot to its kind's behaviour.

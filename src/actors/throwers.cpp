@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two kinds that throw: the Hopper rises out of the ground, leaps,
 // lands on solid ground and throws; the Runner runs in, jumps and throws in
 // mid-air. Their projectile flies on by itself once it leaves the hand.

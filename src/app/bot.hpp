@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The automatic player for headless runs: it reads the game's state before
 // each play frame and holds the keys a player would. It jumps pits and walls,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Demos: a played game kept as everything it read from the outside world
 // (the clock, the keys, the joystick, the window's close and focus, the

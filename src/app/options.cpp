@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/options.hpp"
 
 #include <unistd.h>
@@ -26,7 +27,10 @@ bool ParseU32(const std::string& s, uint32_t& v) {
 }
 }  // namespace
 
-const char* VersionText() { return "morvik 1.0.0"; }
+#ifndef MORVIK_VERSION
+#error "MORVIK_VERSION comes from the build's project version"
+#endif
+const char* VersionText() { return "morvik " MORVIK_VERSION; }
 
 const char* UsageText() {
   return "usage: morvik [options]\n"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/run.hpp"
 
 #include <fcntl.h>
@@ -51,12 +52,8 @@ void ShotTaker::OnPlayFrame(Game& g) {
     const ShotRequest& s = shots_[i];
     if (s.frame != g.playFrame) continue;
     taken_[i] = true;
-    errno = 0;
-    if (WritePng(s.path, g.pic.M, w, h) || failed_[i]) continue;
-    const int err = errno;
-    failed_[i] = true;
-    std::fprintf(stderr, "morvik: could not write the shot %s: %s\n", Printable(s.path).c_str(),
-                 err ? std::strerror(err) : "the picture could not be written");
+    // The writer names a failure itself, with its cause.
+    if (!WritePng(s.path, g.pic.M, w, h)) failed_[i] = true;
   }
 }
 

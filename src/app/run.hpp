@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Running a whole program: the headless run of the command line, and the
 // observers it attaches (trace, shots).

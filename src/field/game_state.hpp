@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The game's shared state: every variable the parts of the game share, by
 // the names and widths the game has always used. One X-macro lists them, so

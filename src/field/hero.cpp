@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hero: keys and stick, walking and jumping pixel by pixel against the
 // collision map, charging and throwing balls, dying, waiting and coming back,
 // and the flight of every ball. Also the pause, and the death trigger.

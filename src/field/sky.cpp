@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sky's two cloud layers and the wind gusts.
 //
 // Six clouds drift left, each at its own speed, wrap around the field and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terrain canvases: the scroll, the stream step that reads the next
 // segment a few cells a frame, the column step that stamps it in at the
 // right-hand end, and the one collision test.

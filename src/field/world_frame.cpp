@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One play frame's picture and world step: sky, gusts and far clouds, the
 // terrain and its scroll (which carries the hero), the caption, the item and
 // every enemy slot, the hero and its balls, the near clouds, the status

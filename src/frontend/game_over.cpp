@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game-over sequence, one step per play frame while the course scrolls on:
 // eight letters fly up from below and land in a row, a character jumps in
 // beside a speech bubble and waits for the action key, then everything hops

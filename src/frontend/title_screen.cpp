@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The title screen between games: the pieces of the title leap up and fan
 // out, the logo unrolls, then the menu slides in with the running cursor and
 // the best score. The menu starts a game in either display mode or quits.

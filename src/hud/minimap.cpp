@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The minimap of the small display mode: the whole play field shrunk from the
 // collision map, with dots for enemies, their projectiles, the item, the
 // hero's shots and the hero. It slides up or down out of the hero's way.

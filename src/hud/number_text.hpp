@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The decimal text the status display and the title build their digits from:
 // a non-negative number gets one leading blank in its sign place (" 5000"),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Score pop-ups: the points of a hit drift left from where they were earned;
 // every pop-up value also keeps the game's best combo up to date.
 #include "game.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The play screen's status display: charge gauge and lives at the top left,
 // best combo and score near the bottom, the lost-life message by the icons.
 #include "game.hpp"

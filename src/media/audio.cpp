@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound effects and music.
 //
 // Effects are wave files played one at a time: a new one cuts off the one

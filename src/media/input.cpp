@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keyboard and joystick, polled: is this key held now, where does the stick point.
 #include "game.hpp"
 

@@ -1,101 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/png.hpp"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+
+#include "core/printable.hpp"
 #include "media/surface.hpp"
 
 namespace morvik {
 
 namespace {
-uint32_t Crc(const uint8_t* p, size_t n, uint32_t c = 0xFFFFFFFFu) {
-  static uint32_t table[256];
-  static bool made = false;
-  if (!made) {
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t k = i;
-      for (int j = 0; j < 8; ++j) k = (k & 1) ? 0xEDB88320u ^ (k >> 1) : k >> 1;
-      table[i] = k;
+
+// Encodes the picture into an open file; on failure says why in `why`.
+bool Encode(std::FILE* f, const uint32_t* px, int w, int h, bool alpha, std::string& why) {
+  png_image img;
+  std::memset(&img, 0, sizeof img);
+  img.version = PNG_IMAGE_VERSION;
+  img.width = static_cast<png_uint_32>(w);
+  img.height = static_cast<png_uint_32>(h);
+  const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+
+  // An opaque picture of 256 colours or fewer (all of the game's art, and
+  // most screens) goes out as palette indices, in order of first appearance.
+  std::vector<uint8_t> bytes;
+  std::vector<uint8_t> colourmap;
+  bool palette = !alpha;
+  if (palette) {
+    std::unordered_map<uint32_t, uint8_t> index;
+    index.reserve(512);
+    bytes.resize(n);
+    for (size_t i = 0; i < n && palette; ++i) {
+      const uint32_t c = px[i] & 0xFFFFFFu;
+      auto it = index.find(c);
+      if (it == index.end()) {
+        if (index.size() == 256) {
+          palette = false;
+          break;
+        }
+        it = index.emplace(c, static_cast<uint8_t>(index.size())).first;
+        colourmap.insert(colourmap.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                                           static_cast<uint8_t>(c)});
+      }
+      bytes[i] = it->second;
     }
-    made = true;
-  }
-  for (size_t i = 0; i < n; ++i) c = table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
-  return c;
-}
-
-void Be32(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(static_cast<uint8_t>(x >> 24));
-  v.push_back(static_cast<uint8_t>(x >> 16));
-  v.push_back(static_cast<uint8_t>(x >> 8));
-  v.push_back(static_cast<uint8_t>(x));
-}
-
-void Chunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
-  Be32(out, static_cast<uint32_t>(data.size()));
-  size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), data.begin(), data.end());
-  Be32(out, Crc(out.data() + start, out.size() - start) ^ 0xFFFFFFFFu);
-}
-}  // namespace
-
-namespace {
-std::vector<uint8_t> Encode(const uint32_t* px, int w, int h, bool alpha) {
-  std::vector<uint8_t> raw;
-  raw.reserve(static_cast<size_t>(h) * (1 + (alpha ? 4 : 3) * static_cast<size_t>(w)));
-  for (int y = 0; y < h; ++y) {
-    raw.push_back(0);
-    for (int x = 0; x < w; ++x) {
-      uint32_t c = px[static_cast<size_t>(y) * w + x];
-      raw.push_back(static_cast<uint8_t>(c >> 16));
-      raw.push_back(static_cast<uint8_t>(c >> 8));
-      raw.push_back(static_cast<uint8_t>(c));
-      if (alpha) raw.push_back(static_cast<uint8_t>(c >> 24));
+    if (palette) {
+      img.format = PNG_FORMAT_RGB_COLORMAP;
+      img.colormap_entries = static_cast<png_uint_32>(index.size());
     }
   }
-  // zlib stream of stored blocks
-  std::vector<uint8_t> z = {0x78, 0x01};
-  size_t pos = 0;
-  do {
-    size_t n = raw.size() - pos;
-    if (n > 65535) n = 65535;
-    bool last = pos + n == raw.size();
-    z.push_back(last ? 1 : 0);
-    z.push_back(static_cast<uint8_t>(n));
-    z.push_back(static_cast<uint8_t>(n >> 8));
-    z.push_back(static_cast<uint8_t>(~n));
-    z.push_back(static_cast<uint8_t>(~n >> 8));
-    z.insert(z.end(), raw.begin() + static_cast<long>(pos), raw.begin() + static_cast<long>(pos + n));
-    pos += n;
-  } while (pos < raw.size());
-  uint32_t a = 1, b = 0;
-  for (uint8_t c : raw) {
-    a = (a + c) % 65521;
-    b = (b + a) % 65521;
+  if (!palette) {
+    const int channels = alpha ? 4 : 3;
+    bytes.resize(n * static_cast<size_t>(channels));
+    uint8_t* o = bytes.data();
+    for (size_t i = 0; i < n; ++i) {
+      const uint32_t c = px[i];
+      *o++ = static_cast<uint8_t>(c >> 16);
+      *o++ = static_cast<uint8_t>(c >> 8);
+      *o++ = static_cast<uint8_t>(c);
+      if (alpha) *o++ = static_cast<uint8_t>(c >> 24);
+    }
+    img.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
   }
-  Be32(z, (b << 16) | a);
-
-  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  std::vector<uint8_t> ihdr;
-  Be32(ihdr, static_cast<uint32_t>(w));
-  Be32(ihdr, static_cast<uint32_t>(h));
-  ihdr.insert(ihdr.end(), {8, static_cast<uint8_t>(alpha ? 6 : 2), 0, 0, 0});
-  Chunk(out, "IHDR", ihdr);
-  Chunk(out, "IDAT", z);
-  Chunk(out, "IEND", {});
-  return out;
+  errno = 0;
+  if (png_image_write_to_stdio(&img, f, 0, bytes.data(), 0, palette ? colourmap.data() : nullptr)) return true;
+  const int e = errno;
+  why = e != 0 ? std::strerror(e) : img.message;
+  png_image_free(&img);
+  return false;
 }
-}  // namespace
 
-std::vector<uint8_t> EncodePng(const uint32_t* px, int w, int h) { return Encode(px, w, h, false); }
-std::vector<uint8_t> EncodePngAlpha(const uint32_t* px, int w, int h) { return Encode(px, w, h, true); }
-
-bool WritePng(const std::string& path, const uint32_t* px, int w, int h) {
-  std::vector<uint8_t> data = EncodePng(px, w, h);
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  ok = (std::fclose(f) == 0) && ok;
+// Finishes a file written through stdio: everything on the disk, and closed.
+bool Finish(std::FILE* f, bool ok, std::string& why) {
+  if (ok && (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0) && errno != EINVAL && errno != EROFS) {
+    why = std::strerror(errno);
+    ok = false;
+  }
+  if (std::fclose(f) != 0 && ok) {
+    why = std::strerror(errno);
+    ok = false;
+  }
   return ok;
+}
+
+bool Write(const std::string& path, const uint32_t* px, int w, int h, bool alpha, std::string& why) {
+  if (w <= 0 || h <= 0) {
+    why = "the picture is empty";
+    return false;
+  }
+  // A device or a pipe (/dev/stdout, /dev/full) is written straight; it
+  // cannot be replaced by a rename and keeps no half-written file.
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+      why = std::strerror(errno);
+      return false;
+    }
+    return Finish(f, Encode(f, px, w, h, alpha, why), why);
+  }
+  // A file: written beside its place under a name of its own, then renamed.
+  std::string tmp;
+  int fd = -1;
+  for (int k = 0; fd < 0 && k < 100; ++k) {
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".part%ld.%d", static_cast<long>(::getpid()), k);
+    tmp = path + suffix;
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    why = std::strerror(errno);
+    return false;
+  }
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) {
+    why = std::strerror(errno);
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  bool ok = Finish(f, Encode(f, px, w, h, alpha, why), why);
+  if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
+    why = std::strerror(errno);
+    ok = false;
+  }
+  if (!ok) ::unlink(tmp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+bool WritePng(const std::string& path, const uint32_t* px, int w, int h, bool alpha) {
+  std::string why;
+  if (Write(path, px, w, h, alpha, why)) return true;
+  std::fprintf(stderr, "morvik: cannot write %s (%s)\n", Printable(path).c_str(), why.c_str());
+  return false;
 }
 
 bool WritePng(const std::string& path, const Surface& s) { return WritePng(path, s, s.Width(), s.Height()); }
@@ -103,10 +149,32 @@ bool WritePng(const std::string& path, const Surface& s) { return WritePng(path,
 bool WritePng(const std::string& path, const Surface& s, int w, int h) {
   w = w < s.Width() ? w : s.Width();
   h = h < s.Height() ? h : s.Height();
-  std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+  std::vector<uint32_t> px(static_cast<size_t>(w > 0 ? w : 0) * static_cast<size_t>(h > 0 ? h : 0));
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) px[static_cast<size_t>(y) * w + x] = s.Get(x, y);
   return WritePng(path, px.data(), w, h);
+}
+
+bool ReadPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height) {
+  png_image img;
+  std::memset(&img, 0, sizeof img);
+  img.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&img, path.c_str())) return false;
+  img.format = PNG_FORMAT_RGBA;
+  std::vector<uint8_t> bytes(PNG_IMAGE_SIZE(img));
+  if (!png_image_finish_read(&img, nullptr, bytes.data(), 0, nullptr)) {
+    png_image_free(&img);
+    return false;
+  }
+  width = static_cast<int>(img.width);
+  height = static_cast<int>(img.height);
+  pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    const uint8_t* b = &bytes[i * 4];
+    pixels[i] = (static_cast<uint32_t>(b[3]) << 24) | (static_cast<uint32_t>(b[0]) << 16) |
+                (static_cast<uint32_t>(b[1]) << 8) | b[2];
+  }
+  return true;
 }
 
 }  // namespace morvik

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/sheet_dump.hpp"
 
 #include <algorithm>
@@ -128,18 +129,11 @@ int DumpSheets(const std::string& dir) {
   for (const SheetInfo& i : SheetCatalogue()) {
     if (!i.art) continue;
     std::string path = dir + "/" + i.name + ".png";
-    if (!WritePng(path, *FindSheet(s, i.name))) {
-      std::fprintf(stderr, "morvik: cannot write %s\n", path.c_str());
-      return 1;
-    }
+    if (!WritePng(path, *FindSheet(s, i.name))) return 1;
   }
   int w = 0, h = 0;
   std::vector<uint32_t> contact = ContactSheet(s, w, h);
   std::string path = dir + "/contact.png";
-  if (!WritePng(path, contact.data(), w, h)) {
-    std::fprintf(stderr, "morvik: cannot write %s\n", path.c_str());
-    return 1;
-  }
-  return 0;
+  return WritePng(path, contact.data(), w, h) ? 0 : 1;
 }
 }  // namespace morvik

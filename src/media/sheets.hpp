@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The catalogue of pictures: every sheet at its size and back colour.
 //

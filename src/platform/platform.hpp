@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the game asks of the machine it runs on. The game logic sees only
 // this interface; the SDL2 window and the headless runner implement it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The opening scene: a portrait beside a line of text revealed from left to
 // right, then a second line revealed over it; it ends by itself after about
 // five seconds, and Escape closes the program. It also seeds the run's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record file: the best score and best combo kept between runs, placed
 // among the 663 cells of a course-segment grid in 128-byte records.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, the main timer's cycle, the play loop and shut-down.
 #include <algorithm>
 #include <exception>

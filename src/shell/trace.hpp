@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The trace of a run: one JSON object a play frame, after its course step:
 // "t" (clock ms), "frame" (play frame of this game), "sounds" (effects

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A frame-exact model of the hero against a strip of course columns, and a
 // search for a good player's way along it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The segment cycle: the next stage file is chosen at random and opened,
 // streamed into BlockMap, stamped column by column, and so on for ever.
 #include "game.hpp"

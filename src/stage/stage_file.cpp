@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading course segment files.
 #include "stage/stage_file.hpp"
 

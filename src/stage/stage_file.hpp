@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A course segment file being read cell by cell: 663 records of 128 bytes,
 // the value of each cell in the first two bytes, little-endian.

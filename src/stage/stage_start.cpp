@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting a game: the white wipe, the per-game resets and the first segment.
 #include <algorithm>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Rewrites the expected trace digests of the regression demos from the game
 # as it now plays. Run it after a change that alters the game on purpose;
 # `git diff tests/demos` then shows, frame by frame, what changed.

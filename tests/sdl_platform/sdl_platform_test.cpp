@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real window on SDL's dummy video driver: the picture placed sharp or
 // smoothed on a resized window, and a virtual controller read through the
 // bindings, plugged in with a button held, pulled out and plugged in again.

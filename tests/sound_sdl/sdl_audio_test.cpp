@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real audio layer: the soundfont choice, silence without a device, one
 // report per missing file, and the pieces rendered through SDL's disk driver.
 #include <gtest/gtest.h>

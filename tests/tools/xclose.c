@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* Asks an X window to close, as a window manager's close button does
    (WM_DELETE_WINDOW), for the real-window tests. Usage: xclose WINDOW-ID */
 #include <X11/Xlib.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the real-window tests (sourced, not run): a private Xvfb display
 # and a way to find the game's window on it. Needs $work (a scratch directory).
 

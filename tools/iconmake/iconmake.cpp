@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // iconmake: the program's desktop icons, drawn from the hero's own sprite.
 //
 //   iconmake ART_DIR SPRITE OUT_DIR NAME SIZE...
@@ -10,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -85,24 +85,10 @@ int main(int argc, char** argv) {
       return 2;
     }
     const std::vector<uint32_t> px = Icon(art, n);
-    const std::vector<uint8_t> png = morvik::EncodePngAlpha(px.data(), n, n);
     const std::string dir = outDir + "/" + std::to_string(n) + "x" + std::to_string(n);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    const std::string path = dir + "/" + name + ".png", tmp = path + ".tmp";
-    {
-      std::ofstream o(tmp, std::ios::binary);
-      o.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-      if (!o) {
-        std::fprintf(stderr, "iconmake: cannot write %s\n", tmp.c_str());
-        return 1;
-      }
-    }
-    std::filesystem::rename(tmp, path, ec);
-    if (ec) {
-      std::fprintf(stderr, "iconmake: cannot write %s\n", path.c_str());
-      return 1;
-    }
+    if (!morvik::WritePng(dir + "/" + name + ".png", px.data(), n, n, true)) return 1;
   }
   return 0;
 }

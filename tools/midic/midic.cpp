@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // midic: compiles a piece written as text into a Standard MIDI File (format 1).
 //
 //   midic IN.mus OUT.mid

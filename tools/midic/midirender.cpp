@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // midirender: plays a MIDI file through FluidSynth offline, the way the game's
 // mixer does, and reports its level.
 //

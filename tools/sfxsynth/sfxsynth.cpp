@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sfxsynth: turns a small text description of a sound effect into a 16-bit
 // PCM mono wave file.
 //

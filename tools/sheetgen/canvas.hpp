@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plain RGB pictures for the sheet generator. White (FFFFFF) is the paper:
 // in a sprite it means "transparent", and every mask is derived from it.

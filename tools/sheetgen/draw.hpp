@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drawing helpers of the generator: shaded round shapes, outlines, the small
 // pixel font, speech bubbles and the big rounded lettering built from it.

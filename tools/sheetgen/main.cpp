@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sheetgen: turns the art sources into the game's sheets.
 //
 //   sheetgen ART_DIR OUT_DIR [--preview DIR SCALE]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text sources of the art: the shared palette, the sprites drawn as rows
 // of characters (one character a pixel) and the pixel font.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text form of a course segment: 13 lines of 51 characters, '#' a block
 // and '.' an empty cell, top row first. Shared by the build's segment

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compiles a course segment from its text form into a segment file.
 //   morvik_stagec SOURCE.txt OUTPUT.kvd
 #include <cstdio>

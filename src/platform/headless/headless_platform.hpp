@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The platform for tests, traces, demos and benchmarks: a virtual clock that
 // moves only when the game waits (to the deadline) and by 1 ms at each

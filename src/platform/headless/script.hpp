@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Input scripts for headless runs: one event a line, "WHEN KEYS".
 //   WHEN  @MS  the virtual clock has reached MS

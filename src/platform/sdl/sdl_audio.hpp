@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sound for the real window over SDL2_mixer: one wave at a time (a new one
 // cuts off the one playing), each file loaded once and kept; one MIDI piece

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sdl/sdl_platform.hpp"
 
 #include <SDL.h>
@@ -681,8 +682,8 @@ void SdlPlatform::TakeScreenshot() {
       int mx = x - left_, my = y - top_;
       if (mx >= 0 && my >= 0 && mx < kMW && my < kMH) px[static_cast<size_t>(y) * modeW_ + x] = screen_->Get(mx, my);
     }
+  // A failed write says so itself, in one line.
   if (WritePng(path, px.data(), modeW_, modeH_)) std::fprintf(stderr, "morvik: screenshot saved to %s\n", path.c_str());
-  else std::fprintf(stderr, "morvik: could not save a screenshot to %s\n", path.c_str());
 }
 
 }  // namespace morvik

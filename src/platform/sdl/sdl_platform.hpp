@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real platform: an SDL2 window (full screen on the desktop by default)
 // showing M on a logical 640x480 or 320x240 screen, keyboard and game
