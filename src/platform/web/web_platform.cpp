@@ -29,6 +29,8 @@ WebPlatform* gPlatform = nullptr;
 // The browser is given the control back at least this often while the game
 // runs late, so that the page's events keep coming.
 constexpr double kHandBackMs = 50;
+// How much of a wait is spent awake, to keep the frames on time.
+constexpr int32_t kSpinMs = 3;
 
 EM_BOOL KeyEvent(int type, const EmscriptenKeyboardEvent* e, void*) {
   if (!gPlatform) return false;
@@ -84,15 +86,19 @@ uint32_t WebPlatform::Clock() { return static_cast<uint32_t>(static_cast<int64_t
 void WebPlatform::WaitUntil(uint32_t ms) {
   // The page is drawn and its events run only while the game waits: the
   // wait is spent in the browser (the game's stack set aside meanwhile).
+  // The browser's timers wake a few milliseconds late now and then, so the
+  // last few are waited out here.
   for (;;) {
     const int32_t left = static_cast<int32_t>(ms - Clock());
-    if (left <= 0) break;
-    emscripten_sleep(static_cast<unsigned>(left));
+    if (left <= kSpinMs) break;
+    emscripten_sleep(static_cast<unsigned>(left - kSpinMs));
     lastHandBack_ = emscripten_get_now();
   }
   if (emscripten_get_now() - lastHandBack_ >= kHandBackMs) {
     emscripten_sleep(0);
     lastHandBack_ = emscripten_get_now();
+  }
+  while (static_cast<int32_t>(ms - Clock()) > 0) {
   }
 }
 

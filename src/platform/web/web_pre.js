@@ -236,6 +236,10 @@ var MorvikWeb = {
   },
   synced: 0,
   mounted: false,
+  // For the page's own checks: a file as the game sees it.
+  readFile: function (path) {
+    return FS.readFile(path);
+  },
 
   // --- frames, for the page's own measurement ---
   frames: [],
