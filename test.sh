@@ -18,6 +18,8 @@ for d in build build-asan; do
   echo "== tests in $d"
   (cd "$d" && ctest --output-on-failure -j2 --timeout 900) || status=1
 done
+echo "== the browser build (build-web/)"
+if scripts/web.sh >/dev/null; then tests/web/run.sh || status=1; else echo "FAIL: scripts/web.sh"; status=1; fi
 echo "== fuzzing, ${MORVIK_FUZZ_SECONDS:-5} s a target"
 fuzz/run.sh build-fuzz "${MORVIK_FUZZ_SECONDS:-5}" || status=1
 exit $status

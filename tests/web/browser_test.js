@@ -119,6 +119,15 @@ async function waitFor(page, what, fn, ms) {
   const b = await canvasLook(page);
   await shot(page, 'play');
   if (a.hash === b.hash) fail('the picture does not move in play');
+  // Sound came with the first key: the effects and both pieces are decoded
+  // and the stage's piece sounds.
+  const sound = await page.evaluate(() => {
+    const w = Module.MorvikWeb;
+    return { state: w.audio && w.audio.state, decoded: Object.keys(w.buffers).filter((k) => w.buffers[k]).length,
+             music: w.music.file, playing: !!w.music.source };
+  });
+  console.log(`sound: ${sound.state}, ${sound.decoded} sounds decoded, music ${sound.music} ${sound.playing ? 'playing' : 'silent'}`);
+  if (sound.state !== 'running' || sound.decoded !== 8 || !sound.playing) fail('no sound in play');
 
   // Frame periods over the play: the hero acts and moves now and then.
   const firstFrame = await page.evaluate(() => Module.MorvikWeb.frames.length);
