@@ -153,6 +153,34 @@ async function waitFor(page, what, fn, ms) {
   if (periods.length < playMs / 40) fail('too few play frames');
   if (q(0.99) > 38 || q(0.01) < 32) fail('the frame periods stray from 35 ms (p1 or p99 outside 35 ± 3 ms)');
 
+  // Losing the focus pauses the game as in the window; P resumes it.
+  await page.evaluate(() => window.dispatchEvent(new Event('blur')));
+  await page.waitForTimeout(500);
+  const p1 = await canvasLook(page);
+  await page.waitForTimeout(1000);
+  const p2 = await canvasLook(page);
+  await page.evaluate(() => window.dispatchEvent(new Event('focus')));
+  await shot(page, 'paused');
+  if (p1.hash !== p2.hash) fail('the game goes on without the focus');
+  await page.keyboard.down('KeyP');
+  await page.waitForTimeout(200);
+  await page.keyboard.up('KeyP');
+  await page.waitForTimeout(1000);
+  if ((await canvasLook(page)).hash === p2.hash) fail('P does not resume the game');
+
+  // Full screen: the button, and F11 back.
+  await page.click('#fullscreen');
+  await page.waitForTimeout(500);
+  if (!(await page.evaluate(() => document.fullscreenElement && document.fullscreenElement.id === 'stage')))
+    fail('the button does not go full screen');
+  await shot(page, 'fullscreen');
+  const f1 = await canvasLook(page);
+  await page.waitForTimeout(500);
+  if ((await canvasLook(page)).hash === f1.hash) fail('the game stops when it goes full screen');
+  await page.keyboard.press('F11');
+  await page.waitForTimeout(500);
+  if (await page.evaluate(() => !!document.fullscreenElement)) fail('F11 does not leave full screen');
+
   // The game ends (Escape leaves it for the title), then the program is left
   // from the title: the records are saved and stored in the browser.
   await page.keyboard.down('Escape');

@@ -43,10 +43,9 @@ bool IsKeyName(const std::string& name) {
   if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0]))) return std::isupper(name[0]) || std::isdigit(name[0]);
   for (const KeyPair& k : kKeys)
     if (name == k.name) return true;
-  if (name.size() >= 2 && name[0] == 'F') {
-    const int n = std::atoi(name.c_str() + 1);
-    return n >= 1 && n <= 12 && name == "F" + std::to_string(n);
-  }
+  if (name.size() >= 2 && name.size() <= 3 && name[0] == 'F' && name[1] != '0' &&
+      std::all_of(name.begin() + 1, name.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+    return std::atoi(name.c_str() + 1) <= 12;
   if (name.rfind("Keypad ", 0) == 0 && name.size() == 8 && std::isdigit(static_cast<unsigned char>(name[7]))) return true;
   return false;
 }

@@ -73,8 +73,10 @@ WebPlatform::WebPlatform(const Settings& s) {
   const char* win = EMSCRIPTEN_EVENT_TARGET_WINDOW;
   emscripten_set_keydown_callback(win, nullptr, true, KeyEvent);
   emscripten_set_keyup_callback(win, nullptr, true, KeyEvent);
-  emscripten_set_blur_callback(win, nullptr, true, FocusEvent);
-  emscripten_set_focus_callback(win, nullptr, true, FocusEvent);
+  // The window's own focus only: heard in capture, an element's (the canvas
+  // giving the focus to the page's button) would count as the window's.
+  emscripten_set_blur_callback(win, nullptr, false, FocusEvent);
+  emscripten_set_focus_callback(win, nullptr, false, FocusEvent);
   emscripten_set_visibilitychange_callback(nullptr, true, VisibilityEvent);
   // Listening for arrivals is what makes the browser report gamepads at all.
   emscripten_set_gamepadconnected_callback(nullptr, true, PadEvent);
