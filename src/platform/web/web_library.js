@@ -27,6 +27,7 @@ mergeInto(LibraryManager.library, {
     MorvikWeb.setVolumes(effects, music);
   },
   morvik_sync_files: function () {
+    MorvikWeb.recordWrites++;
     MorvikWeb.syncFiles();
   },
   morvik_note_frame: function (frame) {

@@ -149,6 +149,9 @@ void WebPlatform::OnKey(bool down, const std::string& code, const std::string& k
     return;
   }
   held_[code] = WebKeyNames(code, key);
+  // A key pressed on the page means the page has the focus, whatever the
+  // browser said of the focus before (a tab shown again need not say so).
+  focused_ = true;
 }
 
 void WebPlatform::OnFocus(bool focused) {

@@ -224,17 +224,19 @@ var MorvikWeb = {
       return;
     }
     MorvikWeb.syncing = true;
+    var writes = MorvikWeb.recordWrites;
     FS.syncfs(false, function (err) {
       MorvikWeb.syncing = false;
       if (err) console.warn('morvik: the records could not be stored in the browser: ' + err);
-      else MorvikWeb.synced++;
+      else MorvikWeb.recordsStored = writes;
       if (MorvikWeb.syncAgain) {
         MorvikWeb.syncAgain = false;
         MorvikWeb.syncFiles();
       }
     });
   },
-  synced: 0,
+  recordWrites: 0,   // records written by the game
+  recordsStored: 0,  // of which stored in IndexedDB
   mounted: false,
   // For the page's own checks: a file as the game sees it.
   readFile: function (path) {
@@ -283,6 +285,8 @@ Module.preRun.push(function () {
   document.addEventListener('fullscreenchange', MorvikWeb.fit);
   // A tab can close at any moment: what is written is stored as the page goes.
   window.addEventListener('pagehide', MorvikWeb.syncFiles);
+  // Files the game writes without telling (the settings file) are stored now and then.
+  setInterval(MorvikWeb.syncFiles, 10000);
   document.addEventListener('visibilitychange', function () {
     if (document.visibilityState === 'hidden') MorvikWeb.syncFiles();
   });
