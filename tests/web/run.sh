@@ -7,6 +7,11 @@
 # Screenshots of the browser test go to build-web/shots/.
 set -u
 src=$(cd "$(dirname "$0")/../.." && pwd)
+# npm brings playwright-core; the browser is Debian's.
+source "$src/scripts/setup.sh"
+MORVIK_PACKAGES=()
+morvik_install_packages nodejs npm chromium
+set +e
 out=$src/build-web
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 status=0
