@@ -10,7 +10,11 @@ src=$(cd "$(dirname "$0")/../.." && pwd)
 # npm brings playwright-core; the browser is Debian's.
 source "$src/scripts/setup.sh"
 MORVIK_PACKAGES=()
-morvik_install_packages nodejs npm chromium
+need=()
+command -v node >/dev/null 2>&1 || need+=(nodejs)
+command -v npm >/dev/null 2>&1 || need+=(npm)   # some nodejs builds carry their own npm
+[ -x /usr/bin/chromium ] || need+=(chromium)
+[ ${#need[@]} -eq 0 ] || morvik_install_packages "${need[@]}"
 set +e
 out=$src/build-web
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}

@@ -244,11 +244,11 @@ var MorvikWeb = {
   },
 
   // --- frames, for the page's own measurement ---
-  frames: [],
+  frames: [],  // [play frame, time] at the top of each play frame
   noteFrame: function (frame) {
     var f = MorvikWeb.frames;
-    f.push(performance.now());
-    if (f.length > 4000) f.splice(0, f.length - 2000);
+    f.push([frame, performance.now()]);
+    if (f.length > 20000) f.splice(0, f.length - 10000);
     MorvikWeb.frame = frame;
   },
   frame: 0,
