@@ -16,7 +16,7 @@ serve=0 port=8000
 while [ $# -gt 0 ]; do
   case $1 in
     --serve) serve=1; if [ $# -gt 1 ] && [[ $2 =~ ^[0-9]+$ ]]; then port=$2; shift; fi ;;
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "web.sh: unknown argument $1 (use --serve [PORT])" >&2; exit 2 ;;
   esac
   shift
