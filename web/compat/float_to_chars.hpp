@@ -12,9 +12,9 @@
 #if defined(__EMSCRIPTEN__) && defined(_LIBCPP_VERSION) && _LIBCPP_VERSION < 15000
 namespace std {
 inline to_chars_result to_chars(char* first, char* last, double v, chars_format fmt, int precision) {
-  const char* spec = fmt == chars_format::scientific ? "%.*e" : fmt == chars_format::fixed ? "%.*f" : "%.*g";
+  const char* form = fmt == chars_format::scientific ? "%.*e" : fmt == chars_format::fixed ? "%.*f" : "%.*g";
   char buf[400];
-  const int n = std::snprintf(buf, sizeof buf, spec, precision, v);
+  const int n = std::snprintf(buf, sizeof buf, form, precision, v);
   if (n < 0 || static_cast<size_t>(n) >= sizeof buf || n > last - first) return {last, errc::value_too_large};
   std::memcpy(first, buf, static_cast<size_t>(n));
   return {first + n, errc{}};
