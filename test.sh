@@ -22,6 +22,8 @@ done
 echo "== the Debian package: built, checked by lintian, its tree played headless"
 (scripts/deb.sh && bash tests/package/deb_tree.sh \
   "build-deb/morvik_$(dpkg-parsechangelog -S Version)_$(dpkg-architecture -q DEB_HOST_ARCH).deb") || status=1
+echo "== the browser build (build-web/)"
+if scripts/web.sh >/dev/null; then tests/web/run.sh || status=1; else echo "FAIL: scripts/web.sh"; status=1; fi
 echo "== fuzzing, ${MORVIK_FUZZ_SECONDS:-5} s a target"
 fuzz/run.sh build-fuzz "${MORVIK_FUZZ_SECONDS:-5}" || status=1
 exit $status

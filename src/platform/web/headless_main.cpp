@@ -1,0 +1,55 @@
+// morvik-headless.js: the headless runner built for WebAssembly, run with
+// node. It takes the native program's headless options and reads and writes
+// the real file system, so that a demo, trace or digest means the same here.
+#include <emscripten.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/options.hpp"
+#include "app/run.hpp"
+#include "game.hpp"
+#include "media/sheet_dump.hpp"
+
+namespace {
+// The folder the runner's script lies in: its data lie in data/ beside it.
+std::string ScriptDir() {
+  char* dir = reinterpret_cast<char*>(EM_ASM_INT({
+    var p = require('path').dirname(require('fs').realpathSync(process.argv[1]));
+    return allocateUTF8(p);
+  }));
+  std::string s = dir ? dir : ".";
+  std::free(dir);
+  return s;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace morvik;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  Options o;
+  std::string err;
+  if (!ParseOptions(args, o, err)) {
+    std::fprintf(stderr, "morvik: %s\n", err.c_str());
+    return 2;
+  }
+  if (o.help) {
+    std::fputs(UsageText(), stdout);
+    return 0;
+  }
+  if (o.version) {
+    std::printf("%s\n", VersionText());
+    return 0;
+  }
+  if (!o.dumpSheets.empty()) return DumpSheets(o.dumpSheets);
+  const std::string dataDir = o.dataDir.empty() ? ScriptDir() + "/data" : o.dataDir;
+  const std::string recordPath = FindRecordPath(dataDir, false);
+  if (o.paths) {
+    std::printf("data:        %s\nrecords:     %s\n", dataDir.c_str(), recordPath.c_str());
+    return 0;
+  }
+  // Only headless: this runner has no window (the page is the browser's).
+  return RunHeadless(o, dataDir, recordPath);
+}

@@ -1,0 +1,26 @@
+// morvik in the browser: the game on the page's canvas, its data preloaded
+// under /data, the records and the settings file kept under /save.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/options.hpp"
+#include "app/run.hpp"
+#include "app/settings.hpp"
+#include "platform/web/web_platform.hpp"
+
+extern "C" void morvik_ended(int status);
+
+int main() {
+  using namespace morvik;
+  const std::string dataDir = "/data";
+  const std::string recordPath = "/save/Mor_vik_0.kvd";
+  std::vector<std::string> notes;
+  Settings settings = LoadSettings(SettingsPath(), WebInputNames(), notes);
+  for (const std::string& n : notes) std::fprintf(stderr, "morvik: %s\n", n.c_str());
+  WebPlatform plat(settings);
+  Options o;
+  const int status = RunWithOptions(plat, nullptr, o, dataDir, recordPath);
+  morvik_ended(status);
+  return status;
+}

@@ -1,0 +1,235 @@
+#include "platform/web/web_platform.hpp"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "media/surface.hpp"
+
+// The page's side, in web_library.js.
+extern "C" {
+void morvik_show(const uint8_t* rgba, int w, int h, int modeW, int modeH, int left, int top);
+void morvik_toggle_fullscreen();
+void morvik_play_wave(const char* path);
+void morvik_music_close();
+int morvik_music_open(const char* path);
+void morvik_music_play(int fromStart);
+void morvik_set_volumes(int effects, int music);
+void morvik_sync_files();
+void morvik_note_frame(int frame);
+}
+
+namespace morvik {
+
+namespace {
+WebPlatform* gPlatform = nullptr;
+
+// The browser is given the control back at least this often while the game
+// runs late, so that the page's events keep coming.
+constexpr double kHandBackMs = 50;
+// How much of a wait is spent awake, to keep the frames on time.
+constexpr int32_t kSpinMs = 3;
+
+EM_BOOL KeyEvent(int type, const EmscriptenKeyboardEvent* e, void*) {
+  if (!gPlatform) return false;
+  const std::string code = e->code, key = e->key;
+  if (type == EMSCRIPTEN_EVENT_KEYDOWN && code == "F11") {
+    if (!e->repeat) morvik_toggle_fullscreen();
+    return true;
+  }
+  if (type == EMSCRIPTEN_EVENT_KEYDOWN && (code == "Enter" || code == "NumpadEnter") && e->altKey) {
+    if (!e->repeat) morvik_toggle_fullscreen();
+    return true;
+  }
+  gPlatform->OnKey(type == EMSCRIPTEN_EVENT_KEYDOWN, code, key);
+  // The game's keys must not scroll the page or press its buttons; the
+  // browser's own keys (F5, F12, with Ctrl) keep working.
+  if (e->ctrlKey || e->metaKey) return false;
+  return !WebKeyNames(code, key).empty() && code.rfind('F', 0) != 0;
+}
+
+EM_BOOL FocusEvent(int type, const EmscriptenFocusEvent*, void*) {
+  if (gPlatform) gPlatform->OnFocus(type == EMSCRIPTEN_EVENT_FOCUS);
+  return false;
+}
+
+EM_BOOL VisibilityEvent(int, const EmscriptenVisibilityChangeEvent* e, void*) {
+  if (gPlatform && e->hidden) gPlatform->OnFocus(false);
+  return false;
+}
+
+EM_BOOL PadEvent(int, const EmscriptenGamepadEvent*, void*) { return 0; }
+}  // namespace
+
+WebPlatform::WebPlatform(const Settings& s) {
+  gPlatform = this;
+  start_ = emscripten_get_now();
+  lastHandBack_ = start_;
+  for (int a = 0; a < kActionCount; ++a) keys_[a] = s.keys[a];
+  pad_.Bind(s);
+  morvik_set_volumes(s.effectsVolume, s.musicVolume);
+  const char* win = EMSCRIPTEN_EVENT_TARGET_WINDOW;
+  emscripten_set_keydown_callback(win, nullptr, true, KeyEvent);
+  emscripten_set_keyup_callback(win, nullptr, true, KeyEvent);
+  // The window's own focus only: heard in capture, an element's (the canvas
+  // giving the focus to the page's button) would count as the window's.
+  emscripten_set_blur_callback(win, nullptr, false, FocusEvent);
+  emscripten_set_focus_callback(win, nullptr, false, FocusEvent);
+  emscripten_set_visibilitychange_callback(nullptr, true, VisibilityEvent);
+  // Listening for arrivals is what makes the browser report gamepads at all.
+  emscripten_set_gamepadconnected_callback(nullptr, true, PadEvent);
+  emscripten_set_gamepaddisconnected_callback(nullptr, true, PadEvent);
+}
+
+uint32_t WebPlatform::Clock() { return static_cast<uint32_t>(static_cast<int64_t>(emscripten_get_now() - start_)); }
+
+void WebPlatform::WaitUntil(uint32_t ms) {
+  // The page is drawn and its events run only while the game waits: the
+  // wait is spent in the browser (the game's stack set aside meanwhile).
+  // The browser's timers wake a few milliseconds late now and then, so the
+  // last few are waited out here.
+  for (;;) {
+    const int32_t left = static_cast<int32_t>(ms - Clock());
+    if (left <= kSpinMs) break;
+    emscripten_sleep(static_cast<unsigned>(left - kSpinMs));
+    lastHandBack_ = emscripten_get_now();
+  }
+  if (emscripten_get_now() - lastHandBack_ >= kHandBackMs) {
+    emscripten_sleep(0);
+    lastHandBack_ = emscripten_get_now();
+  }
+  while (static_cast<int32_t>(ms - Clock()) > 0) {
+  }
+}
+
+void WebPlatform::Yield() {
+  SamplePad();
+  if (screen_ && (dirty_ || screen_->Generation() != shownGen_)) Present();
+}
+
+void WebPlatform::Present() {
+  dirty_ = false;
+  shownGen_ = screen_->Generation();
+  const int w = screen_->Width(), h = screen_->Height();
+  rgba_.resize(static_cast<size_t>(w) * h * 4);
+  uint8_t* p = rgba_.data();
+  for (int y = 0; y < h; ++y) {
+    const uint32_t* row = screen_->Row(y);
+    for (int x = 0; x < w; ++x, p += 4) {
+      const uint32_t c = row[x];
+      p[0] = static_cast<uint8_t>(c >> 16);
+      p[1] = static_cast<uint8_t>(c >> 8);
+      p[2] = static_cast<uint8_t>(c);
+      p[3] = 255;
+    }
+  }
+  morvik_show(rgba_.data(), w, h, modeW_, modeH_, left_, top_);
+}
+
+// The page measures the frame periods from these.
+void WebPlatform::NoteFrame(int frame) { morvik_note_frame(frame); }
+
+void WebPlatform::SetDisplayMode(int w, int h) {
+  modeW_ = w;
+  modeH_ = h;
+  dirty_ = true;
+}
+
+void WebPlatform::SetScreenPosition(int l, int t) {
+  left_ = l;
+  top_ = t;
+  dirty_ = true;
+}
+
+void WebPlatform::OnKey(bool down, const std::string& code, const std::string& key) {
+  if (!down) {
+    held_.erase(code);
+    return;
+  }
+  held_[code] = WebKeyNames(code, key);
+  // A key pressed on the page means the page has the focus, whatever the
+  // browser said of the focus before (a tab shown again need not say so).
+  focused_ = true;
+}
+
+void WebPlatform::OnFocus(bool focused) {
+  // Only a loss of a focus the page had counts (the game pauses on it); keys
+  // held then are let go, as their release goes elsewhere.
+  if (!focused && focused_) {
+    focusLost_ = true;
+    held_.clear();
+  }
+  focused_ = focused;
+}
+
+namespace {
+int ActionOfKey(int vk) {
+  switch (vk) {
+    case VK_LEFT: return kActLeft;
+    case VK_RIGHT: return kActRight;
+    case VK_UP: return kActJump;
+    case VK_DOWN: return kActDown;
+    case VK_SPACE:
+    case VK_Z: return kActFire;
+    case VK_P: return kActPause;
+    case VK_ESCAPE: return kActLeave;
+    default: return -1;
+  }
+}
+}  // namespace
+
+bool WebPlatform::KeyDown(int vk) {
+  if (!focused_) return false;
+  const int action = ActionOfKey(vk);
+  if (action < 0) return false;
+  for (const auto& [code, names] : held_)
+    for (const std::string& n : names)
+      if (std::find(keys_[action].begin(), keys_[action].end(), n) != keys_[action].end()) return true;
+  // The game reads no controller input to leave, so a gamepad binding for it acts as the key.
+  return action == kActLeave && pad_.Held(action);
+}
+
+void WebPlatform::SamplePad() {
+  PadState st;
+  int found = -1;
+  if (emscripten_sample_gamepad_data() == EMSCRIPTEN_RESULT_SUCCESS) {
+    const int n = emscripten_get_num_gamepads();
+    // The gamepad in use stays in use while it is there; else the first one.
+    for (int pass = 0; pass < 2 && found < 0; ++pass)
+      for (int i = 0; i < n && found < 0; ++i) {
+        if (pass == 0 && i != padIndex_) continue;
+        EmscriptenGamepadEvent g;
+        if (emscripten_get_gamepad_status(i, &g) != EMSCRIPTEN_RESULT_SUCCESS || !g.connected) continue;
+        found = i;
+        st.connected = true;
+        for (int a = 0; a < 4 && a < g.numAxes; ++a) st.axes[static_cast<size_t>(a)] = g.axis[a];
+        for (int b = 0; b < 17 && b < g.numButtons; ++b)
+          st.buttons[static_cast<size_t>(b)] = g.digitalButton[b] ? std::max(g.analogButton[b], 1.0) : g.analogButton[b];
+      }
+  }
+  const bool arrived = found >= 0 && found != padIndex_;
+  if (arrived) ++arrivals_;
+  padIndex_ = found;
+  pad_.Update(st, arrived);
+}
+
+int WebPlatform::JoyCount() { return pad_.Connected() ? 1 : 0; }
+
+bool WebPlatform::JoyRead(int id, JoyReading& out) {
+  out = JoyReading{};
+  if (id != 0 || !pad_.Connected()) return false;
+  out.x = out.y = 32767;
+  if (!focused_) return true;
+  out = pad_.Reading();
+  return true;
+}
+
+void WebPlatform::PlayWave(const std::string& path) { morvik_play_wave(path.c_str()); }
+void WebPlatform::MidiCloseAll() { morvik_music_close(); }
+bool WebPlatform::MidiOpen(const std::string& path) { return morvik_music_open(path.c_str()) != 0; }
+void WebPlatform::MidiPlay(bool fromStart) { morvik_music_play(fromStart ? 1 : 0); }
+void WebPlatform::RecordsWritten() { morvik_sync_files(); }
+
+}  // namespace morvik

@@ -1,0 +1,293 @@
+// The page side of the browser platform: the canvas, Web Audio, and the
+// records kept in the browser's storage (IndexedDB under /save).
+var MorvikWeb = {
+  canvas: null,
+  ctx2d: null,
+  image: null,
+  modeW: 0,
+  modeH: 0,
+  left: -1,
+  top: -1,
+
+  // The logical screen at the largest whole-number scale of the device's
+  // pixels that fits, centred on black.
+  fit: function () {
+    var c = MorvikWeb.canvas;
+    if (!c || !MorvikWeb.modeW) return;
+    var box = c.parentElement;
+    var dpr = window.devicePixelRatio || 1;
+    var bw = box.clientWidth * dpr, bh = box.clientHeight * dpr;
+    var s = Math.max(1, Math.floor(Math.min(bw / MorvikWeb.modeW, bh / MorvikWeb.modeH)));
+    c.style.width = (MorvikWeb.modeW * s / dpr) + 'px';
+    c.style.height = (MorvikWeb.modeH * s / dpr) + 'px';
+  },
+
+  show: function (rgba, w, h, modeW, modeH, left, top) {
+    var c = MorvikWeb.canvas;
+    if (!c) return;
+    if (!MorvikWeb.ctx2d) MorvikWeb.ctx2d = c.getContext('2d', { alpha: false });
+    var g = MorvikWeb.ctx2d;
+    if (modeW !== MorvikWeb.modeW || modeH !== MorvikWeb.modeH) {
+      c.width = modeW;
+      c.height = modeH;
+      MorvikWeb.modeW = modeW;
+      MorvikWeb.modeH = modeH;
+      MorvikWeb.left = -1;
+      MorvikWeb.fit();
+    }
+    if (left !== MorvikWeb.left || top !== MorvikWeb.top) {
+      g.fillStyle = '#000';
+      g.fillRect(0, 0, modeW, modeH);
+      MorvikWeb.left = left;
+      MorvikWeb.top = top;
+    }
+    if (!MorvikWeb.image || MorvikWeb.image.width !== w || MorvikWeb.image.height !== h)
+      MorvikWeb.image = g.createImageData(w, h);
+    MorvikWeb.image.data.set(HEAPU8.subarray(rgba, rgba + w * h * 4));
+    // M overhangs the small screen: the canvas cuts it.
+    g.putImageData(MorvikWeb.image, left, top);
+    MorvikWeb.shown++;
+  },
+  shown: 0,
+
+  toggleFullscreen: function () {
+    var stage = document.getElementById('stage');
+    if (document.fullscreenElement) document.exitFullscreen().catch(function () {});
+    else if (stage && stage.requestFullscreen) stage.requestFullscreen().catch(function () {});
+  },
+
+  // --- sound ---
+  audio: null,
+  effectsGain: null,
+  musicGain: null,
+  volumes: [96, 48],
+  buffers: {},      // file -> AudioBuffer, or null while decoding / when it cannot be played
+  effect: null,     // the one effect channel
+  music: { file: null, playing: false, startedAt: 0, position: 0, source: null },
+
+  audioFile: function (path) {
+    // Music comes as the pieces rendered at build time.
+    return path.replace(/\.mid$/i, '.ogg');
+  },
+
+  decode: function (file) {
+    if (file in MorvikWeb.buffers || !MorvikWeb.audio) return;
+    MorvikWeb.buffers[file] = null;
+    var bytes;
+    try {
+      bytes = FS.readFile(file);
+    } catch (e) {
+      return;  // a missing sound plays nothing
+    }
+    var copy = bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength);
+    MorvikWeb.audio.decodeAudioData(copy).then(function (buf) {
+      MorvikWeb.buffers[file] = buf;
+      if (MorvikWeb.music.file === file) MorvikWeb.musicSync();
+    }, function () {
+      console.warn('morvik: cannot play the sound ' + file);
+    });
+  },
+
+  startAudio: function () {
+    if (MorvikWeb.audio) return;
+    var AC = window.AudioContext || window.webkitAudioContext;
+    if (!AC) return;  // no sound: the game plays on in silence
+    try {
+      MorvikWeb.audio = new AC();
+    } catch (e) {
+      return;
+    }
+    var a = MorvikWeb.audio;
+    MorvikWeb.effectsGain = a.createGain();
+    MorvikWeb.musicGain = a.createGain();
+    MorvikWeb.effectsGain.connect(a.destination);
+    MorvikWeb.musicGain.connect(a.destination);
+    MorvikWeb.setVolumes(MorvikWeb.volumes[0], MorvikWeb.volumes[1]);
+    // Everything is decoded at once, so that no effect is late the first time.
+    try {
+      FS.readdir('/data').forEach(function (n) {
+        if (/\.(wav|ogg)$/i.test(n)) MorvikWeb.decode('/data/' + n);
+      });
+    } catch (e) {}
+    a.onstatechange = function () { MorvikWeb.musicSync(); };
+  },
+
+  // Browsers start sound only after a first click or key: the game plays
+  // silent until then, and the music comes in where it has got to.
+  unlock: function () {
+    if (MorvikWeb.audio && MorvikWeb.audio.state !== 'running') MorvikWeb.audio.resume().catch(function () {});
+  },
+
+  running: function () {
+    return MorvikWeb.audio && MorvikWeb.audio.state === 'running';
+  },
+
+  setVolumes: function (effects, music) {
+    MorvikWeb.volumes = [effects, music];
+    if (!MorvikWeb.audio) return;
+    MorvikWeb.effectsGain.gain.value = Math.max(0, Math.min(128, effects)) / 128;
+    // The pieces are rendered at the game's own music level (48).
+    MorvikWeb.musicGain.gain.value = Math.max(0, Math.min(128, music)) / 48;
+  },
+
+  playWave: function (path) {
+    var buf = MorvikWeb.buffers[path];
+    if (buf === undefined) MorvikWeb.decode(path);
+    if (!buf || !MorvikWeb.running()) return;
+    // One channel: a new effect cuts off the one still playing.
+    if (MorvikWeb.effect) {
+      try { MorvikWeb.effect.stop(); } catch (e) {}
+    }
+    var s = MorvikWeb.audio.createBufferSource();
+    s.buffer = buf;
+    s.connect(MorvikWeb.effectsGain);
+    s.start();
+    MorvikWeb.effect = s;
+  },
+
+  // The music device: a piece is opened, then played once from where it
+  // stands ("play") or from the top ("play from 0"), and falls silent at its end.
+  musicStop: function () {
+    var m = MorvikWeb.music;
+    if (m.source) {
+      try { m.source.stop(); } catch (e) {}
+      m.source.disconnect();
+      m.source = null;
+    }
+  },
+
+  musicClose: function () {
+    MorvikWeb.musicStop();
+    MorvikWeb.music = { file: null, playing: false, startedAt: 0, position: 0, source: null };
+  },
+
+  musicOpen: function (path) {
+    MorvikWeb.musicClose();
+    var file = MorvikWeb.audioFile(path);
+    try {
+      FS.stat(file);
+    } catch (e) {
+      return false;
+    }
+    MorvikWeb.decode(file);
+    MorvikWeb.music.file = file;
+    return true;
+  },
+
+  musicPlay: function (fromStart) {
+    var m = MorvikWeb.music;
+    if (!m.file) return;
+    var now = performance.now();
+    if (fromStart) {
+      MorvikWeb.musicStop();
+      m.startedAt = now;
+      m.playing = true;
+    } else if (!m.playing) {
+      m.startedAt = now - m.position;
+      m.playing = true;
+    }
+    MorvikWeb.musicSync();
+  },
+
+  // Starts the sound of the piece where the piece has got to, once it can be heard.
+  musicSync: function () {
+    var m = MorvikWeb.music;
+    if (!m.playing || m.source || !MorvikWeb.running()) return;
+    var buf = MorvikWeb.buffers[m.file];
+    if (!buf) return;
+    var at = (performance.now() - m.startedAt) / 1000;
+    if (at >= buf.duration) {
+      m.playing = false;
+      m.position = buf.duration * 1000;
+      return;
+    }
+    var s = MorvikWeb.audio.createBufferSource();
+    s.buffer = buf;
+    s.connect(MorvikWeb.musicGain);
+    s.onended = function () {
+      if (m.source !== s) return;
+      m.source = null;
+      m.playing = false;
+      m.position = buf.duration * 1000;
+    };
+    s.start(0, at);
+    m.source = s;
+  },
+
+  // --- the records' storage ---
+  syncing: false,
+  syncAgain: false,
+  syncFiles: function () {
+    if (typeof IDBFS === 'undefined' || !MorvikWeb.mounted) return;
+    if (MorvikWeb.syncing) {
+      MorvikWeb.syncAgain = true;
+      return;
+    }
+    MorvikWeb.syncing = true;
+    var writes = MorvikWeb.recordWrites;
+    FS.syncfs(false, function (err) {
+      MorvikWeb.syncing = false;
+      if (err) console.warn('morvik: the records could not be stored in the browser: ' + err);
+      else MorvikWeb.recordsStored = writes;
+      if (MorvikWeb.syncAgain) {
+        MorvikWeb.syncAgain = false;
+        MorvikWeb.syncFiles();
+      }
+    });
+  },
+  recordWrites: 0,   // records written by the game
+  recordsStored: 0,  // of which stored in IndexedDB
+  mounted: false,
+  // For the page's own checks: a file as the game sees it.
+  readFile: function (path) {
+    return FS.readFile(path);
+  },
+
+  // --- frames, for the page's own measurement ---
+  frames: [],  // [play frame, time] at the top of each play frame
+  noteFrame: function (frame) {
+    var f = MorvikWeb.frames;
+    f.push([frame, performance.now()]);
+    if (f.length > 20000) f.splice(0, f.length - 10000);
+    MorvikWeb.frame = frame;
+  },
+  frame: 0,
+
+  ended: function (status) {
+    MorvikWeb.syncFiles();
+    if (Module.onGameEnded) Module.onGameEnded(status);
+  },
+};
+Module.MorvikWeb = MorvikWeb;
+
+Module.preRun = Module.preRun || [];
+Module.preRun.push(function () {
+  MorvikWeb.canvas = Module.canvas || document.getElementById('canvas');
+  // The settings file lives beside the records.
+  ENV.XDG_CONFIG_HOME = '/save/config';
+  FS.mkdir('/save');
+  try {
+    FS.mount(IDBFS, {}, '/save');
+  } catch (e) {
+    console.warn('morvik: no storage in this browser; records last until the page closes');
+    return;
+  }
+  addRunDependency('morvik-records');
+  FS.syncfs(true, function (err) {
+    if (err) console.warn('morvik: the browser\'s storage cannot be read (' + err + '); records last until the page closes');
+    else MorvikWeb.mounted = true;
+    removeRunDependency('morvik-records');
+  });
+  ['keydown', 'mousedown', 'pointerdown', 'touchstart'].forEach(function (t) {
+    window.addEventListener(t, MorvikWeb.unlock, true);
+  });
+  window.addEventListener('resize', MorvikWeb.fit);
+  document.addEventListener('fullscreenchange', MorvikWeb.fit);
+  // A tab can close at any moment: what is written is stored as the page goes.
+  window.addEventListener('pagehide', MorvikWeb.syncFiles);
+  // Files the game writes without telling (the settings file) are stored now and then.
+  setInterval(MorvikWeb.syncFiles, 10000);
+  document.addEventListener('visibilitychange', function () {
+    if (document.visibilityState === 'hidden') MorvikWeb.syncFiles();
+  });
+});
