@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real window's costs under Xvfb with openbox: the game in a window in
 # play (a game started from the title's first entry, Space tapped twice a
 # second), measured from outside through /proc and from its --trace.

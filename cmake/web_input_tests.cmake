@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The browser platform's input rules make no browser calls, so the native
 # tests try them too (the rest of that platform is tried in chromium).
 if(MORVIK_TESTS)

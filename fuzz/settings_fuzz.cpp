@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the settings reader: the input is the settings file. It is read as
 // the game reads it at start-up; one message at most comes of it, every value
 // read lies in its range, and when the options screen may write the file,

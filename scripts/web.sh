@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Morvik for the browser: the site in build-web/site/ (index.html and
 # all it loads; copy the folder to any static host to publish it) and the
 # headless runner build-web/morvik-headless.js (run with node).

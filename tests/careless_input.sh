@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The command line used carelessly or with hostile intent: a bad start never
 # empties a file, no input is overwritten by an output, a write that fails
 # (a full disk) or a shot never taken ends the run non-zero with one line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options screen: its rows and binding rules, its picture, and the whole
 // game driven through it by a script, recorded and played back.
 #include <gtest/gtest.h>

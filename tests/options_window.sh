@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The options screen in the real window under Xvfb, as a new player uses it:
 # F1 on the title, the music turned down and Jump bound to W; the settings
 # file holds both at once, Escape closes the screen without leaving, and in

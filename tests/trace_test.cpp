@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trace line writes every number as it always has: reals with nine
 // significant digits ("%.9g", which reads back as the same single), so that
 // traces and the regression digests made from them keep their bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The browser's inputs: key and gamepad names as a settings file gives them,
 // and a gamepad's settling when it arrives.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text from outside (a file name, a line of a script) made safe to show in a
 // one-line message: control bytes, DEL, a byte-order mark and bytes that are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options screen: display, volumes and every key and controller binding,
 // opened with F1 (or the controller's Back) on the title, in play and while
 // paused. It is drawn on M over the dimmed picture of where the player was,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The options screen's rows and rules: display, volumes and every binding,
 // changed by the player's keys or controller. The screen itself (drawing,

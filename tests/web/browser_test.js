@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The site in Debian's chromium, headless, driven by playwright-core:
 //   node browser_test.js SITE_DIR [SHOT_DIR]
 // The page loads without a console error, the title shows, Space starts a

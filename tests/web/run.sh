@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The browser build's tests (after scripts/web.sh has built build-web/):
 #  1. the WebAssembly headless runner replays the committed regression demos
 #     to their committed digests, byte for byte;

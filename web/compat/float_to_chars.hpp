@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The C++ library of Debian's Emscripten (libc++ 14) writes integers with
 // std::to_chars but not floating-point numbers. The web build includes this

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts the game on the page: a clear message where WebAssembly is missing,
 // loading progress, and the full-screen button.
 (function () {

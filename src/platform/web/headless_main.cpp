@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // morvik-headless.js: the headless runner built for WebAssembly, run with
 // node. It takes the native program's headless options and reads and writes
 // the real file system, so that a demo, trace or digest means the same here.

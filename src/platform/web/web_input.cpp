@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The browser's inputs as the game's settings name them; no browser calls,
 // so that the native tests can try them.
 #include <algorithm>

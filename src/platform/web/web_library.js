@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The browser platform's calls into the page: the canvas, Web Audio and the
 // records' storage. Their work is done by MorvikWeb (web_pre.js).
 mergeInto(LibraryManager.library, {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // morvik in the browser: the game on the page's canvas, its data preloaded
 // under /data, the records and the settings file kept under /save.
 #include <cstdio>

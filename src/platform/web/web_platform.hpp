@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The browser's platform (WebAssembly): M drawn into the page's canvas at a
 // whole-number scale, keys and gamepads through the page's events, sound and

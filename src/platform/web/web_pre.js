@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page side of the browser platform: the canvas, Web Audio, and the
 // records kept in the browser's storage (IndexedDB under /save).
 var MorvikWeb = {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The few calls of zlib the game makes (demo files are kept deflated), for
 // the WebAssembly build, where no zlib library is at hand. Reading takes any
