@@ -94,7 +94,9 @@ void Surface::ScrollLeft(int s) {
       const int x = rw - s + i;
       const int n = std::min(s - i, Run(x));
       uint32_t* d = r + Phys(x);
-      for (int k = 0; k < n; ++k) d[k] = i + k < have ? r[rw + i + k] : back_;
+      const int c = std::clamp(have - i, 0, n);  // of these, the ones that exist beyond the ring
+      if (c > 0) std::memcpy(d, r + rw + i, sizeof(uint32_t) * static_cast<size_t>(c));
+      std::fill(d + c, d + n, back_);
       i += n;
     }
   }
@@ -115,6 +117,12 @@ namespace {
 MORVIK_WIDE_LOOP void SweepMasked(uint32_t* __restrict d, const uint32_t* __restrict m,
                                   const uint32_t* __restrict im, int n) {
   for (int k = 0; k < n; ++k) d[k] = ((m[k] & ~d[k]) ^ im[k]) & 0xFFFFFF;
+}
+
+// d = (mask AND NOT sky) XOR image, over n pixels.
+MORVIK_WIDE_LOOP void SweepMaskedOver(uint32_t* __restrict d, const uint32_t* __restrict b,
+                                      const uint32_t* __restrict m, const uint32_t* __restrict im, int n) {
+  for (int k = 0; k < n; ++k) d[k] = ((m[k] & ~b[k]) ^ im[k]) & 0xFFFFFF;
 }
 
 // f |= (p == solid), over n pixels.
@@ -212,6 +220,42 @@ void DrawMaskedPair(Surface& dst, int x, int y, int w, int h, const Surface& mas
     }
   }
   dst.MarkColumns(x, w);
+}
+
+bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface& mask, const Surface& image,
+                       const int* keepLo, const int* keepHi) {
+  const int w = dst.Width(), h = dst.Height();
+  const auto covers = [&](const Surface& s, int top) {
+    return s.Width() >= w && top >= 0 && top + h <= s.Height();
+  };
+  if (&dst == &sky || &dst == &mask || &dst == &image) return false;
+  if (!covers(sky, skyY) || !covers(mask, 0) || !covers(image, 0)) return false;
+  for (int y = 0; y < h; ++y) {
+    uint32_t* dr = dst.Row(y);
+    const uint32_t* br = sky.Row(skyY + y);
+    const uint32_t* mr = mask.Row(y);
+    const uint32_t* ir = image.Row(y);
+    const int lo = std::clamp(keepLo[y], 0, w), hi = std::clamp(keepHi[y], lo, w);
+    // Columns [a, b): from the sky picture, or over what dst holds.
+    const auto sweep = [&](int a, int b, bool over) {
+      for (int x = a; x < b;) {
+        const int n = std::min({b - x, dst.Run(x), sky.Run(x), mask.Run(x), image.Run(x)});
+        uint32_t* d = dr + dst.Phys(x);
+        const uint32_t* m = mr + mask.Phys(x);
+        const uint32_t* im = ir + image.Phys(x);
+        if (over)
+          SweepMasked(d, m, im, n);
+        else
+          SweepMaskedOver(d, br + sky.Phys(x), m, im, n);
+        x += n;
+      }
+    };
+    sweep(0, lo, false);
+    sweep(lo, hi, true);
+    sweep(hi, w, false);
+  }
+  dst.Touch();
+  return true;
 }
 
 namespace {
