@@ -75,11 +75,7 @@ void DrawSkyCloudsTerrain(Game& g) {
     DrawMaskedPair(p.UraM, 0, 0, kFieldW, kFieldH, p.BLOCKD, 0, 0, p.BLOCK, 0, 0);
     return;
   }
-  for (int y = 0; y < kFieldH; ++y) {
-    lo[y] = std::max(lo[y], 0);
-    hi[y] = std::min(hi[y], kFieldW);
-    if (lo[y] < hi[y]) DrawOpaque(p.UraM, lo[y], y, hi[y] - lo[y], 1, p.Back, lo[y], skyY + y);
-  }
+  CopySkySpans(p.UraM, p.Back, skyY, lo, hi);
   DrawFarClouds(g);
   DrawSkyAndTerrain(p.UraM, p.Back, skyY, p.BLOCKD, p.BLOCK, lo, hi);
 }

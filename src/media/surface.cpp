@@ -88,16 +88,22 @@ void Surface::ScrollLeft(int s) {
   // The incoming columns are at most two physical runs; beyond the ring the
   // layout is plain, so the source never overlaps them.
   const int have = std::clamp(w_ - rw, 0, s);  // incoming columns that exist beyond the ring
+  // The physical runs are the same on every row: found once.
+  struct Piece { int i, n, p; };
+  Piece pieces[2];
+  int count = 0;
+  for (int i = 0; i < s && count < 2;) {
+    const int x = rw - s + i;
+    const int n = std::min(s - i, Run(x));
+    pieces[count++] = {i, n, Phys(x)};
+    i += n;
+  }
   for (int y = 0; y < h_; ++y) {
     uint32_t* r = Row(y);
-    for (int i = 0; i < s;) {
-      const int x = rw - s + i;
-      const int n = std::min(s - i, Run(x));
-      uint32_t* d = r + Phys(x);
-      const int c = std::clamp(have - i, 0, n);  // of these, the ones that exist beyond the ring
-      if (c > 0) std::memcpy(d, r + rw + i, sizeof(uint32_t) * static_cast<size_t>(c));
-      std::fill(d + c, d + n, back_);
-      i += n;
+    for (int c = 0; c < count; ++c) {
+      const Piece& pc = pieces[c];
+      uint32_t* d = r + pc.p;
+      for (int k = 0; k < pc.n; ++k) d[k] = pc.i + k < have ? r[rw + pc.i + k] : back_;
     }
   }
   MarkColumns(rw - s, s);
@@ -222,6 +228,20 @@ void DrawMaskedPair(Surface& dst, int x, int y, int w, int h, const Surface& mas
   dst.MarkColumns(x, w);
 }
 
+void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, const int* hi) {
+  const int w = std::min(dst.Width(), sky.Width());
+  for (int y = 0; y < dst.Height(); ++y) {
+    const int a = std::max(lo[y], 0), b = std::min(hi[y], w), sy = skyY + y;
+    if (a >= b || sy < 0 || sy >= sky.Height()) continue;
+    for (int x = a; x < b;) {
+      const int n = std::min({b - x, dst.Run(x), sky.Run(x)});
+      std::memcpy(dst.Row(y) + dst.Phys(x), sky.Row(sy) + sky.Phys(x), sizeof(uint32_t) * static_cast<size_t>(n));
+      x += n;
+    }
+  }
+  dst.Touch();
+}
+
 bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface& mask, const Surface& image,
                        const int* keepLo, const int* keepHi) {
   const int w = dst.Width(), h = dst.Height();
@@ -230,29 +250,64 @@ bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface
   };
   if (&dst == &sky || &dst == &mask || &dst == &image) return false;
   if (!covers(sky, skyY) || !covers(mask, 0) || !covers(image, 0)) return false;
+  // Where any picture's layout wraps: the same columns on every row, so
+  // each piece between two such columns keeps fixed offsets from the
+  // logical column to every picture's physical one.
+  constexpr int kMaxCuts = 16;
+  int cuts[kMaxCuts + 2];
+  int nc = 0;
+  cuts[nc++] = 0;
+  bool few = true;
+  for (const Surface* s : {static_cast<const Surface*>(&dst), &sky, &mask, &image}) {
+    for (int x = s->Run(0); x < w && few; x += s->Run(x)) {
+      if (nc > kMaxCuts) few = false;
+      else cuts[nc++] = x;
+    }
+  }
+  std::sort(cuts, cuts + nc);
+  nc = static_cast<int>(std::unique(cuts, cuts + nc) - cuts);
+  cuts[nc] = w;
+  struct Piece { int a, b, d, s, m, i; };  // columns [a, b) and each picture's offset
+  Piece pieces[kMaxCuts + 1];
+  int np = 0;
+  if (few) {
+    for (int c = 0; c < nc; ++c) {
+      const int x = cuts[c];
+      if (x < cuts[c + 1])
+        pieces[np++] = {x, cuts[c + 1], dst.Phys(x) - x, sky.Phys(x) - x, mask.Phys(x) - x, image.Phys(x) - x};
+    }
+  }
   for (int y = 0; y < h; ++y) {
     uint32_t* dr = dst.Row(y);
     const uint32_t* br = sky.Row(skyY + y);
     const uint32_t* mr = mask.Row(y);
     const uint32_t* ir = image.Row(y);
     const int lo = std::clamp(keepLo[y], 0, w), hi = std::clamp(keepHi[y], lo, w);
-    // Columns [a, b): from the sky picture, or over what dst holds.
-    const auto sweep = [&](int a, int b, bool over) {
-      for (int x = a; x < b;) {
-        const int n = std::min({b - x, dst.Run(x), sky.Run(x), mask.Run(x), image.Run(x)});
+    if (!few) {
+      // Columns [x, x + n) within one run of every picture: from the sky
+      // picture, or over what dst holds within [lo, hi).
+      for (int x = 0; x < w;) {
+        int n = std::min({w - x, dst.Run(x), sky.Run(x), mask.Run(x), image.Run(x)});
+        if (x < lo) n = std::min(n, lo - x);
+        else if (x < hi) n = std::min(n, hi - x);
         uint32_t* d = dr + dst.Phys(x);
         const uint32_t* m = mr + mask.Phys(x);
         const uint32_t* im = ir + image.Phys(x);
-        if (over)
+        if (x >= lo && x < hi)
           SweepMasked(d, m, im, n);
         else
           SweepMaskedOver(d, br + sky.Phys(x), m, im, n);
         x += n;
       }
-    };
-    sweep(0, lo, false);
-    sweep(lo, hi, true);
-    sweep(hi, w, false);
+      continue;
+    }
+    for (int c = 0; c < np; ++c) {
+      const Piece& pc = pieces[c];
+      const int l = std::clamp(lo, pc.a, pc.b), r = std::clamp(hi, l, pc.b);
+      if (pc.a < l) SweepMaskedOver(dr + pc.a + pc.d, br + pc.a + pc.s, mr + pc.a + pc.m, ir + pc.a + pc.i, l - pc.a);
+      if (l < r) SweepMasked(dr + l + pc.d, mr + l + pc.m, ir + l + pc.i, r - l);
+      if (r < pc.b) SweepMaskedOver(dr + r + pc.d, br + r + pc.s, mr + r + pc.m, ir + r + pc.i, pc.b - r);
+    }
   }
   dst.Touch();
   return true;

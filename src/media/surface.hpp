@@ -122,6 +122,8 @@ void DrawMasked(Surface& dst, int x, int y, int w, int h, const Surface& src, in
 // terrain's mask and image canvases).
 void DrawMaskedPair(Surface& dst, int x, int y, int w, int h, const Surface& mask, int mx, int my,
                     const Surface& image, int sx, int sy);
+// Copies, for each row y of dst, the columns [lo[y], hi[y]) from row skyY + y of sky.
+void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, const int* hi);
 // The sky and the terrain laid over it in one sweep, straight into dst:
 // each row y of dst becomes (mask AND NOT sky) XOR image, the sky read
 // from row skyY + y of `sky`, as DrawOpaque of the sky followed by
