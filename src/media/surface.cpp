@@ -252,30 +252,28 @@ bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface
   if (!covers(sky, skyY) || !covers(mask, 0) || !covers(image, 0)) return false;
   // Where any picture's layout wraps: the same columns on every row, so
   // each piece between two such columns keeps fixed offsets from the
-  // logical column to every picture's physical one.
-  constexpr int kMaxCuts = 16;
-  int cuts[kMaxCuts + 2];
+  // logical column to every picture's physical one. A picture's layout
+  // breaks at most twice (where its ring wraps and where the ring ends).
+  int cuts[4 * 2 + 2];
   int nc = 0;
   cuts[nc++] = 0;
-  bool few = true;
-  for (const Surface* s : {static_cast<const Surface*>(&dst), &sky, &mask, &image}) {
-    for (int x = s->Run(0); x < w && few; x += s->Run(x)) {
-      if (nc > kMaxCuts) few = false;
-      else cuts[nc++] = x;
-    }
-  }
-  std::sort(cuts, cuts + nc);
-  nc = static_cast<int>(std::unique(cuts, cuts + nc) - cuts);
+  const auto addCut = [&](int x) {  // kept in order, each once
+    int k = 0;
+    while (k < nc && cuts[k] < x) ++k;
+    if (k < nc && cuts[k] == x) return;
+    for (int j = nc; j > k; --j) cuts[j] = cuts[j - 1];
+    cuts[k] = x;
+    ++nc;
+  };
+  for (const Surface* s : {static_cast<const Surface*>(&dst), &sky, &mask, &image})
+    for (int x = s->Run(0), k = 0; x < w && k < 2; x += s->Run(x), ++k) addCut(x);
   cuts[nc] = w;
   struct Piece { int a, b, d, s, m, i; };  // columns [a, b) and each picture's offset
-  Piece pieces[kMaxCuts + 1];
+  Piece pieces[4 * 2 + 1];
   int np = 0;
-  if (few) {
-    for (int c = 0; c < nc; ++c) {
-      const int x = cuts[c];
-      if (x < cuts[c + 1])
-        pieces[np++] = {x, cuts[c + 1], dst.Phys(x) - x, sky.Phys(x) - x, mask.Phys(x) - x, image.Phys(x) - x};
-    }
+  for (int c = 0; c < nc; ++c) {
+    const int x = cuts[c];
+    pieces[np++] = {x, cuts[c + 1], dst.Phys(x) - x, sky.Phys(x) - x, mask.Phys(x) - x, image.Phys(x) - x};
   }
   for (int y = 0; y < h; ++y) {
     uint32_t* dr = dst.Row(y);
@@ -283,24 +281,7 @@ bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface
     const uint32_t* mr = mask.Row(y);
     const uint32_t* ir = image.Row(y);
     const int lo = std::clamp(keepLo[y], 0, w), hi = std::clamp(keepHi[y], lo, w);
-    if (!few) {
-      // Columns [x, x + n) within one run of every picture: from the sky
-      // picture, or over what dst holds within [lo, hi).
-      for (int x = 0; x < w;) {
-        int n = std::min({w - x, dst.Run(x), sky.Run(x), mask.Run(x), image.Run(x)});
-        if (x < lo) n = std::min(n, lo - x);
-        else if (x < hi) n = std::min(n, hi - x);
-        uint32_t* d = dr + dst.Phys(x);
-        const uint32_t* m = mr + mask.Phys(x);
-        const uint32_t* im = ir + image.Phys(x);
-        if (x >= lo && x < hi)
-          SweepMasked(d, m, im, n);
-        else
-          SweepMaskedOver(d, br + sky.Phys(x), m, im, n);
-        x += n;
-      }
-      continue;
-    }
+    // Each piece from the sky picture, but over what dst holds within [lo, hi).
     for (int c = 0; c < np; ++c) {
       const Piece& pc = pieces[c];
       const int l = std::clamp(lo, pc.a, pc.b), r = std::clamp(hi, l, pc.b);
