@@ -118,6 +118,10 @@ void HeroStep(Game& g);
 void PauseCheck(Game& g, float x, float y);
 void GustStep(Game& g);
 void DrawFarClouds(Game& g);
+// Brings back the clouds blown off to the right, then gives for each of
+// `rows` rows the columns [lo, hi) the far clouds will draw on this frame
+// (lo >= hi where none does).
+void FarCloudSpans(Game& g, int* lo, int* hi, int rows);
 void DrawNearClouds(Game& g);
 
 // ---- enemies and items ----

@@ -225,3 +225,36 @@ TEST(Drawing, SweepsOverRingsAgreeWithThePixelDefinitions) {
     }
   }
 }
+
+// The sky and terrain in one sweep: outside each row's kept span the sky
+// comes from its picture, inside it the terrain lies over what was there,
+// with any picture a ring wrapping anywhere; a sky or terrain that does not
+// cover the frame is refused and leaves it as it was.
+TEST(Drawing, SkyAndTerrainInOneSweepAgreeWithThePixelDefinitions) {
+  uint32_t seed = 7;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  for (int round = 0; round < 40; ++round) {
+    Surface dst = RandomPicture(seed, 60, 20, round % 2);
+    const Surface sky = RandomPicture(seed, 70, 35, round % 3 == 0);
+    const Surface mask = RandomPicture(seed, 80 + static_cast<int>(next() % 40), 20, round % 4 < 2);
+    const Surface image = RandomPicture(seed, 60 + static_cast<int>(next() % 40), 24, round % 5 < 3);
+    const int skyY = static_cast<int>(next() % 16);
+    int lo[20], hi[20];
+    for (int y = 0; y < 20; ++y) {
+      lo[y] = static_cast<int>(next() % 75) - 5;
+      hi[y] = lo[y] + static_cast<int>(next() % 45) - 3;
+    }
+    const Surface before = dst;
+    ASSERT_TRUE(DrawSkyAndTerrain(dst, sky, skyY, mask, image, lo, hi));
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 60; ++x) {
+        const uint32_t under = x >= lo[y] && x < hi[y] ? before.Get(x, y) : sky.Get(x, skyY + y);
+        ASSERT_EQ(dst.Get(x, y), ((mask.Get(x, y) & ~under) ^ image.Get(x, y)) & 0xFFFFFF) << round;
+      }
+    const Surface drawn = dst;
+    EXPECT_FALSE(DrawSkyAndTerrain(dst, sky, 16, mask, image, lo, hi));
+    EXPECT_FALSE(DrawSkyAndTerrain(dst, sky, skyY, Surface(59, 20, kWhite), image, lo, hi));
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 60; ++x) ASSERT_EQ(dst.Get(x, y), drawn.Get(x, y));
+  }
+}

@@ -6,6 +6,8 @@
 // the terrain, two in front of everything but the status display. A gust,
 // possible once 100 enemies are down, speeds up the scroll and blows every
 // cloud to the right.
+#include <algorithm>
+
 #include "game.hpp"
 
 namespace morvik {
@@ -26,10 +28,24 @@ constexpr CloudLook kClouds[6] = {
 
 constexpr int kCloudW = 46;
 
+constexpr int kFarClouds[4] = {2, 3, 0, 4};  // in the order they are drawn
+
+// Where cloud i is drawn this frame.
+void CloudSpot(const Game& g, int i, int& x, int& y) {
+  x = Rnd(g.CloudX[i]);
+  y = Rnd(static_cast<double>(g.CloudY[i]) - static_cast<double>(g.BackY) / kClouds[i].shift);
+}
+
+void WrapClouds(Game& g) {
+  // A cloud blown off to the right comes back in at the left.
+  for (int i = 0; i < 6; ++i)
+    if (g.CloudX[i] > 461) g.CloudX[i] = -50;
+}
+
 void DriftCloud(Game& g, int i) {
   const CloudLook& c = kClouds[i];
-  const int x = Rnd(g.CloudX[i]);
-  const int y = Rnd(static_cast<double>(g.CloudY[i]) - static_cast<double>(g.BackY) / c.shift);
+  int x, y;
+  CloudSpot(g, i, x, y);
   DrawMasked(g.pic.UraM, x, y, kCloudW, c.cellH, g.pic.Cloud, 0, c.cellY, kCloudW, c.cellY);
   g.CloudX[i] = static_cast<float>(static_cast<double>(g.CloudX[i]) - c.speed + g.CloudDrift);
   if (g.CloudX[i] < -51) g.CloudX[i] = 460;  // out at the left, back in at the right
@@ -37,11 +53,25 @@ void DriftCloud(Game& g, int i) {
 
 }  // namespace
 
+void FarCloudSpans(Game& g, int* lo, int* hi, int rows) {
+  WrapClouds(g);
+  for (int r = 0; r < rows; ++r) {
+    lo[r] = 1 << 30;
+    hi[r] = -(1 << 30);
+  }
+  for (int i : kFarClouds) {
+    int x, y;
+    CloudSpot(g, i, x, y);
+    for (int r = std::max(y, 0); r < std::min(y + kClouds[i].cellH, rows); ++r) {
+      lo[r] = std::min(lo[r], x);
+      hi[r] = std::max(hi[r], x + kCloudW);
+    }
+  }
+}
+
 void DrawFarClouds(Game& g) {
-  // A cloud blown off to the right comes back in at the left.
-  for (int i = 0; i < 6; ++i)
-    if (g.CloudX[i] > 461) g.CloudX[i] = -50;
-  for (int i : {2, 3, 0, 4}) DriftCloud(g, i);
+  WrapClouds(g);
+  for (int i : kFarClouds) DriftCloud(g, i);
 }
 
 void DrawNearClouds(Game& g) {

@@ -55,15 +55,36 @@ void Present(Game& g) {
     DrawOpaque(g.pic.M, 0, 0, kFieldW, kFieldH, g.pic.UraM, g.ViewX, g.ViewY);
 }
 
+// The sky, the far clouds and the terrain over them. Only where the far
+// clouds lie is the sky copied first; everywhere else the sky goes straight
+// under the terrain in the one sweep that lays the terrain (its mask canvas
+// AND NOT, then its image canvas XOR).
+void DrawSkyCloudsTerrain(Game& g) {
+  Sheets& p = g.pic;
+  const int skyY = Rnd(g.BackY);
+  GustStep(g);
+  int lo[kFieldH], hi[kFieldH];
+  FarCloudSpans(g, lo, hi, kFieldH);
+  const auto covers = [&](const Surface& s, int top) {
+    return s.Width() >= kFieldW && top >= 0 && top + kFieldH <= s.Height();
+  };
+  const bool whole = p.UraM.Width() == kFieldW && p.UraM.Height() == kFieldH && covers(p.Back, skyY) &&
+                     covers(p.BLOCKD, 0) && covers(p.BLOCK, 0);
+  if (!whole) {  // pictures of other sizes: each layer in turn
+    DrawOpaque(p.UraM, 0, 0, kFieldW, kFieldH, p.Back, 0, skyY);
+    DrawFarClouds(g);
+    DrawMaskedPair(p.UraM, 0, 0, kFieldW, kFieldH, p.BLOCKD, 0, 0, p.BLOCK, 0, 0);
+    return;
+  }
+  CopySkySpans(p.UraM, p.Back, skyY, lo, hi);
+  DrawFarClouds(g);
+  DrawSkyAndTerrain(p.UraM, p.Back, skyY, p.BLOCKD, p.BLOCK, lo, hi);
+}
+
 }  // namespace
 
 void WorldFrame(Game& g) {
-  Sheets& p = g.pic;
-  DrawOpaque(p.UraM, 0, 0, kFieldW, kFieldH, p.Back, 0, Rnd(g.BackY));
-  GustStep(g);
-  DrawFarClouds(g);
-  // The terrain: its mask canvas (AND NOT), then its image canvas (XOR).
-  DrawMaskedPair(p.UraM, 0, 0, kFieldW, kFieldH, p.BLOCKD, 0, 0, p.BLOCK, 0, 0);
+  DrawSkyCloudsTerrain(g);
   const int s = g.ScrollSpeed & 255;
   ScrollTerrain(g, s);
   // The hero is carried by the scroll unless it stands at the left edge.

@@ -89,14 +89,22 @@ void Surface::ScrollLeft(int s) {
   // The incoming columns are at most two physical runs; beyond the ring the
   // layout is plain, so the source never overlaps them.
   const int have = std::clamp(w_ - rw, 0, s);  // incoming columns that exist beyond the ring
+  // The physical runs are the same on every row: found once.
+  struct Piece { int i, n, p; };
+  Piece pieces[2];
+  int count = 0;
+  for (int i = 0; i < s && count < 2;) {
+    const int x = rw - s + i;
+    const int n = std::min(s - i, Run(x));
+    pieces[count++] = {i, n, Phys(x)};
+    i += n;
+  }
   for (int y = 0; y < h_; ++y) {
     uint32_t* r = Row(y);
-    for (int i = 0; i < s;) {
-      const int x = rw - s + i;
-      const int n = std::min(s - i, Run(x));
-      uint32_t* d = r + Phys(x);
-      for (int k = 0; k < n; ++k) d[k] = i + k < have ? r[rw + i + k] : back_;
-      i += n;
+    for (int c = 0; c < count; ++c) {
+      const Piece& pc = pieces[c];
+      uint32_t* d = r + pc.p;
+      for (int k = 0; k < pc.n; ++k) d[k] = pc.i + k < have ? r[rw + pc.i + k] : back_;
     }
   }
   MarkColumns(rw - s, s);
@@ -116,6 +124,12 @@ namespace {
 MORVIK_WIDE_LOOP void SweepMasked(uint32_t* __restrict d, const uint32_t* __restrict m,
                                   const uint32_t* __restrict im, int n) {
   for (int k = 0; k < n; ++k) d[k] = ((m[k] & ~d[k]) ^ im[k]) & 0xFFFFFF;
+}
+
+// d = (mask AND NOT sky) XOR image, over n pixels.
+MORVIK_WIDE_LOOP void SweepMaskedOver(uint32_t* __restrict d, const uint32_t* __restrict b,
+                                      const uint32_t* __restrict m, const uint32_t* __restrict im, int n) {
+  for (int k = 0; k < n; ++k) d[k] = ((m[k] & ~b[k]) ^ im[k]) & 0xFFFFFF;
 }
 
 // f |= (p == solid), over n pixels.
@@ -213,6 +227,72 @@ void DrawMaskedPair(Surface& dst, int x, int y, int w, int h, const Surface& mas
     }
   }
   dst.MarkColumns(x, w);
+}
+
+void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, const int* hi) {
+  const int w = std::min(dst.Width(), sky.Width());
+  for (int y = 0; y < dst.Height(); ++y) {
+    const int a = std::max(lo[y], 0), b = std::min(hi[y], w), sy = skyY + y;
+    if (a >= b || sy < 0 || sy >= sky.Height()) continue;
+    for (int x = a; x < b;) {
+      const int n = std::min({b - x, dst.Run(x), sky.Run(x)});
+      std::memcpy(dst.Row(y) + dst.Phys(x), sky.Row(sy) + sky.Phys(x), sizeof(uint32_t) * static_cast<size_t>(n));
+      x += n;
+    }
+  }
+  dst.Touch();
+}
+
+bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface& mask, const Surface& image,
+                       const int* keepLo, const int* keepHi) {
+  const int w = dst.Width(), h = dst.Height();
+  const auto covers = [&](const Surface& s, int top) {
+    return s.Width() >= w && top >= 0 && top + h <= s.Height();
+  };
+  if (&dst == &sky || &dst == &mask || &dst == &image) return false;
+  if (!covers(sky, skyY) || !covers(mask, 0) || !covers(image, 0)) return false;
+  // Where any picture's layout wraps: the same columns on every row, so
+  // each piece between two such columns keeps fixed offsets from the
+  // logical column to every picture's physical one. A picture's layout
+  // breaks at most twice (where its ring wraps and where the ring ends).
+  int cuts[4 * 2 + 2];
+  int nc = 0;
+  cuts[nc++] = 0;
+  const auto addCut = [&](int x) {  // kept in order, each once
+    int k = 0;
+    while (k < nc && cuts[k] < x) ++k;
+    if (k < nc && cuts[k] == x) return;
+    for (int j = nc; j > k; --j) cuts[j] = cuts[j - 1];
+    cuts[k] = x;
+    ++nc;
+  };
+  for (const Surface* s : {static_cast<const Surface*>(&dst), &sky, &mask, &image})
+    for (int x = s->Run(0), k = 0; x < w && k < 2; x += s->Run(x), ++k) addCut(x);
+  cuts[nc] = w;
+  struct Piece { int a, b, d, s, m, i; };  // columns [a, b) and each picture's offset
+  Piece pieces[4 * 2 + 1];
+  int np = 0;
+  for (int c = 0; c < nc; ++c) {
+    const int x = cuts[c];
+    pieces[np++] = {x, cuts[c + 1], dst.Phys(x) - x, sky.Phys(x) - x, mask.Phys(x) - x, image.Phys(x) - x};
+  }
+  for (int y = 0; y < h; ++y) {
+    uint32_t* dr = dst.Row(y);
+    const uint32_t* br = sky.Row(skyY + y);
+    const uint32_t* mr = mask.Row(y);
+    const uint32_t* ir = image.Row(y);
+    const int lo = std::clamp(keepLo[y], 0, w), hi = std::clamp(keepHi[y], lo, w);
+    // Each piece from the sky picture, but over what dst holds within [lo, hi).
+    for (int c = 0; c < np; ++c) {
+      const Piece& pc = pieces[c];
+      const int l = std::clamp(lo, pc.a, pc.b), r = std::clamp(hi, l, pc.b);
+      if (pc.a < l) SweepMaskedOver(dr + pc.a + pc.d, br + pc.a + pc.s, mr + pc.a + pc.m, ir + pc.a + pc.i, l - pc.a);
+      if (l < r) SweepMasked(dr + l + pc.d, mr + l + pc.m, ir + l + pc.i, r - l);
+      if (r < pc.b) SweepMaskedOver(dr + r + pc.d, br + r + pc.s, mr + r + pc.m, ir + r + pc.i, pc.b - r);
+    }
+  }
+  dst.Touch();
+  return true;
 }
 
 namespace {

@@ -123,6 +123,18 @@ void DrawMasked(Surface& dst, int x, int y, int w, int h, const Surface& src, in
 // terrain's mask and image canvases).
 void DrawMaskedPair(Surface& dst, int x, int y, int w, int h, const Surface& mask, int mx, int my,
                     const Surface& image, int sx, int sy);
+// Copies, for each row y of dst, the columns [lo[y], hi[y]) from row skyY + y of sky.
+void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, const int* hi);
+// The sky and the terrain laid over it in one sweep, straight into dst:
+// each row y of dst becomes (mask AND NOT sky) XOR image, the sky read
+// from row skyY + y of `sky`, as DrawOpaque of the sky followed by
+// DrawMaskedPair of the terrain would leave it. Within the columns
+// [keepLo[y], keepHi[y]) dst already holds its sky (with whatever was drawn
+// on it before the terrain) and the terrain is laid over that instead.
+// Every picture must cover dst; returns false, drawing nothing, when one
+// does not.
+bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface& mask, const Surface& image,
+                       const int* keepLo, const int* keepHi);
 // Scaled copy. KeepSolid reduces a collision map so that a block reaching into
 // a destination pixel shows as solid instead of being dropped.
 enum class StretchMode { Nearest, KeepSolid };
