@@ -73,6 +73,7 @@ class PlatformRelay : public Platform {
   void MidiCloseAll() override { in_.MidiCloseAll(); }
   bool MidiOpen(const std::string& p) override { return in_.MidiOpen(p); }
   void MidiPlay(bool fromStart) override { in_.MidiPlay(fromStart); }
+  void RecordsWritten() override { in_.RecordsWritten(); }
 
  protected:
   Platform& in_;

@@ -31,7 +31,7 @@ struct Options {
   std::string dumpSheets;
   bool paths = false;
   std::string recordDemo, playDemo;
-  bool bot = false;              // headless: the automatic player plays (not in --help)
+  bool bot = false;              // the automatic player plays (not in --help)
 };
 
 // Parses argv; on a bad argument returns false with a one-line message.

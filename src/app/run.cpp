@@ -57,9 +57,14 @@ int RunGame(Game& g) {
 int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
                    const std::string& recordPath) {
   const bool realWindow = headless == nullptr;
+  // In the window the automatic player's keys join the keyboard's, under a
+  // demo's recorder as a player's keys would be.
+  std::optional<BotKeys> botKeys;
+  Platform* under = &base;
+  if (o.bot && realWindow && o.playDemo.empty()) under = &botKeys.emplace(base);
   std::optional<DemoPlayer> player;
   std::optional<DemoRecorder> recorder;
-  Platform* plat = &base;
+  Platform* plat = under;
   DemoHeader header;
   if (!o.playDemo.empty()) {
     std::vector<uint8_t> raw;
@@ -68,7 +73,7 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
       std::fprintf(stderr, "morvik: cannot play the demo %s: %s\n", o.playDemo.c_str(), err.c_str());
       return 2;
     }
-    plat = &player.emplace(base, header, std::move(raw), o.playDemo, realWindow);
+    plat = &player.emplace(*under, header, std::move(raw), o.playDemo, realWindow);
   } else if (!o.recordDemo.empty()) {
     // Fail now rather than after the game when the demo cannot be written.
     std::FILE* f = std::fopen(o.recordDemo.c_str(), "wb");
@@ -77,7 +82,7 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
       return 2;
     }
     std::fclose(f);
-    plat = &recorder.emplace(base, realWindow);
+    plat = &recorder.emplace(*under, realWindow);
   }
 
   auto g = std::make_unique<Game>(*plat);
@@ -93,6 +98,7 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
   }
   std::optional<AutoPlayer> bot;
   if (o.bot && headless && !player) bot.emplace(*g, *headless);
+  if (botKeys) botKeys->SetPlayer(&bot.emplace(*g));
 
   ObserverList observers;
   // A trace file asked for is opened and watches every play frame.

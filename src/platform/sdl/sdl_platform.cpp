@@ -234,7 +234,7 @@ void SdlPlatform::WaitUntil(uint32_t ms) {
     if (left <= 0) return;
     if (left > 1) SDL_Delay(static_cast<Uint32>(std::min(left - 1, 4)));
     SDL_PumpEvents();
-    if (SDL_HasEvent(SDL_QUIT)) return;
+    if (SDL_HasEvent(SDL_QUIT) || StopSignalled()) return;
   }
 }
 
