@@ -18,6 +18,7 @@ data() {
   cp "$bin"/Morvik_*.kvd "$1/"
 }
 long=1000000000  # a run that only a signal ends
+printf '@0 -\n' >"$work/idle"  # no key: the game waits on the title
 # Waits up to $2 seconds for process $1 to end; its status in $rc, or 124.
 wait_for() {
   local i
@@ -28,7 +29,7 @@ wait_for() {
 for sig in TERM INT HUP; do
   d=$work/sig$sig
   data "$d"
-  "$bin/morvik" --headless --bot --data-dir "$d" --until-ms $long >"$d.out" 2>&1 &
+  "$bin/morvik" --headless --script "$work/idle" --data-dir "$d" --until-ms $long >"$d.out" 2>&1 &
   p=$!
   sleep 2
   kill -$sig $p
@@ -42,12 +43,11 @@ done
 # plays and saves a better best; the first ends last and must not lower it.
 d=$work/two
 data "$d"
-printf '@0 -\n' >"$work/idle"
 "$bin/morvik" --headless --data-dir "$d" --script "$work/idle" --until-ms $long >"$work/two.out" 2>&1 &
 idle=$!
 pids=$idle
 sleep 2
-"$bin/morvik" --headless --bot --data-dir "$d" --until-ms 400000 >>"$work/two.out" 2>&1 || fail "the playing game: status $?"
+"$bin/morvik" --headless --bot --data-dir "$d" --until-ms 150000 >>"$work/two.out" 2>&1 || fail "the playing game: status $?"
 b=$(best "$d/Mor_vik_0.kvd")
 kill -TERM $idle
 wait_for $idle 20
@@ -73,7 +73,7 @@ if [ "$(id -u)" -eq 0 ]; then
 else
   prog=$bin/morvik
 fi
-"${as_user[@]}" "$prog" --headless --bot --data-dir "$d" --until-ms 400000 >"$work/locked.out" 2>&1
+"${as_user[@]}" "$prog" --headless --bot --data-dir "$d" --until-ms 20000 >"$work/locked.out" 2>&1
 rc=$?
 chmod 644 "$d/Mor_vik_0.kvd"
 n=$(grep -c 'Mor_vik_0.kvd' "$work/locked.out")
