@@ -25,9 +25,16 @@ for i in $(seq "$parts"); do
     >"$logs/$i" 2>&1 &
   pids+=($!)
 done
+# SIGTERM or Ctrl-C stops every part early; each still reports what it played.
+trap 'kill -TERM "${pids[@]}" 2>/dev/null' TERM INT
 status=0
 for i in $(seq "$parts"); do
-  wait "${pids[$((i - 1))]}" || { status=1; cat "$logs/$i"; }
+  while :; do
+    rc=0
+    wait "${pids[$((i - 1))]}" || rc=$?
+    kill -0 "${pids[$((i - 1))]}" 2>/dev/null || break  # a trapped signal interrupts the wait
+  done
+  [ $rc -eq 0 ] || { status=1; cat "$logs/$i"; }
   grep '^soak:' "$logs/$i" || true
 done
 reports=$(cat "$logs"/* | grep -c -E 'ERROR: (Address|Leak)Sanitizer|runtime error:' || true)
