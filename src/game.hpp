@@ -66,6 +66,8 @@ struct Game : GameState {
   bool recordsWarned = false;
   // A demo's playback takes its records from the demo and leaves the file alone.
   bool recordsFrozen = false;
+  // The record file is there but could not be read: it is never written over.
+  bool recordsUnreadable = false;
 };
 
 // ---- shell: start-up, timer cycle, play loop, shut-down ----

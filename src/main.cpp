@@ -11,6 +11,7 @@
 #include "game.hpp"
 #include "media/sheet_dump.hpp"
 #include "platform/sdl/sdl_platform.hpp"
+#include "platform/stop_signals.hpp"
 
 #ifndef MORVIK_INSTALLED_DATA_DIR
 #define MORVIK_INSTALLED_DATA_DIR ""
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
                 settingsPath.empty() ? "(none: neither XDG_CONFIG_HOME nor HOME is set)" : settingsPath.c_str());
     return 0;
   }
+  // From here a stop signal ends the game as closing its window does.
+  CatchStopSignals();
   // Headless runs (tests, traces, demos) never depend on a player's settings.
   if (o.headless) return RunHeadless(o, dataDir, recordPath);
 

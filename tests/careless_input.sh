@@ -54,7 +54,7 @@ run 2 "/dev/zero: not a plain file" 1 "${h[@]}" --script /dev/zero
 run 2 "script E: not a plain file" 1 "${h[@]}" --script E
 head -c 2000000 /dev/zero | tr '\0' '\n' >big.script
 run 2 "larger than a script may be" 1 "${h[@]}" --script big.script
-for opt in "--script space.script" "--clock-start 5" "--until-ms 5" --bot; do
+for opt in "--script space.script" "--clock-start 5" "--until-ms 5"; do
   # shellcheck disable=SC2086
   run 2 "${opt%% *} works only with --headless" 1 --data-dir D $opt
 done

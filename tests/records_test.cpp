@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The record file: its layout, reading damaged files, and saving safely.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -47,10 +50,10 @@ TEST(Records, SavedLayoutHoldsTheValuesAmongTheCells) {
   EXPECT_EQ(At16(d, 128 * 329), 329);
   EXPECT_EQ(At16(d, 128 * 331), 330);
   EXPECT_EQ(At16(d, 128 * 664), 663);
-  // Nothing but the record file is left in the directory.
+  // Nothing but the record file and the lock beside it is left in the directory.
   int files = 0;
   for (const auto& e : fs::directory_iterator(f.dir.Path())) files += e.is_regular_file(), (void)e;
-  EXPECT_EQ(files, 1);
+  EXPECT_EQ(files, 2);
 }
 
 TEST(Records, SaveKeepsTheBestAndTakesABetterGame) {
@@ -118,14 +121,21 @@ TEST(Records, MissingShortAndGarbageFilesReadWithoutHarm) {
   LoadRecords(g);
   EXPECT_EQ(g.BestScore, 0);
   EXPECT_EQ(g.BestCombo, -1);
-  // Garbage of any length is taken as it stands, and the title's minimums then apply.
+  // Garbage of any length: each value that is wholly there is taken as it
+  // stands, one cut off is left as it was, and the file is not touched.
   std::mt19937 rng(7);
-  for (size_t n : {1u, 127u, 22145u, 42243u, 42244u, 85120u, 300000u}) {
+  for (size_t n : {1u, 127u, 22145u, 22146u, 42243u, 42244u, 85120u, 300000u}) {
     d.resize(n);
     for (auto& b : d) b = static_cast<unsigned char>(rng());
     WriteAll(g.recordPath, d);
+    g.BestScore = 1234;
+    g.BestCombo = 56;
     LoadRecords(g);
+    EXPECT_EQ(g.BestScore, n >= 42244 ? At32(d, 42240) : 1234) << n;
+    EXPECT_EQ(g.BestCombo, n >= 22146 ? At16(d, 22144) : 56) << n;
+    EXPECT_EQ(ReadAll(g.recordPath), d) << n;
   }
+  EXPECT_FALSE(g.recordsUnreadable);
   // A directory where the file should be reads as no records.
   Fixture f3;
   fs::create_directory(f3.g->recordPath);
@@ -168,5 +178,79 @@ TEST(Records, SavingCreatesTheDirectoryAndReplacesTheOldFile) {
   EXPECT_EQ(d[1], 0);  // padding written as zeros
   int files = 0;
   for (const auto& e : fs::directory_iterator(f.dir.File("share/morvik"))) files += e.is_regular_file(), (void)e;
-  EXPECT_EQ(files, 1);
+  EXPECT_EQ(files, 2);  // the records and their lock
+}
+
+TEST(Records, TwoGamesSavingIntoOneFileKeepTheBetterOfEachValue) {
+  // Two games in one data folder, each started before the other saved.
+  Fixture a, b;
+  b.g->recordPath = a.g->recordPath;
+  a.g->BestScore = 120700;
+  a.g->BestCombo = 101;
+  SaveRecords(*a.g);
+  b.g->BestScore = 5000;
+  b.g->BestCombo = 140;
+  SaveRecords(*b.g);
+  auto d = ReadAll(a.g->recordPath);
+  ASSERT_EQ(d.size(), 665u * 128u);
+  EXPECT_EQ(At32(d, 42240), 120700);
+  EXPECT_EQ(At16(d, 22144), 140);
+  // Each game plays on with its own bests.
+  EXPECT_EQ(b.g->BestScore, 5000);
+}
+
+TEST(Records, AFinishedGameIsOnDiskWhenTheProcessIsKilledRightAfter) {
+  ASSERT_TRUE(fs::is_regular_file(StageFileName(MORVIK_BINARY_DIR, 30))) << "build the course segments first";
+  test::TempDir dir;
+  const std::string records = dir.File("Mor_vik_0.kvd");
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // A game to its end (the hero stands and throws; its score starts high
+    // enough to beat the title's 5,000); when the next game starts, the
+    // first game's score goes to the parent, which kills us.
+    ::close(fds[0]);
+    struct Watch : FrameObserver {
+      int fd, games = 0;
+      int32_t last = 0;
+      void OnPlayFrame(Game& g) override {
+        if (g.playFrame == 1 && ++games == 2) {
+          if (::write(fd, &last, sizeof last) != sizeof last) ::_exit(3);
+          for (;;) ::pause();
+        }
+        if (g.playFrame == 1) g.Score = 12300;
+        last = g.Score;
+      }
+    } watch;
+    watch.fd = fds[1];
+    HeadlessPlatform plat(4242);
+    int ticks = 0;
+    plat.onInput = [&ticks](HeadlessPlatform& p) { p.HoldKeys((++ticks / 4) % 2 ? kKeySpace : 0u); };
+    auto g = std::make_unique<Game>(plat);
+    g->dataDir = MORVIK_BINARY_DIR;
+    g->recordPath = records;
+    g->observer = &watch;
+    try {
+      RunProgram(*g);
+    } catch (const ProgramEnd&) {
+    }
+    ::_exit(2);
+  }
+  ::close(fds[1]);
+  int32_t score = -1;
+  const ssize_t got = ::read(fds[0], &score, sizeof score);
+  ::close(fds[0]);
+  ::kill(child, SIGKILL);
+  int st = 0;
+  ::waitpid(child, &st, 0);
+  ASSERT_EQ(got, static_cast<ssize_t>(sizeof score)) << "the child ended before a game did";
+  EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGKILL);
+  ASSERT_GE(score, 12300);
+  // Started again, the game has that score as its best.
+  Fixture f;
+  f.g->recordPath = records;
+  LoadRecords(*f.g);
+  EXPECT_EQ(f.g->BestScore, score);
 }

@@ -7,28 +7,37 @@
 
 namespace morvik {
 
-AutoPlayer::AutoPlayer(Game& g, HeadlessPlatform& p, int firstMode) : g_(g), p_(p), mode_(firstMode ? 1 : 0) {
-  p_.onInput = [this](HeadlessPlatform& hp) { OnInput(hp); };
+AutoPlayer::AutoPlayer(Game& g, HeadlessPlatform& p, int firstMode) : g_(g), p_(&p), mode_(firstMode ? 1 : 0) {
+  p.onInput = [this](HeadlessPlatform& hp) {
+    uint32_t keys = 0;
+    if (KeysFor(hp.Frame(), keys)) hp.HoldKeys(keys);
+  };
 }
 
-AutoPlayer::~AutoPlayer() { p_.onInput = nullptr; }
+AutoPlayer::AutoPlayer(Game& g, int firstMode) : g_(g), mode_(firstMode ? 1 : 0) {}
 
-void AutoPlayer::OnInput(HeadlessPlatform& p) {
+AutoPlayer::~AutoPlayer() {
+  if (p_) p_->onInput = nullptr;
+}
+
+bool AutoPlayer::KeysFor(int frame, uint32_t& keys) {
   ++ticks_;
-  if (p.Frame() != lastFrame_) {
+  if (frame != lastFrame_) {
     // Just before a play frame: the play loop's keys.
-    if (p.Frame() == 1) {
+    if (frame == 1) {
       ++games_;
       mode_ = 1 - mode_;
     }
-    lastFrame_ = p.Frame();
+    lastFrame_ = frame;
     yieldsSinceFrame_ = 0;
-    p.HoldKeys(PlayKeys());
-    return;
+    keys = PlayKeys();
+    return true;
   }
   // The play loop yields once a frame; many yields without a frame are the
   // title, the stage start or the end of the program.
-  if (++yieldsSinceFrame_ > 3) p.HoldKeys(MenuKeys());
+  if (++yieldsSinceFrame_ <= 3) return false;
+  keys = MenuKeys();
+  return true;
 }
 
 uint32_t AutoPlayer::MenuKeys() {
@@ -158,6 +167,22 @@ uint32_t AutoPlayer::PlayKeys() {
     chargeGoal_ = 2 + (chargeGoal_ + 5) % 13;
   }
   return keys;
+}
+
+void BotKeys::Yield() {
+  in_.Yield();
+  if (player_) player_->KeysFor(frame_, keys_);
+}
+
+void BotKeys::NoteFrame(int f) {
+  in_.NoteFrame(f);
+  frame_ = f;
+  if (player_) player_->KeysFor(frame_, keys_);
+}
+
+bool BotKeys::KeyDown(int vk) {
+  const uint32_t bit = VkToScriptKey(vk);
+  return (bit != 0 && (keys_ & bit) != 0) || in_.KeyDown(vk);
 }
 
 }  // namespace morvik

@@ -45,9 +45,9 @@ const char* UsageText() {
          "  --headless             run without a window, on a virtual clock; without --until-ms,\n"
          "                         a demo or --bot it runs until the script ends it or it is stopped\n"
          "    --script FILE        keys to hold: lines 'WHEN KEYS' (@MS or PN, Left+Space or -)\n"
-         "    --bot                let the automatic player play\n"
          "    --clock-start MS     the virtual clock's first value\n"
          "    --until-ms MS        close the program once the clock reaches MS\n"
+         "  --bot                  let the automatic player play (headless or in the window)\n"
          "  --trace FILE           write one JSON line of game state per play frame\n"
          "  --trace-digest FILE    write one short line and a hash of the state per play frame\n"
          "  --shot FRAME:FILE      save the screen after play frame FRAME as a PNG\n"
@@ -124,7 +124,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
   // The window has its own clock and the player's keys: these would be ignored there.
   if (!o.headless && !o.help && !o.version) {
     const char* only = !o.script.empty() ? "--script" : o.hasClockStart ? "--clock-start"
-                       : o.hasUntil ? "--until-ms" : o.bot ? "--bot" : nullptr;
+                       : o.hasUntil ? "--until-ms" : nullptr;
     if (only) {
       error = std::string(only) + " works only with --headless";
       return false;

@@ -33,7 +33,7 @@ struct Options {
   std::string dumpSheets;
   bool paths = false;
   std::string recordDemo, playDemo;
-  bool bot = false;              // headless: the automatic player plays
+  bool bot = false;              // the automatic player plays (headless or in the window)
 };
 
 // Parses argv; on a bad argument returns false with a one-line message. An

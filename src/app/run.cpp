@@ -207,9 +207,14 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
       return 2;
     }
   }
+  // In the window the automatic player's keys join the keyboard's, under a
+  // demo's recorder as a player's keys would be.
+  std::optional<BotKeys> botKeys;
+  Platform* under = &base;
+  if (o.bot && realWindow && o.playDemo.empty()) under = &botKeys.emplace(base);
   std::optional<DemoPlayer> player;
   std::optional<DemoRecorder> recorder;
-  Platform* plat = &base;
+  Platform* plat = under;
   DemoHeader header;
   if (!o.playDemo.empty()) {
     std::vector<uint8_t> raw;
@@ -218,10 +223,10 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
       std::fprintf(stderr, "morvik: cannot play the demo %s: %s\n", Printable(o.playDemo).c_str(), err.c_str());
       return 2;
     }
-    plat = &player.emplace(base, header, std::move(raw), o.playDemo, realWindow);
+    plat = &player.emplace(*under, header, std::move(raw), o.playDemo, realWindow);
   } else if (!o.recordDemo.empty()) {
     // Written at the end; CheckRunFiles has made sure it can be.
-    plat = &recorder.emplace(base, realWindow);
+    plat = &recorder.emplace(*under, realWindow);
   }
   if (const std::string note = MissingCourseNote(dataDir); !note.empty())
     std::fprintf(stderr, "morvik: %s\n", note.c_str());
@@ -245,6 +250,7 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
   }
   std::optional<AutoPlayer> bot;
   if (o.bot && headless && !player) bot.emplace(*g, *headless);
+  if (botKeys) botKeys->SetPlayer(&bot.emplace(*g));
 
   ObserverList observers;
   // A trace file asked for is opened and watches every play frame.

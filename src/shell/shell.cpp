@@ -146,6 +146,8 @@ void PlayLoop(Game& g) {
   g.QuitToTitle = 0;
   ArmAll(g, 5);
   EndGameCourse(g);
+  // A finished game is on disk before anything else can happen to the program.
+  Ignoring([&] { SaveRecords(g); });
 }
 
 void TimerEvent(Game& g) {
@@ -163,6 +165,7 @@ void TimerEvent(Game& g) {
     // A failure inside the play loop must not leave the program idle for
     // ever: close the game's file and come back to the title.
     Ignoring([&] { EndGameCourse(g); });
+    Ignoring([&] { SaveRecords(g); });
     g.QuitToTitle = 0;
     ArmAll(g, 5);
   }

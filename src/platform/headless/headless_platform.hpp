@@ -15,6 +15,7 @@
 
 #include "platform/headless/script.hpp"
 #include "platform/platform.hpp"
+#include "platform/stop_signals.hpp"
 
 namespace morvik {
 
@@ -46,7 +47,7 @@ class HeadlessPlatform : public Platform {
   }
   void Yield() override;
   bool CloseRequested() override {
-    return closeAsked_ || (hasUntil_ && static_cast<int32_t>(clock_ - until_) >= 0);
+    return closeAsked_ || StopSignalled() || (hasUntil_ && static_cast<int32_t>(clock_ - until_) >= 0);
   }
   void AttachScreen(const Surface* m) override { screen_ = m; }
   void SetDisplayMode(int w, int h) override { modeW_ = w; modeH_ = h; }

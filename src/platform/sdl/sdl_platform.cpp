@@ -316,6 +316,9 @@ void SdlPlatform::WaitUntil(uint32_t ms) {
   for (;;) {
     const int32_t left = static_cast<int32_t>(ms - SDL_GetTicks());
     if (left <= 0) return;
+    // A stop signal (SIGTERM, SIGINT, SIGHUP) ends the wait as a close does;
+    // a signal that lands in a blocked wait ends it within the wait's timeout.
+    if (StopSignalled()) return;
     if (left == 1) {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
       continue;

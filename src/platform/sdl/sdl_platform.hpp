@@ -11,6 +11,7 @@
 
 #include "app/settings.hpp"
 #include "platform/platform.hpp"
+#include "platform/stop_signals.hpp"
 #include "platform/sdl/sdl_audio.hpp"
 
 struct SDL_Window;
@@ -44,7 +45,7 @@ class SdlPlatform : public Platform {
   uint32_t Clock() override;
   void WaitUntil(uint32_t ms) override;
   void Yield() override;
-  bool CloseRequested() override { return closeAsked_; }
+  bool CloseRequested() override { return closeAsked_ || StopSignalled(); }
   void AttachScreen(const Surface* m) override { screen_ = m; dirty_ = true; }
   void SetDisplayMode(int w, int h) override;
   void SetScreenPosition(int l, int t) override;
