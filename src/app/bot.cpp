@@ -180,8 +180,25 @@ void BotKeys::NoteFrame(int f) {
   if (player_) player_->KeysFor(frame_, keys_);
 }
 
+namespace {
+// The bot holds the game's keys themselves, whatever keys the player bound to them.
+uint32_t BotBitOfKey(int vk) {
+  switch (vk) {
+    case VK_LEFT: return kKeyLeft;
+    case VK_RIGHT: return kKeyRight;
+    case VK_UP: return kKeyUp;
+    case VK_DOWN: return kKeyDown;
+    case VK_SPACE: return kKeySpace;
+    case VK_Z: return kKeyZ;
+    case VK_P: return kKeyP;
+    case VK_ESCAPE: return kKeyEscape;
+    default: return 0;
+  }
+}
+}  // namespace
+
 bool BotKeys::KeyDown(int vk) {
-  const uint32_t bit = VkToScriptKey(vk);
+  const uint32_t bit = BotBitOfKey(vk);
   return (bit != 0 && (keys_ & bit) != 0) || in_.KeyDown(vk);
 }
 
