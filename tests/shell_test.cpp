@@ -182,6 +182,9 @@ TEST(Script, ParsesEventsAndRejectsBadLines) {
 TEST(Options, GoodAndBadArguments) {
   Options o;
   std::string err;
+  ASSERT_TRUE(ParseOptions({"--bot", "--window=2"}, o, err)) << err;  // the automatic player plays in the window too
+  EXPECT_TRUE(o.bot);
+  o = Options{};
   ASSERT_TRUE(ParseOptions({"--headless", "--until-ms", "10000", "--shot", "40:/tmp/a.png", "--window=3"}, o, err));
   EXPECT_TRUE(o.headless);
   EXPECT_EQ(o.untilMs, 10000u);
@@ -191,7 +194,7 @@ TEST(Options, GoodAndBadArguments) {
   for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
            {"--until-ms"}, {"--until-ms", "-5"}, {"--shot", "x.png"}, {"--window=0"}, {"--bogus"},
            {"--record-demo", "a", "--play-demo", "b"}, {"--headless", "--data-dir", ""}, {"--script", "s"},
-           {"--until-ms", "5"}, {"--bot"}}) {
+           {"--until-ms", "5"}}) {
     Options p;
     EXPECT_FALSE(ParseOptions(bad, p, err)) << bad[0];
     EXPECT_FALSE(err.empty());
