@@ -85,5 +85,31 @@ TEST(WebInput, EachInputHeldAtArrivalWaitsForItsRelease) {
   EXPECT_FALSE(pad.Held(kActFire));
 }
 
+TEST(WebInput, TheOptionsScreenTakesPressesByTheSettingsNames) {
+  EXPECT_EQ(WebKeyInputName("KeyW", "z"), "Z");  // as labelled
+  EXPECT_EQ(WebKeyInputName("ShiftLeft", "Shift"), "Left Shift");
+  EXPECT_EQ(WebKeyInputName("Enter", "Enter"), "Return");
+  EXPECT_EQ(WebKeyInputName("Unidentified", ""), "");
+
+  // Only what changed counts: a button going down, a trigger or stick passing
+  // the middle of its way; nothing from a gamepad as it arrives.
+  PadState a, b;
+  b.connected = true;
+  b.buttons[0] = 1;
+  EXPECT_TRUE(WebPadPresses(a, b).empty());
+  a = b;
+  b.buttons[8] = 1;
+  b.buttons[7] = 0.7;
+  b.axes[0] = -0.8;
+  b.axes[1] = 0.3;
+  EXPECT_EQ(WebPadPresses(a, b), (std::vector<std::string>{"back", "+righttrigger", "-leftx"}));
+  EXPECT_TRUE(WebPadPresses(b, b).empty());
+  a = b;
+  b.axes[0] = 0.9;
+  EXPECT_EQ(WebPadPresses(a, b), std::vector<std::string>{"+leftx"});
+  WebPadInput in;
+  for (const std::string& n : {"back", "+righttrigger", "-leftx"}) EXPECT_TRUE(ParseWebPadName(n, in)) << n;
+}
+
 }  // namespace
 }  // namespace morvik

@@ -212,7 +212,7 @@ OptionsMenu::Outcome OptionsMenu::Bind(const std::string& in) {
 
 namespace {
 
-constexpr uint32_t kNavy = 0x1C2048, kPaper = 0xFFFFFF, kSnow = 0xD6E6FA, kSnowHi = 0xF4FAFF,
+constexpr uint32_t kNavy = 0x1C2048, kPaper = 0xFFFFFF, kSnow = 0xD6E6FA,
                    kShade = 0xA6C0EE, kCap = 0x3C6CE8, kCapDark = 0x2842A8, kRed = 0xE23A3E, kGrey = 0x949CB0,
                    kOrange = 0xE8882E;
 

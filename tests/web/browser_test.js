@@ -3,8 +3,9 @@
 //   node browser_test.js SITE_DIR [SHOT_DIR]
 // The page loads without a console error, the title shows, Space starts a
 // game, the picture moves, frame periods over 30 s of play keep to 35 ms
-// (p99 within 35 ± 3), and a finished game's best score is still there
-// after a reload. Prints the figures; exits 1 on the first failure.
+// (p99 within 35 ± 3), a finished game's best score is still there after a
+// reload, and so is a music volume set on the options screen (F1). Prints
+// the figures; exits 1 on the first failure.
 'use strict';
 const http = require('http');
 const fs = require('fs');
@@ -207,6 +208,42 @@ async function waitFor(page, what, fn, ms) {
   const bestReloaded = await storedBest(page);
   console.log(`best score: before ${bestBefore}, saved ${bestAfter}, after the reload ${bestReloaded}`);
   if (bestReloaded !== bestAfter) fail('the best score is lost on reload');
+
+  // The options screen: F1 on the title opens it (the browser's help stays
+  // shut), Right on the music row turns the music up, Escape closes it; the
+  // settings file in the browser's storage holds the new volume after a reload.
+  const settingsText = () => page.evaluate(() => {
+    try {
+      return new TextDecoder().decode(Module.MorvikWeb.readFile('/save/config/morvik/settings.txt'));
+    } catch (e) {
+      return null;
+    }
+  });
+  const musicVolume = (t) => {
+    const m = t && /^music-volume (\d+)$/m.exec(t);
+    return m ? Number(m[1]) : null;
+  };
+  const press = async (key) => {
+    await page.keyboard.press(key);
+    await page.waitForTimeout(150);
+  };
+  const musicBefore = musicVolume(await settingsText());
+  const beforeOptions = await canvasLook(page);
+  await press('F1');
+  await page.waitForTimeout(300);
+  const options = await canvasLook(page);
+  await shot(page, 'options');
+  if (options.hash === beforeOptions.hash) fail('F1 does not open the options screen');
+  for (let i = 0; i < 4; ++i) await press('ArrowDown');
+  await press('ArrowRight');
+  await press('Escape');
+  await waitFor(page, 'the settings were not stored',
+                () => Module.MorvikWeb.settingsWrites > 0 && Module.MorvikWeb.settingsStored === Module.MorvikWeb.settingsWrites, 15000);
+  await page.reload();
+  await waitFor(page, 'no picture after the second reload', () => window.Module && Module.MorvikWeb && Module.MorvikWeb.shown > 0, 30000);
+  const musicAfter = musicVolume(await settingsText());
+  console.log(`options: music volume ${musicBefore} before, ${musicAfter} after the reload`);
+  if (musicBefore === null || musicAfter !== Math.min(128, musicBefore + 8)) fail('the options screen\'s music volume is not kept');
 
   // The picture follows a resize, at a whole-number scale.
   await page.setViewportSize({ width: 1400, height: 1100 });

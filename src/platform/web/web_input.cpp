@@ -70,6 +70,33 @@ std::vector<std::string> WebKeyNames(const std::string& code, const std::string&
   return names;
 }
 
+std::string WebKeyInputName(const std::string& code, const std::string& key) {
+  const std::vector<std::string> names = WebKeyNames(code, key);
+  if (names.empty()) return "";
+  // A letter or digit is bound as labelled; the label comes last.
+  if (key.size() == 1 && std::isalnum(static_cast<unsigned char>(key[0]))) return names.back();
+  return names.front();
+}
+
+std::vector<std::string> WebPadPresses(const PadState& before, const PadState& now) {
+  std::vector<std::string> out;
+  // What is held as a gamepad arrives was not pressed now.
+  if (!now.connected || !before.connected) return out;
+  auto way = [](double v) { return v > 0.5 ? 1 : v < -0.5 ? -1 : 0; };
+  for (int i = 0; i < 17; ++i) {
+    const size_t b = static_cast<size_t>(i);
+    if (now.buttons[b] > 0.5 && before.buttons[b] <= 0.5)
+      out.push_back(i == kLeftTrigger || i == kRightTrigger ? std::string("+") + kButtons[i] : kButtons[i]);
+  }
+  for (int i = 0; i < 4; ++i) {
+    const size_t a = static_cast<size_t>(i);
+    const int w = way(now.axes[a]);
+    if (w != 0 && w != way(before.axes[a]))
+      out.push_back(std::string(w > 0 ? "+" : "-") + kAxes[i]);
+  }
+  return out;
+}
+
 bool ParseWebPadName(const std::string& name, WebPadInput& in) {
   std::string n = name;
   bool signed_ = false;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The browser platform's calls into the page: the canvas, Web Audio and the
-// records' storage. Their work is done by MorvikWeb (web_pre.js).
+// records' and settings' storage. Their work is done by MorvikWeb (web_pre.js).
 mergeInto(LibraryManager.library, {
   morvik_show: function (rgba, w, h, modeW, modeH, left, top) {
     MorvikWeb.show(rgba, w, h, modeW, modeH, left, top);
@@ -30,6 +30,13 @@ mergeInto(LibraryManager.library, {
   morvik_sync_files: function () {
     MorvikWeb.recordWrites++;
     MorvikWeb.syncFiles();
+  },
+  morvik_sync_settings: function () {
+    MorvikWeb.settingsWrites++;
+    MorvikWeb.syncFiles();
+  },
+  morvik_set_fullscreen: function (on) {
+    MorvikWeb.setFullscreen(on !== 0);
   },
   morvik_note_frame: function (frame) {
     MorvikWeb.noteFrame(frame);

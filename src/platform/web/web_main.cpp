@@ -17,11 +17,15 @@ int main() {
   const std::string dataDir = "/data";
   const std::string recordPath = "/save/Mor_vik_0.kvd";
   std::vector<std::string> notes;
-  Settings settings = LoadSettings(SettingsPath(), WebInputNames(), notes);
+  SettingsFile file;
+  const Settings fromFile = LoadSettings(SettingsPath(), WebInputNames(), notes, &file);
   for (const std::string& n : notes) std::fprintf(stderr, "morvik: %s\n", n.c_str());
-  WebPlatform plat(settings);
+  // The options screen changes these and writes the file (kept in the
+  // browser's storage, so a reload keeps them).
   Options o;
-  const int status = RunWithOptions(plat, nullptr, o, dataDir, recordPath);
+  const SettingsStore settings = MakeSettingsStore(fromFile, file, o);
+  WebPlatform plat(settings.run);
+  const int status = RunWithOptions(plat, nullptr, o, dataDir, recordPath, &settings);
   morvik_ended(status);
   return status;
 }

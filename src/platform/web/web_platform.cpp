@@ -19,6 +19,8 @@ int morvik_music_open(const char* path);
 void morvik_music_play(int fromStart);
 void morvik_set_volumes(int effects, int music);
 void morvik_sync_files();
+void morvik_sync_settings();
+void morvik_set_fullscreen(int on);
 void morvik_note_frame(int frame);
 }
 
@@ -44,7 +46,12 @@ EM_BOOL KeyEvent(int type, const EmscriptenKeyboardEvent* e, void*) {
     if (!e->repeat) morvik_toggle_fullscreen();
     return true;
   }
-  gPlatform->OnKey(type == EMSCRIPTEN_EVENT_KEYDOWN, code, key);
+  // F1 opens the options screen, never the browser's help.
+  if (code == "F1") {
+    if (type == EMSCRIPTEN_EVENT_KEYDOWN && !e->repeat) gPlatform->OnOptionsKey();
+    return true;
+  }
+  gPlatform->OnKey(type == EMSCRIPTEN_EVENT_KEYDOWN, code, key, e->repeat);
   // The game's keys must not scroll the page or press its buttons; the
   // browser's own keys (F5, F12, with Ctrl) keep working.
   if (e->ctrlKey || e->metaKey) return false;
@@ -66,6 +73,7 @@ EM_BOOL PadEvent(int, const EmscriptenGamepadEvent*, void*) { return 0; }
 
 WebPlatform::WebPlatform(const Settings& s) {
   gPlatform = this;
+  window_ = s.window;
   start_ = emscripten_get_now();
   lastHandBack_ = start_;
   for (int a = 0; a < kActionCount; ++a) keys_[a] = s.keys[a];
@@ -144,12 +152,15 @@ void WebPlatform::SetScreenPosition(int l, int t) {
   dirty_ = true;
 }
 
-void WebPlatform::OnKey(bool down, const std::string& code, const std::string& key) {
+void WebPlatform::OnKey(bool down, const std::string& code, const std::string& key, bool repeat) {
   if (!down) {
     held_.erase(code);
     return;
   }
   held_[code] = WebKeyNames(code, key);
+  // The window's own keys (F11, F12) are not the game's to bind.
+  if (!repeat && code != "F11" && code != "F12")
+    if (std::string name = WebKeyInputName(code, key); !name.empty()) KeepInput("key:" + name);
   // A key pressed on the page means the page has the focus, whatever the
   // browser said of the focus before (a tab shown again need not say so).
   focused_ = true;
@@ -164,22 +175,6 @@ void WebPlatform::OnFocus(bool focused) {
   }
   focused_ = focused;
 }
-
-namespace {
-int ActionOfKey(int vk) {
-  switch (vk) {
-    case VK_LEFT: return kActLeft;
-    case VK_RIGHT: return kActRight;
-    case VK_UP: return kActJump;
-    case VK_DOWN: return kActDown;
-    case VK_SPACE:
-    case VK_Z: return kActFire;
-    case VK_P: return kActPause;
-    case VK_ESCAPE: return kActLeave;
-    default: return -1;
-  }
-}
-}  // namespace
 
 bool WebPlatform::KeyDown(int vk) {
   if (!focused_) return false;
@@ -214,6 +209,43 @@ void WebPlatform::SamplePad() {
   if (arrived) ++arrivals_;
   padIndex_ = found;
   pad_.Update(st, arrived);
+  // Presses for the options screen; Back asks for the screen itself.
+  if (focused_ && !arrived)
+    for (const std::string& name : WebPadPresses(padSeen_, st)) {
+      if (name == "back") optionsAsked_ = true;
+      else KeepInput("pad:" + name);
+    }
+  padSeen_ = st;
+}
+
+void WebPlatform::KeepInput(std::string name) {
+  if (inputs_.size() >= 32) inputs_.pop_front();
+  inputs_.push_back(std::move(name));
+}
+
+bool WebPlatform::TakeOptionsRequest() {
+  if (!optionsAsked_) return false;
+  optionsAsked_ = false;
+  inputs_.clear();
+  return true;
+}
+
+std::string WebPlatform::TakeInput() {
+  if (inputs_.empty()) return "";
+  std::string s = std::move(inputs_.front());
+  inputs_.pop_front();
+  return s;
+}
+
+void WebPlatform::ApplySettings(const Settings& s) {
+  for (int a = 0; a < kActionCount; ++a) keys_[a] = s.keys[a];
+  pad_.Bind(s);
+  morvik_set_volumes(s.effectsVolume, s.musicVolume);
+  // A page goes full screen only just after a key or click, which the
+  // options screen's change is; the scale and smoothing stay the page's own.
+  if (s.window != window_) morvik_set_fullscreen(s.window ? 0 : 1);
+  window_ = s.window;
+  dirty_ = true;
 }
 
 int WebPlatform::JoyCount() { return pad_.Connected() ? 1 : 0; }
@@ -232,5 +264,6 @@ void WebPlatform::MidiCloseAll() { morvik_music_close(); }
 bool WebPlatform::MidiOpen(const std::string& path) { return morvik_music_open(path.c_str()) != 0; }
 void WebPlatform::MidiPlay(bool fromStart) { morvik_music_play(fromStart ? 1 : 0); }
 void WebPlatform::RecordsWritten() { morvik_sync_files(); }
+void WebPlatform::SettingsWritten() { morvik_sync_settings(); }
 
 }  // namespace morvik

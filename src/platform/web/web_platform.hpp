@@ -6,6 +6,7 @@
 // hand control back to the browser until their deadline.
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <set>
 #include <string>
@@ -43,6 +44,15 @@ struct PadState {
   std::array<double, 4> axes{};      // -1..1
   std::array<double, 17> buttons{};  // 0..1
 };
+
+// The name a key press gives the options screen: the label for a letter or
+// digit, else the key's place ("Left Shift"); "" for a key the game cannot bind.
+std::string WebKeyInputName(const std::string& code, const std::string& key);
+
+// The gamepad inputs pressed from one reading to the next, by the settings
+// file's names: buttons ("a", "back"), triggers ("+lefttrigger") and stick
+// directions ("-leftx") once past the middle of their way.
+std::vector<std::string> WebPadPresses(const PadState& before, const PadState& now);
 
 // The gamepad side of the platform, kept apart from the browser so that it
 // can be tried with made-up readings: bindings, the dead zone, and settling
@@ -96,21 +106,32 @@ class WebPlatform : public Platform {
   bool MidiOpen(const std::string& path) override;
   void MidiPlay(bool fromStart) override;
 
+  bool TakeOptionsRequest() override;
+  std::string TakeInput() override;
+  void ApplySettings(const Settings& s) override;
+
   void RecordsWritten() override;
+  void SettingsWritten() override;
 
   // Called from the page's events.
-  void OnKey(bool down, const std::string& code, const std::string& key);
+  void OnKey(bool down, const std::string& code, const std::string& key, bool repeat = false);
+  void OnOptionsKey() { optionsAsked_ = true; }
   void OnFocus(bool focused);
 
  private:
   void Present();
   void SamplePad();
+  void KeepInput(std::string name);
 
   double start_ = 0;
   double lastHandBack_ = 0;
   std::array<std::vector<std::string>, kActionCount> keys_;
   std::map<std::string, std::vector<std::string>> held_;  // key code -> names it stands for
   WebPad pad_;
+  PadState padSeen_;  // the last reading, for the presses the options screen takes
+  bool optionsAsked_ = false;
+  std::deque<std::string> inputs_;
+  bool window_ = false;  // the settings' display: full screen asked for when false
   int padIndex_ = -1;
   uint32_t arrivals_ = 0;
   bool focused_ = true;

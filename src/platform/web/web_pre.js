@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The page side of the browser platform: the canvas, Web Audio, and the
-// records kept in the browser's storage (IndexedDB under /save).
+// records and the settings kept in the browser's storage (IndexedDB under /save).
 var MorvikWeb = {
   canvas: null,
   ctx2d: null,
@@ -52,9 +52,16 @@ var MorvikWeb = {
   shown: 0,
 
   toggleFullscreen: function () {
+    MorvikWeb.setFullscreen(!document.fullscreenElement);
+  },
+
+  // The browser refuses full screen but just after a key or click: then the
+  // page simply stays as it is.
+  setFullscreen: function (on) {
     var stage = document.getElementById('stage');
-    if (document.fullscreenElement) document.exitFullscreen().catch(function () {});
-    else if (stage && stage.requestFullscreen) stage.requestFullscreen().catch(function () {});
+    if (!on && document.fullscreenElement) document.exitFullscreen().catch(function () {});
+    else if (on && !document.fullscreenElement && stage && stage.requestFullscreen)
+      stage.requestFullscreen().catch(function () {});
   },
 
   // --- sound ---
@@ -225,11 +232,14 @@ var MorvikWeb = {
       return;
     }
     MorvikWeb.syncing = true;
-    var writes = MorvikWeb.recordWrites;
+    var writes = MorvikWeb.recordWrites, settings = MorvikWeb.settingsWrites;
     FS.syncfs(false, function (err) {
       MorvikWeb.syncing = false;
       if (err) console.warn('morvik: the records could not be stored in the browser: ' + err);
-      else MorvikWeb.recordsStored = writes;
+      else {
+        MorvikWeb.recordsStored = writes;
+        MorvikWeb.settingsStored = settings;
+      }
       if (MorvikWeb.syncAgain) {
         MorvikWeb.syncAgain = false;
         MorvikWeb.syncFiles();
@@ -238,6 +248,8 @@ var MorvikWeb = {
   },
   recordWrites: 0,   // records written by the game
   recordsStored: 0,  // of which stored in IndexedDB
+  settingsWrites: 0,   // settings files written by the options screen
+  settingsStored: 0,   // of which stored in IndexedDB
   mounted: false,
   // For the page's own checks: a file as the game sees it.
   readFile: function (path) {
@@ -286,7 +298,7 @@ Module.preRun.push(function () {
   document.addEventListener('fullscreenchange', MorvikWeb.fit);
   // A tab can close at any moment: what is written is stored as the page goes.
   window.addEventListener('pagehide', MorvikWeb.syncFiles);
-  // Files the game writes without telling (the settings file) are stored now and then.
+  // Files the game writes without telling (the settings file of a first start) are stored now and then.
   setInterval(MorvikWeb.syncFiles, 10000);
   document.addEventListener('visibilitychange', function () {
     if (document.visibilityState === 'hidden') MorvikWeb.syncFiles();
