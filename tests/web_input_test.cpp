@@ -102,13 +102,13 @@ TEST(WebInput, TheOptionsScreenTakesPressesByTheSettingsNames) {
   b.buttons[7] = 0.7;
   b.axes[0] = -0.8;
   b.axes[1] = 0.3;
-  EXPECT_EQ(WebPadPresses(a, b), (std::vector<std::string>{"back", "+righttrigger", "-leftx"}));
+  EXPECT_EQ(WebPadPresses(a, b), (std::vector<std::string>{"+righttrigger", "back", "-leftx"}));
   EXPECT_TRUE(WebPadPresses(b, b).empty());
   a = b;
   b.axes[0] = 0.9;
   EXPECT_EQ(WebPadPresses(a, b), std::vector<std::string>{"+leftx"});
   WebPadInput in;
-  for (const std::string& n : {"back", "+righttrigger", "-leftx"}) EXPECT_TRUE(ParseWebPadName(n, in)) << n;
+  for (const char* n : {"back", "+righttrigger", "-leftx"}) EXPECT_TRUE(ParseWebPadName(n, in)) << n;
 }
 
 }  // namespace
