@@ -14,16 +14,22 @@ morvik_build build-fuzz Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=cl
   -DMORVIK_SDL=OFF -DMORVIK_TESTS=OFF -DMORVIK_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-status=0
+passed=0
+failed=0
+# step NAME COMMAND...: one step of the run, counted in the closing line.
+step() {
+  local name=$1
+  shift
+  echo "== $name"
+  if "$@"; then passed=$((passed + 1)); else echo "FAILED: $name"; failed=$((failed + 1)); fi
+}
 for d in build build-asan; do
-  echo "== tests in $d"
-  (cd "$d" && ctest --output-on-failure -j2 --timeout 900) || status=1
+  step "tests in $d" bash -c "cd '$d' && ctest --output-on-failure -j2 --timeout 900"
 done
-echo "== the Debian package: built, checked by lintian, its tree played headless"
-(scripts/deb.sh && bash tests/package/deb_tree.sh \
-  "build-deb/morvik_$(dpkg-parsechangelog -S Version)_$(dpkg-architecture -q DEB_HOST_ARCH).deb") || status=1
-echo "== the browser build (build-web/)"
-if scripts/web.sh >/dev/null; then tests/web/run.sh || status=1; else echo "FAIL: scripts/web.sh"; status=1; fi
-echo "== fuzzing, ${MORVIK_FUZZ_SECONDS:-5} s a target"
-fuzz/run.sh build-fuzz "${MORVIK_FUZZ_SECONDS:-5}" || status=1
-exit $status
+step "the Debian package: built, checked by lintian, its tree played headless" bash -c \
+  'scripts/deb.sh && bash tests/package/deb_tree.sh \
+     "build-deb/morvik_$(dpkg-parsechangelog -S Version)_$(dpkg-architecture -q DEB_HOST_ARCH).deb"'
+step "the browser build (build-web/)" bash -c 'scripts/web.sh >/dev/null && tests/web/run.sh'
+step "fuzzing, ${MORVIK_FUZZ_SECONDS:-5} s a target" fuzz/run.sh build-fuzz "${MORVIK_FUZZ_SECONDS:-5}"
+echo "test.sh: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
