@@ -9,7 +9,6 @@
 #include "app/run.hpp"
 #include "app/settings.hpp"
 #include "game.hpp"
-#include "media/sheet_dump.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "platform/stop_signals.hpp"
 
@@ -22,22 +21,8 @@
 
 int main(int argc, char** argv) {
   using namespace morvik;
-  std::vector<std::string> args(argv + 1, argv + argc);
   Options o;
-  std::string err;
-  if (!ParseOptions(args, o, err)) {
-    std::fprintf(stderr, "morvik: %s\n", err.c_str());
-    return 2;
-  }
-  if (o.help) {
-    std::fputs(UsageText(), stdout);
-    return 0;
-  }
-  if (o.version) {
-    std::printf("%s\n", VersionText());
-    return 0;
-  }
-  if (!o.dumpSheets.empty()) return DumpSheets(o.dumpSheets);
+  if (const int status = StartFromArguments(argc, argv, o); status >= 0) return status;
   const std::string exeDir = ExecutableDir();
   const std::string dataDir =
       o.dataDir.empty()
@@ -57,6 +42,7 @@ int main(int argc, char** argv) {
   if (o.headless) return RunHeadless(o, dataDir, recordPath);
 
   // A start that would be refused is refused before the window opens.
+  std::string err;
   if (!CheckRunFiles(o, dataDir, recordPath, err)) {
     std::fprintf(stderr, "morvik: %s\n", err.c_str());
     return 2;

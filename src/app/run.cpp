@@ -15,6 +15,7 @@
 #include "app/demo.hpp"
 #include "core/printable.hpp"
 #include "media/png.hpp"
+#include "media/sheet_dump.hpp"
 #include "stage/stage_file.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "shell/trace.hpp"
@@ -194,6 +195,25 @@ int RunGame(Game& g) {
     return e.status;
   }
   return 0;
+}
+
+int StartFromArguments(int argc, char** argv, Options& o) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::string err;
+  if (!ParseOptions(args, o, err)) {
+    std::fprintf(stderr, "morvik: %s\n", err.c_str());
+    return 2;
+  }
+  if (o.help) {
+    std::fputs(UsageText(), stdout);
+    return 0;
+  }
+  if (o.version) {
+    std::printf("%s\n", VersionText());
+    return 0;
+  }
+  if (!o.dumpSheets.empty()) return DumpSheets(o.dumpSheets);
+  return -1;
 }
 
 int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,

@@ -64,6 +64,11 @@ int RunGame(Game& g);
 int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
                    const std::string& recordPath, const SettingsStore* settings = nullptr);
 
+// What every entry does first: reads the arguments, and answers what ends the
+// program before a game (a bad argument, --help, --version, --dump-sheets).
+// Returns that exit status, or -1 when the game is to run with `o`.
+int StartFromArguments(int argc, char** argv, Options& o);
+
 // The whole headless run of the command line; returns the exit status.
 int RunHeadless(const Options& o, const std::string& dataDir, const std::string& recordPath);
 

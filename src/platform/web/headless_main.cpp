@@ -12,7 +12,6 @@
 #include "app/options.hpp"
 #include "app/run.hpp"
 #include "game.hpp"
-#include "media/sheet_dump.hpp"
 
 namespace {
 // The folder the runner's script lies in: its data lie in data/ beside it.
@@ -29,22 +28,8 @@ std::string ScriptDir() {
 
 int main(int argc, char** argv) {
   using namespace morvik;
-  std::vector<std::string> args(argv + 1, argv + argc);
   Options o;
-  std::string err;
-  if (!ParseOptions(args, o, err)) {
-    std::fprintf(stderr, "morvik: %s\n", err.c_str());
-    return 2;
-  }
-  if (o.help) {
-    std::fputs(UsageText(), stdout);
-    return 0;
-  }
-  if (o.version) {
-    std::printf("%s\n", VersionText());
-    return 0;
-  }
-  if (!o.dumpSheets.empty()) return DumpSheets(o.dumpSheets);
+  if (const int status = StartFromArguments(argc, argv, o); status >= 0) return status;
   const std::string dataDir = o.dataDir.empty() ? ScriptDir() + "/data" : o.dataDir;
   const std::string recordPath = FindRecordPath(dataDir, false);
   if (o.paths) {
