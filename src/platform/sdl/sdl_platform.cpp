@@ -203,13 +203,17 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
   const int scale = WindowScale(set.scale, dispW, dispH);
   Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
   if (fullscreen_) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-  win_ = SDL_CreateWindow("Morvik", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640 * scale, 480 * scale, flags);
-  if (!win_) {
-    error = std::string("cannot open a window: ") + SDL_GetError();
-    SDL_Quit();
-    return false;
-  }
-  SDL_SetWindowMinimumSize(win_, 320, 240);
+  const auto makeWindow = [&] {
+    win_ = SDL_CreateWindow("Morvik", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640 * scale, 480 * scale, flags);
+    if (!win_) {
+      error = std::string("cannot open a window: ") + SDL_GetError();
+      SDL_Quit();
+      return false;
+    }
+    SDL_SetWindowMinimumSize(win_, 320, 240);
+    return true;
+  };
+  if (!makeWindow()) return false;
   const Presenter way = ChoosePresenter();
   if (way != Presenter::kSoftware) {
     ren_ = SDL_CreateRenderer(win_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
@@ -220,13 +224,7 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
       SDL_DestroyRenderer(ren_);
       ren_ = nullptr;
       SDL_DestroyWindow(win_);
-      win_ = SDL_CreateWindow("Morvik", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640 * scale, 480 * scale, flags);
-      if (!win_) {
-        error = std::string("cannot open a window: ") + SDL_GetError();
-        SDL_Quit();
-        return false;
-      }
-      SDL_SetWindowMinimumSize(win_, 320, 240);
+      if (!makeWindow()) return false;
     }
   }
   if (!ren_) {
