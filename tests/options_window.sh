@@ -145,8 +145,14 @@ pause_then_hold() {
   sleep 0.5
 }
 pause_then_hold Up
-# A pause missed in a death, or a death while W is held: tried again.
-for i in 1 2 3; do pause_then_hold w; done
+# A pause missed in a death, or a death while W is held: tried again, each
+# time after Space, which brings back a hero left waiting after a lost life
+# (and otherwise only throws).
+for i in 1 2 3; do
+  tap space
+  sleep 1.5
+  pause_then_hold w
+done
 close_game
 [ -s "$work/trace.txt" ] || fail "no trace"
 # Frames after each pause (a clock gap of a second or more): a jump is the
