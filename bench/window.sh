@@ -7,6 +7,9 @@
 #   window_ms      launch to the window on the display
 #   picture_ms     launch to the first picture presented in it (when the game reports it)
 #   cpu_percent    share of one core over SECONDS of play (user + system, all threads)
+#   cpu_main_percent, cpu_audio_percent, cpu_other_percent
+#                  the same split between the game's own thread, SDL's audio
+#                  thread (the mixer and the music synthesiser) and the rest
 #   peak_rss_mb    peak resident memory (VmHWM)
 #   period_*_ms    play-frame periods from the trace at the 35 ms pace: p50, p99, max
 #   drift_ms       the mean period of the last quarter of the frames less the first quarter's
@@ -53,13 +56,22 @@ done
 [ -s "$work/t.jsonl" ] || { echo "no game started"; cat "$work/out"; exit 1; }
 sleep 1
 ticks() { awk '{print $14 + $15}' "/proc/$game/stat"; }
+# Each thread's name and ticks; the name may hold spaces, the ticks follow the ')'.
+threads() {
+  for t in /proc/$game/task/*; do
+    sed -n 's/^[0-9]* (\(.*\)) [A-Z] \(.*\)/\1|\2/p' "$t/stat" 2>/dev/null |
+      awk -F'|' -v tid="${t##*/}" '{split($2, f, " "); print tid, $1 == "morvik" && tid == '"$game"' ? "main" : ($1 ~ /^SDLAudio/ ? "audio" : "other"), f[11] + f[12]}'
+  done
+}
 hz=$(getconf CLK_TCK)
+threads >"$work/threads0"
 c0=$(ticks); w0=$(date +%s%N)
 end=$((w0 + secs * 1000000000))
 while [ "$(date +%s%N)" -lt $end ]; do
   xdotool key space; sleep 0.5
 done
 c1=$(ticks); w1=$(date +%s%N)
+threads >"$work/threads1"
 peak=$(awk '/VmHWM/ {print $2}' "/proc/$game/status")
 win=$(xdotool search --name '^Morvik$' 2>/dev/null | tail -1)
 "$work/xclose" "$win"
@@ -69,6 +81,9 @@ wait $game 2>/dev/null
 pic=$(sed -n 's/^morvik: first picture at \([0-9]*\) ms.*/\1/p' "$work/out" | head -1)
 [ -n "$pic" ] && echo "picture_ms $((pic - launch / 1000000))"
 awk -v c=$((c1 - c0)) -v hz=$hz -v w=$((w1 - w0)) 'BEGIN {printf "cpu_percent %.2f\n", 100 * c / hz / (w / 1e9)}'
+# Per thread: what it used since the first reading (a thread born since counts from 0).
+awk -v hz=$hz -v w=$((w1 - w0)) 'NR == FNR {t0[$1] = $3; next} {d[$2] += $3 - ($1 in t0 ? t0[$1] : 0)}
+  END {for (k in d) printf "cpu_%s_percent %.2f\n", k, 100 * d[k] / hz / (w / 1e9)}' "$work/threads0" "$work/threads1" | sort
 awk -v k=$peak 'BEGIN {printf "peak_rss_mb %.1f\n", k / 1024}'
 python3 - "$work/t.jsonl" <<'EOF'
 import json, sys

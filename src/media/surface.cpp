@@ -2,10 +2,36 @@
 #include "media/surface.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace morvik {
+
+namespace {
+constexpr size_t kHugePage = size_t{2} << 20;
+}
+
+void* AllocatePixels(size_t bytes) {
+  if (bytes >= kHugePage) {
+    const size_t size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    if (void* p = std::aligned_alloc(kHugePage, size)) {
+#if defined(MADV_HUGEPAGE)
+      madvise(p, size, MADV_HUGEPAGE);  // only advice: without huge pages it is a plain block
+#endif
+      return p;
+    }
+    throw std::bad_alloc();
+  }
+  if (void* p = std::malloc(bytes == 0 ? 1 : bytes)) return p;
+  throw std::bad_alloc();
+}
+
+void FreePixels(void* p, size_t) { std::free(p); }
 
 void Surface::Create(int w, int h, uint32_t back) {
   w_ = w < 0 ? 0 : w;
@@ -52,7 +78,7 @@ void Surface::Clear(uint32_t colour) {
 
 void Surface::MakeRing(int ringWidth) {
   // Re-layout so that logical pixels keep their values.
-  std::vector<uint32_t> old(pix_.size());
+  std::vector<uint32_t, PixelAllocator<uint32_t>> old(pix_.size());
   for (int y = 0; y < h_; ++y)
     for (int x = 0; x < w_; ++x) old[static_cast<size_t>(y) * w_ + x] = Row(y)[Phys(x)];
   ring_ = std::clamp(ringWidth, 0, w_);

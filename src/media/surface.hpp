@@ -13,6 +13,30 @@
 
 namespace morvik {
 
+// Storage for pictures' pixels. Large pictures (the terrain canvases, whose
+// rows lie 10 KB apart) are placed on 2 MB boundaries and offered to the
+// kernel for huge pages, so that a sweep down their rows does not miss the
+// address cache on every row.
+template <class T>
+struct PixelAllocator {
+  using value_type = T;
+  PixelAllocator() = default;
+  template <class U>
+  PixelAllocator(const PixelAllocator<U>&) {}
+  T* allocate(size_t n);
+  void deallocate(T* p, size_t n);
+  template <class U>
+  bool operator==(const PixelAllocator<U>&) const { return true; }
+  template <class U>
+  bool operator!=(const PixelAllocator<U>&) const { return false; }
+};
+void* AllocatePixels(size_t bytes);
+void FreePixels(void* p, size_t bytes);
+template <class T>
+T* PixelAllocator<T>::allocate(size_t n) { return static_cast<T*>(AllocatePixels(n * sizeof(T))); }
+template <class T>
+void PixelAllocator<T>::deallocate(T* p, size_t n) { FreePixels(p, n * sizeof(T)); }
+
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kBlack = 0x000000;
 constexpr uint32_t kSolid = 0xFFFF00;       // the collision map's one solid colour
@@ -107,7 +131,7 @@ class Surface {
   uint32_t back_ = kWhite;
   int ring_ = 0, origin_ = 0;
   uint32_t gen_ = 0;
-  std::vector<uint32_t> pix_;
+  std::vector<uint32_t, PixelAllocator<uint32_t>> pix_;
   uint64_t stamp_ = 0, allStamp_ = 0;
   std::vector<uint64_t> colStamp_;
   mutable SolidBands bands_;
