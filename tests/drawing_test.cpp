@@ -258,3 +258,53 @@ TEST(Drawing, SkyAndTerrainInOneSweepAgreeWithThePixelDefinitions) {
       for (int x = 0; x < 60; ++x) ASSERT_EQ(dst.Get(x, y), drawn.Get(x, y));
   }
 }
+
+// Frame after frame over white terrain rings with blocks stamped, scrolled
+// and written into between frames, and a sky of one-colour, repeating and
+// mixed rows:
+// the spans where the terrain is all white show the sky (or keep what lies
+// within the kept span), exactly as the pixel definition says.
+TEST(Drawing, SkyAndTerrainOverMostlyWhiteTerrainFollowEveryChange) {
+  uint32_t seed = 11;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  const int w = 72, h = 37;
+  // The sky twice: plain, and as a ring whose layout starts a pixel further on.
+  Surface sky(w, 60, kWhite), ringSky(w, 60, kWhite);
+  ringSky.MakeRing(w);
+  ringSky.ScrollLeft(1);
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint32_t c = y % 3 == 0 ? next() : y % 3 == 1 ? Rgb(40 * (x % 4), y, 9) : Rgb(y, 2 * y, 255);
+      sky.Set(x, y, c);
+      ringSky.Set(x, y, c);
+    }
+  Surface mask(200, h, kWhite), image(200, h, kWhite);
+  mask.MakeRing(80);
+  image.MakeRing(80);
+  const Surface tile = RandomPicture(seed, 9, 11, false);
+  for (int frame = 0; frame < 120; ++frame) {
+    const int bx = static_cast<int>(next() % 200) - 5, by = static_cast<int>(next() % 40) - 5;  // beyond the ring too
+    switch (next() % 5) {
+      case 0: DrawOpaque(mask, bx, by, 9, 11, tile, 0, 0), DrawOpaque(image, bx, by, 9, 11, tile, 0, 0); break;
+      case 1: mask.ScrollLeft(1 + static_cast<int>(next() % 4)), image.ScrollLeft(1 + static_cast<int>(next() % 4)); break;
+      case 2: image.Set(bx, by, next()); break;
+      case 3: mask.Row(static_cast<int>(next() % h))[next() % 200] = next() & 0xFFFFFF, mask.Touch(); break;
+      default: DrawOpaque(mask, bx, by, 9, 11, Surface(9, 11, kWhite), 0, 0); break;
+    }
+    Surface dst = RandomPicture(seed, w, h, frame % 3 == 0);
+    int lo[h], hi[h];
+    for (int y = 0; y < h; ++y) {
+      lo[y] = static_cast<int>(next() % 80) - 5;
+      hi[y] = lo[y] + static_cast<int>(next() % 30);
+    }
+    const int skyY = static_cast<int>(next() % 20);
+    const Surface before = dst;
+    const Surface& under = frame % 2 ? ringSky : sky;
+    ASSERT_TRUE(DrawSkyAndTerrain(dst, under, skyY, mask, image, lo, hi));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const uint32_t b = x >= lo[y] && x < hi[y] ? before.Get(x, y) : under.Get(x, skyY + y);
+        ASSERT_EQ(dst.Get(x, y), ((mask.Get(x, y) & ~b) ^ image.Get(x, y)) & 0xFFFFFF) << frame;
+      }
+  }
+}

@@ -65,6 +65,79 @@ void Surface::MarkColumns(int x, int w) {
   }
 }
 
+uint64_t Surface::AllBands() const {
+  const int bands = (h_ + kBandRows - 1) / kBandRows;
+  return bands >= 64 ? ~uint64_t{0} : (uint64_t{1} << bands) - 1;
+}
+
+const uint64_t* Surface::WhiteBands(int width) const {
+  if ((h_ + kBandRows - 1) / kBandRows > 64 || w_ == 0) return nullptr;
+  if (white_.size() != static_cast<size_t>(w_)) {
+    white_.assign(static_cast<size_t>(w_), 0);
+    whiteAt_.assign(static_cast<size_t>(w_), 0);
+  }
+  // Only the columns changed since their bits were made are read again,
+  // row by row across all of them.
+  std::vector<std::pair<int, int>>& spans = bands_.spans;
+  spans.clear();
+  width = std::clamp(width, 0, w_);
+  for (int x = 0; x < width;) {
+    const int n = std::min(width - x, Run(x)), p0 = Phys(x);
+    for (int p = p0; p < p0 + n; ++p) {
+      if (ColumnStamp(p) <= whiteAt_[p]) continue;
+      if (!spans.empty() && spans.back().second == p)
+        ++spans.back().second;
+      else
+        spans.emplace_back(p, p + 1);
+    }
+    x += n;
+  }
+  RefreshWhite(spans);
+  return white_.data();
+}
+
+void Surface::RefreshWhite(const std::vector<std::pair<int, int>>& spans) const {
+  if (spans.empty()) return;
+  whiteWork_.resize(static_cast<size_t>(w_));
+  uint64_t* dirty = whiteWork_.data();
+  for (const auto& [p, q] : spans) std::fill(dirty + p, dirty + q, 0);
+  for (int y = 0; y < h_; ++y) {
+    const uint32_t* r = Row(y);
+    const uint64_t bit = uint64_t{1} << (y / kBandRows);
+    for (const auto& [p, q] : spans)
+      for (int k = p; k < q; ++k)
+        if (r[k] != kWhite) dirty[k] |= bit;
+  }
+  for (const auto& [p, q] : spans)
+    for (int k = p; k < q; ++k) {
+      white_[k] = ~dirty[k] & AllBands();
+      whiteAt_[k] = ColumnStamp(k);
+    }
+}
+
+namespace {
+constexpr uint32_t kManyColours = 0x80000000u;
+}
+
+const uint32_t* Surface::RowPattern(int y) const {
+  if (y < 0 || y >= h_ || w_ < 4) return nullptr;
+  if (!rowsMade_ || rowsGen_ != gen_) {
+    rowPattern_.resize(static_cast<size_t>(h_) * 4);
+    for (int j = 0; j < h_; ++j) {
+      const uint32_t* r = Row(j);
+      bool repeats = true;
+      for (int i = 4; i < w_ && repeats; ++i) repeats = r[i] == r[i - 4];
+      uint32_t* pat = &rowPattern_[static_cast<size_t>(j) * 4];
+      for (int i = 0; i < 4; ++i) pat[i] = r[i] & 0xFFFFFF;
+      if (!repeats) pat[0] = kManyColours;
+    }
+    rowsGen_ = gen_;
+    rowsMade_ = true;
+  }
+  const uint32_t* pat = &rowPattern_[static_cast<size_t>(y) * 4];
+  return pat[0] & kManyColours ? nullptr : pat;
+}
+
 void Surface::SetBackColour(uint32_t back) {
   back_ = back & 0xFFFFFF;
   Clear(back_);
@@ -134,6 +207,25 @@ void Surface::ScrollLeft(int s) {
     }
   }
   MarkColumns(rw - s, s);
+  // The incoming columns are copies of columns beyond the ring (or the back
+  // colour): where those columns' white bands are known, so are theirs.
+  // (Columns beyond the ring are read once and then kept: nothing draws there.)
+  if (white_.size() == static_cast<size_t>(w_)) {
+    std::vector<std::pair<int, int>>& from = bands_.spans;
+    from.clear();
+    for (int x = rw; x < rw + have; ++x)
+      if (ColumnStamp(x) > whiteAt_[x]) from.emplace_back(x, x + 1);
+    RefreshWhite(from);
+    const uint64_t backBits = back_ == kWhite ? AllBands() : 0;
+    for (int c = 0; c < count; ++c) {
+      const Piece& pc = pieces[c];
+      for (int k = 0; k < pc.n; ++k) {
+        const int p = pc.p + k;
+        white_[p] = pc.i + k < have ? white_[rw + pc.i + k] : backBits;
+        whiteAt_[p] = ColumnStamp(p);
+      }
+    }
+  }
 }
 
 namespace {
@@ -156,6 +248,37 @@ MORVIK_WIDE_LOOP void SweepMasked(uint32_t* __restrict d, const uint32_t* __rest
 MORVIK_WIDE_LOOP void SweepMaskedOver(uint32_t* __restrict d, const uint32_t* __restrict b,
                                       const uint32_t* __restrict m, const uint32_t* __restrict im, int n) {
   for (int k = 0; k < n; ++k) d[k] = ((m[k] & ~b[k]) ^ im[k]) & 0xFFFFFF;
+}
+
+// For a sky row that repeats every four pixels: its colours from the
+// first pixel of a span on, four times over (16 pixels, two wide vectors).
+struct Pattern16 {
+  uint32_t c[16];
+  Pattern16(const uint32_t* pat, int phase) {
+    for (int k = 0; k < 16; ++k) c[k] = pat[(phase + k) & 3];
+  }
+};
+
+// d = (mask AND NOT sky) XOR image, over n pixels, the sky a repeating row.
+MORVIK_WIDE_LOOP void SweepMaskedOverPattern(uint32_t* __restrict d, const Pattern16& p,
+                                             const uint32_t* __restrict m, const uint32_t* __restrict im, int n) {
+  int k = 0;
+  for (; k + 16 <= n; k += 16)
+    for (int j = 0; j < 16; ++j) d[k + j] = ((m[k + j] & ~p.c[j]) ^ im[k + j]) & 0xFFFFFF;
+  for (int j = 0; k < n; ++k, ++j) d[k] = ((m[k] & ~p.c[j]) ^ im[k]) & 0xFFFFFF;
+}
+
+// d = the repeating sky row, over n pixels.
+MORVIK_WIDE_LOOP void FillPattern(uint32_t* __restrict d, const Pattern16& p, int n) {
+  int k = 0;
+  for (; k + 16 <= n; k += 16)
+    for (int j = 0; j < 16; ++j) d[k + j] = p.c[j];
+  for (int j = 0; k < n; ++k, ++j) d[k] = p.c[j];
+}
+
+// d = sky, over n pixels (what the terrain leaves where it is all white).
+MORVIK_WIDE_LOOP void CopyColours(uint32_t* __restrict d, const uint32_t* __restrict b, int n) {
+  for (int k = 0; k < n; ++k) d[k] = b[k] & 0xFFFFFF;
 }
 
 // f |= (p == solid), over n pixels.
@@ -302,19 +425,75 @@ bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface
     const int x = cuts[c];
     pieces[np++] = {x, cuts[c + 1], dst.Phys(x) - x, sky.Phys(x) - x, mask.Phys(x) - x, image.Phys(x) - x};
   }
-  for (int y = 0; y < h; ++y) {
-    uint32_t* dr = dst.Row(y);
-    const uint32_t* br = sky.Row(skyY + y);
-    const uint32_t* mr = mask.Row(y);
-    const uint32_t* ir = image.Row(y);
-    const int lo = std::clamp(keepLo[y], 0, w), hi = std::clamp(keepHi[y], lo, w);
-    // Each piece from the sky picture, but over what dst holds within [lo, hi).
-    for (int c = 0; c < np; ++c) {
-      const Piece& pc = pieces[c];
-      const int l = std::clamp(lo, pc.a, pc.b), r = std::clamp(hi, l, pc.b);
-      if (pc.a < l) SweepMaskedOver(dr + pc.a + pc.d, br + pc.a + pc.s, mr + pc.a + pc.m, ir + pc.a + pc.i, l - pc.a);
-      if (l < r) SweepMasked(dr + l + pc.d, mr + l + pc.m, ir + l + pc.i, r - l);
-      if (r < pc.b) SweepMaskedOver(dr + r + pc.d, br + r + pc.s, mr + r + pc.m, ir + r + pc.i, pc.b - r);
+  // Where the terrain is all white (both its pictures) the sky shows
+  // through as it is: those spans are the sky itself, or, within the kept
+  // span, stay as they are. The white columns are known per band of rows;
+  // each band's clear spans are found once from runs of columns alike.
+  const uint64_t* mw = mask.WhiteBands(w);
+  const uint64_t* iw = image.WhiteBands(w);
+  std::vector<uint64_t>& clear = dst.Bands().line;  // per logical column: its bands clear in both
+  clear.assign(static_cast<size_t>(w), 0);
+  if (mw && iw)
+    for (int c = 0; c < np; ++c)
+      for (int x = pieces[c].a; x < pieces[c].b; ++x) clear[x] = mw[x + pieces[c].m] & iw[x + pieces[c].i];
+  std::vector<std::pair<int, int>>& runSpans = dst.Bands().spans;  // runs of alike columns, as [a, b)
+  runSpans.clear();
+  for (int x = 0; x < w; ++x) {
+    if (!runSpans.empty() && clear[x] == clear[runSpans.back().first])
+      runSpans.back().second = x + 1;
+    else
+      runSpans.emplace_back(x, x + 1);
+  }
+  // One band's spans: [a, b) and whether the terrain is clear there.
+  std::vector<Surface::SolidBands::SweepSpan>& spans = dst.Bands().sweepSpans;
+  // Lays columns [a, b) of row y, all in one piece and one side of the kept span.
+  const auto lay = [&](int y, const Piece& pc, int a, int b, bool isClear, bool kept, const uint32_t* pat) {
+    if (a >= b) return;
+    uint32_t* d = dst.Row(y) + a + pc.d;
+    const uint32_t* m = mask.Row(y) + a + pc.m;
+    const uint32_t* im = image.Row(y) + a + pc.i;
+    const uint32_t* sk = sky.Row(skyY + y) + a + pc.s;
+    if (isClear) {
+      if (kept) return;  // the sky (and what lies on it) is already there
+      if (pat)
+        FillPattern(d, Pattern16(pat, a + pc.s), b - a);
+      else
+        CopyColours(d, sk, b - a);
+    } else if (kept) {
+      SweepMasked(d, m, im, b - a);
+    } else if (pat) {
+      SweepMaskedOverPattern(d, Pattern16(pat, a + pc.s), m, im, b - a);
+    } else {
+      SweepMaskedOver(d, sk, m, im, b - a);
+    }
+  };
+  for (int y0 = 0; y0 < h; y0 += Surface::kBandRows) {
+    const int band = y0 / Surface::kBandRows;
+    spans.clear();
+    for (const auto& [a, b] : runSpans) {
+      const bool c = (clear[a] >> band) & 1;
+      if (!spans.empty() && spans.back().clear == c)
+        spans.back().b = b;
+      else
+        spans.push_back({a, b, c});
+    }
+    for (int y = y0; y < std::min(h, y0 + Surface::kBandRows); ++y) {
+      const int lo = std::clamp(keepLo[y], 0, w), hi = std::clamp(keepHi[y], lo, w);
+      const uint32_t* pat = sky.RowPattern(skyY + y);
+      int c = 0;
+      for (const auto& sp : spans) {
+        // The span through each piece it crosses, and each side of the kept span.
+        for (int x = sp.a; x < sp.b;) {
+          while (pieces[c].b <= x) ++c;
+          const Piece& pc = pieces[c];
+          const int e = std::min(sp.b, pc.b);
+          const int l = std::clamp(lo, x, e), r = std::clamp(hi, l, e);
+          lay(y, pc, x, l, sp.clear, false, pat);
+          lay(y, pc, l, r, sp.clear, true, pat);
+          lay(y, pc, r, e, sp.clear, false, pat);
+          x = e;
+        }
+      }
     }
   }
   dst.Touch();

@@ -123,8 +123,25 @@ class Surface {
     std::vector<uint8_t> fold;         // per physical column: solid within the band being made
     std::vector<uint64_t> line, blocks;
     std::vector<std::pair<int, int>> spans;
+    struct SweepSpan {
+      int a, b;
+      bool clear;
+    };
+    std::vector<SweepSpan> sweepSpans;  // the sky-and-terrain sweep's spans of one band
   };
   SolidBands& Bands() const { return bands_; }
+
+  // For laying the terrain over the sky: per physical column, bit k is set
+  // when rows [8k, 8k + 8) of that column are all white, so that the sky
+  // shows through unchanged there. Kept from frame to frame and brought up
+  // to date for the logical columns [0, width) where they changed since;
+  // nullptr for a picture taller than 64 bands.
+  static constexpr int kBandRows = 8;
+  const uint64_t* WhiteBands(int width) const;
+  // Whether row y repeats every four pixels throughout (a dithered sky
+  // does); its four colours (low 24 bits), by physical column modulo 4, are
+  // then at the returned pointer; nullptr when it does not.
+  const uint32_t* RowPattern(int y) const;
 
  private:
   int w_ = 0, h_ = 0;
@@ -135,6 +152,13 @@ class Surface {
   uint64_t stamp_ = 0, allStamp_ = 0;
   std::vector<uint64_t> colStamp_;
   mutable SolidBands bands_;
+  uint64_t AllBands() const;
+  // Makes the white bands of the physical columns in `spans` anew.
+  void RefreshWhite(const std::vector<std::pair<int, int>>& spans) const;
+  mutable std::vector<uint64_t> white_, whiteAt_, whiteWork_;
+  mutable std::vector<uint32_t> rowPattern_;   // per row: four colours, or kManyColours in the first
+  mutable uint32_t rowsGen_ = 0;
+  mutable bool rowsMade_ = false;
 };
 
 // Source copy of the w x h rectangle at (sx, sy) of src to (x, y) of dst.
