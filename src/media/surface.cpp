@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <utility>
 #if defined(__linux__)
@@ -13,25 +14,80 @@
 namespace morvik {
 
 namespace {
+
 constexpr size_t kHugePage = size_t{2} << 20;
+// Pictures from this size up share huge pages with each other.
+constexpr size_t kShared = size_t{128} << 10;
+
+void* HugeBlock(size_t size) {
+  void* p = std::aligned_alloc(kHugePage, size);
+  if (!p) throw std::bad_alloc();
+#if defined(MADV_HUGEPAGE)
+  madvise(p, size, MADV_HUGEPAGE);  // only advice: without huge pages it is a plain block
+#endif
+  return p;
 }
 
+// The mid-sized pictures (the screen, its back buffer, the sky) are laid
+// one after another into shared 2 MB blocks; a block goes back when the
+// last picture in it does. Pictures are mostly made at the start and kept:
+// space freed within a block is handed out again only when it was the
+// block's last.
+struct SharedBlocks {
+  struct Block {
+    char* base;
+    size_t used;
+    int live;
+  };
+  std::mutex lock;
+  std::vector<Block> blocks;
+};
+
+SharedBlocks& Shared() {
+  static SharedBlocks* s = new SharedBlocks;  // outlives every picture
+  return *s;
+}
+
+}  // namespace
+
 void* AllocatePixels(size_t bytes) {
-  if (bytes >= kHugePage) {
-    const size_t size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    if (void* p = std::aligned_alloc(kHugePage, size)) {
-#if defined(MADV_HUGEPAGE)
-      madvise(p, size, MADV_HUGEPAGE);  // only advice: without huge pages it is a plain block
-#endif
-      return p;
-    }
-    throw std::bad_alloc();
+  if (bytes >= kHugePage) return HugeBlock((bytes + kHugePage - 1) / kHugePage * kHugePage);
+  if (bytes >= kShared) {
+    const size_t need = (bytes + 63) / 64 * 64;
+    SharedBlocks& sb = Shared();
+    std::lock_guard<std::mutex> hold(sb.lock);
+    for (SharedBlocks::Block& b : sb.blocks)
+      if (kHugePage - b.used >= need) {
+        void* p = b.base + b.used;
+        b.used += need;
+        ++b.live;
+        return p;
+      }
+    sb.blocks.push_back({static_cast<char*>(HugeBlock(kHugePage)), need, 1});
+    return sb.blocks.back().base;
   }
   if (void* p = std::malloc(bytes == 0 ? 1 : bytes)) return p;
   throw std::bad_alloc();
 }
 
-void FreePixels(void* p, size_t) { std::free(p); }
+void FreePixels(void* p, size_t bytes) {
+  if (bytes >= kShared && bytes < kHugePage) {
+    SharedBlocks& sb = Shared();
+    std::lock_guard<std::mutex> hold(sb.lock);
+    for (size_t i = 0; i < sb.blocks.size(); ++i) {
+      SharedBlocks::Block& b = sb.blocks[i];
+      if (static_cast<char*>(p) < b.base || static_cast<char*>(p) >= b.base + kHugePage) continue;
+      if (--b.live == 0) {
+        std::free(b.base);
+        sb.blocks.erase(sb.blocks.begin() + static_cast<long>(i));
+      } else if (static_cast<char*>(p) + (bytes + 63) / 64 * 64 == b.base + b.used) {
+        b.used = static_cast<size_t>(static_cast<char*>(p) - b.base);  // the last one in: its room is free again
+      }
+      return;
+    }
+  }
+  std::free(p);
+}
 
 void Surface::Create(int w, int h, uint32_t back) {
   w_ = w < 0 ? 0 : w;
@@ -150,7 +206,13 @@ void Surface::Clear(uint32_t colour) {
 }
 
 void Surface::MakeRing(int ringWidth) {
-  // Re-layout so that logical pixels keep their values.
+  // Re-layout so that logical pixels keep their values (with the origin at
+  // 0 the layout already is the plain one).
+  if (origin_ == 0) {
+    ring_ = std::clamp(ringWidth, 0, w_);
+    Touch();
+    return;
+  }
   std::vector<uint32_t, PixelAllocator<uint32_t>> old(pix_.size());
   for (int y = 0; y < h_; ++y)
     for (int x = 0; x < w_; ++x) old[static_cast<size_t>(y) * w_ + x] = Row(y)[Phys(x)];
