@@ -5,11 +5,11 @@
 // through FluidSynth with a General MIDI soundfont, played once each time
 // (each file lasts exactly the time after which the game asks for it from the
 // beginning). Loading a piece means loading the whole soundfont into a new
-// synth (50-100 ms), so pieces are loaded by a thread of their own, one after
-// another, and start as soon as they are loaded; the game's thread never
-// waits for one, and only one synth is alive at a time (the old piece is
-// freed before the next is loaded). Without a device, files or soundfont the
-// game plays on in silence, saying once what is missing.
+// synth (tens of milliseconds), so pieces are loaded by a thread of their
+// own, one after another, and start as soon as they are loaded; the game's
+// thread never waits for one, and only one synth is alive at a time (the old
+// piece is freed before the next is loaded). Without a device, files or
+// soundfont the game plays on in silence, saying once what is missing.
 #include <condition_variable>
 #include <cstdint>
 #include <map>
