@@ -78,3 +78,14 @@ if(MORVIK_TESTS AND MORVIK_SDL)
   add_test(NAME sound_sdl COMMAND morvik_sound_sdl_tests)
   set_tests_properties(sound_sdl PROPERTIES TIMEOUT 300)
 endif()
+
+# How long the music keeps the game waiting and how late it starts (bench/sdl/music_latency.cpp).
+if(MORVIK_BENCH AND MORVIK_SDL)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(MORVIK_SDL_AUDIO REQUIRED IMPORTED_TARGET sdl2 SDL2_mixer)
+  add_executable(morvik_music_latency
+                 ${CMAKE_SOURCE_DIR}/bench/sdl/music_latency.cpp
+                 ${CMAKE_SOURCE_DIR}/src/platform/sdl/sdl_audio.cpp)
+  target_include_directories(morvik_music_latency PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(morvik_music_latency PRIVATE PkgConfig::MORVIK_SDL_AUDIO)
+endif()

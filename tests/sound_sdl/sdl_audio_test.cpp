@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include <SDL_mixer.h>
+
 #include "platform/sdl/sdl_audio.hpp"
 
 using namespace morvik;
@@ -86,7 +88,8 @@ std::vector<int16_t> RenderThroughDisk(Play play, double seconds, size_t& start)
     if (!audio.Ready()) return samples;
     play(audio);
     // The driver writes silence as fast as it can while the piece is being
-    // opened; the sound starts from what has been written by now.
+    // loaded; the sound starts from what has been written by then.
+    audio.WaitForLoads();
     std::error_code ec;
     start = fs::file_size(raw, ec) / 2;
     if (ec) start = 0;
@@ -276,13 +279,15 @@ namespace {
 
 // Plays through SDL's disk driver, a little faster than real time: each step
 // runs once `at` seconds of output have been written since the one before it
-// returned (the driver writes silence while a piece is being loaded); `ran`
-// gets the sample where each step returned, `seconds` are written after the last.
+// was done, that is, since the pieces it asked for were loaded (the driver
+// writes silence while they load); `ran` gets the sample where each step was
+// done (and `called`, if given, where it was called), `seconds` are written after the last.
 struct Step {
   double at;
   std::function<void(SdlAudio&)> run;
 };
-std::vector<int16_t> RenderSteps(const std::vector<Step>& steps, double seconds, std::vector<size_t>& ran) {
+std::vector<int16_t> RenderSteps(const std::vector<Step>& steps, double seconds, std::vector<size_t>& ran,
+                                 std::vector<size_t>* called = nullptr) {
   TempDir dir;
   std::string raw = dir.File("out.raw");
   setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -306,9 +311,13 @@ std::vector<int16_t> RenderSteps(const std::vector<Step>& steps, double seconds,
     };
     for (const Step& st : steps) {
       waitFor(origin + static_cast<size_t>(st.at * 44100) * 2);
+      const size_t call = written();
       st.run(audio);
+      audio.WaitForLoads();
       origin = written();
       ran.push_back(origin);
+      if (called) called->push_back(call);
+      std::printf("step %zu done %.0f ms of output after it was called\n", ran.size(), (origin - call) / 2 / 44.1);
     }
     waitFor(origin + static_cast<size_t>(seconds * 44100) * 2);
     audio.Shutdown();
@@ -327,8 +336,8 @@ void Vlq(std::string& out, uint32_t v) {
   out += b;
 }
 
-// A piece of one short note (0.3 s) in a rest that ends at 2 s.
-std::string ShortPiece(const TempDir& dir) {
+// A piece of one short note (0.3 s) in a rest that ends at 2 s, or of the rest alone.
+std::string ShortPiece(const TempDir& dir, bool note = true) {
   std::string track;
   Vlq(track, 0);
   auto bytes = [&](std::initializer_list<int> b) {
@@ -336,7 +345,7 @@ std::string ShortPiece(const TempDir& dir) {
   };
   bytes({0xC0, 0x50});  // a square lead: its sound stops soon after the note
   Vlq(track, 0);
-  bytes({0x90, 0x3C, 0x64});
+  bytes({0x90, 0x3C, note ? 0x64 : 0x00});
   Vlq(track, 288);  // 480 ticks a beat at 120 beats a minute: 0.3 s
   bytes({0x80, 0x3C, 0x00});
   Vlq(track, 1920 - 288);
@@ -344,7 +353,7 @@ std::string ShortPiece(const TempDir& dir) {
   std::string f = std::string("MThd\0\0\0\x06\0\0\0\x01\x01\xE0", 14) + "MTrk";
   for (int sh = 24; sh >= 0; sh -= 8) f += static_cast<char>((track.size() >> sh) & 0xFF);
   f += track;
-  const std::string path = dir.File("short.mid");
+  const std::string path = dir.File(note ? "short.mid" : "rest.mid");
   std::ofstream(path, std::ios::binary) << f;
   return path;
 }
@@ -352,7 +361,8 @@ std::string ShortPiece(const TempDir& dir) {
 }  // namespace
 
 // A piece plays once and then falls silent; "from 0" starts it from the top,
-// half-way through it or after it has ended, as after a long pause.
+// half-way through it, in the two seconds the synth still holds it after its
+// end, or after that, as after a long pause.
 TEST(SdlAudio, APiecePlaysOnceAndFromZeroStartsItFromTheTopWhetherOrNotItHasEnded) {
   TempDir dir;
   const std::string piece = ShortPiece(dir);
@@ -361,22 +371,60 @@ TEST(SdlAudio, APiecePlaysOnceAndFromZeroStartsItFromTheTopWhetherOrNotItHasEnde
   std::vector<int16_t> s = RenderSteps(
       {{0.0, [&](SdlAudio& a) { ASSERT_TRUE(a.MidiOpen(piece)); a.MidiPlay(false); }},
        {1.2, [](SdlAudio& a) { a.MidiPlay(true); }},  // half-way, in the rest
-       {3.6, [](SdlAudio& a) { a.MidiPlay(true); }}}, // long after the restart has ended
+       {2.6, [](SdlAudio& a) {                         // just past its end
+          EXPECT_EQ(Mix_PlayingMusic(), 1) << "the synth still holds the piece";
+          a.MidiPlay(true);
+        }},
+       {4.5, [](SdlAudio& a) {                         // long after the restart has ended
+          EXPECT_EQ(Mix_PlayingMusic(), 0);
+          a.MidiPlay(true);
+        }}},
       0.8, at);
-  ASSERT_EQ(at.size(), 3u);
-  ASSERT_GE(s.size(), at[2] + static_cast<size_t>(0.8 * 44100) * 2);
+  ASSERT_EQ(at.size(), 4u);
+  ASSERT_GE(s.size(), at[3] + static_cast<size_t>(0.8 * 44100) * 2);
   auto level = [&](size_t from, double a, double b) {
     return Measure(s, from + static_cast<size_t>(a * 44100) * 2, from + static_cast<size_t>(b * 44100) * 2).rmsDb;
   };
   const double note = level(at[0], 0.0, 0.4), rest = level(at[0], 0.9, 1.2);
-  const double again = level(at[1], 0.0, 0.4), ended = level(at[1], 2.05, 3.55), third = level(at[2], 0.0, 0.4);
-  std::printf("short piece: note %.1f dB, rest %.1f dB, from 0 in the rest %.1f dB, after its end %.1f dB, "
-              "from 0 after the end %.1f dB\n", note, rest, again, ended, third);
+  const double again = level(at[1], 0.0, 0.4), tail = level(at[2], 0.0, 0.4);
+  const double ended = level(at[2], 2.05, 4.45), last = level(at[3], 0.0, 0.4);
+  std::printf("short piece: note %.1f dB, rest %.1f dB, from 0 in the rest %.1f dB, just after its end %.1f dB, "
+              "after its end %.1f dB, from 0 after the end %.1f dB\n", note, rest, again, tail, ended, last);
   EXPECT_GT(note, -40.0);
   EXPECT_LT(rest, -50.0);
   EXPECT_GT(again, -40.0) << "from 0 half-way starts the piece again";
+  EXPECT_GT(tail, -40.0) << "from 0 just after the end starts it again";
   EXPECT_LT(ended, -50.0) << "played once, the piece falls silent";
-  EXPECT_GT(third, -40.0) << "from 0 after the end starts it again";
+  EXPECT_GT(last, -40.0) << "from 0 after the end starts it again";
+}
+
+// A piece still loading when another is asked for, or the music closed or
+// silenced, never sounds; nor does a restart overtaken by a new piece.
+TEST(SdlAudio, APieceOvertakenWhileItLoadsIsNeverHeard) {
+  TempDir dir;
+  const std::string note = ShortPiece(dir), rest = ShortPiece(dir, false);
+  std::vector<size_t> at, called;
+  std::vector<int16_t> s = RenderSteps(
+      {{0.0, [&](SdlAudio& a) {
+          ASSERT_TRUE(a.MidiOpen(note));
+          a.MidiPlay(false);
+          ASSERT_TRUE(a.MidiOpen(rest));
+          a.MidiPlay(false);
+        }},
+       {0.5, [&](SdlAudio& a) { a.MidiOpen(note); a.MidiPlay(false); a.MidiCloseAll(); }},
+       {0.5, [&](SdlAudio& a) { a.MidiOpen(note); a.MidiPlay(false); a.Silence(); }},
+       {0.5, [&](SdlAudio& a) { a.MidiOpen(note); a.MidiPlay(false); }},  // heard
+       {0.5, [&](SdlAudio& a) { a.MidiPlay(true); a.MidiOpen(rest); a.MidiPlay(false); }}},
+      1.0, at, &called);
+  ASSERT_EQ(at.size(), 5u);
+  ASSERT_GE(s.size(), at[4] + 44100u * 2);
+  const Level before = Measure(s, 0, called[3]), heard = Measure(s, at[3], at[3] + 44100 / 4 * 2),
+              after = Measure(s, at[4], s.size());
+  std::printf("overtaken loads: %.1f dB before, %.1f dB the piece let play, %.1f dB after\n", before.peakDb,
+              heard.peakDb, after.peakDb);
+  EXPECT_LT(before.peakDb, -80.0) << "an overtaken piece sounded";
+  EXPECT_GT(heard.peakDb, -30.0);
+  EXPECT_LT(after.peakDb, -80.0) << "an overtaken restart sounded";
 }
 
 // Opened again after being closed half-way, a piece starts from its beginning.
@@ -394,6 +442,7 @@ TEST(SdlAudio, APieceOpenedAgainStartsFromItsBeginning) {
       [&](SdlAudio& a) {
         ASSERT_TRUE(a.MidiOpen(Data("stage.mid")));
         a.MidiPlay(false);
+        a.WaitForLoads();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         a.MidiCloseAll();
         ASSERT_TRUE(a.MidiOpen(Data("stage.mid")));

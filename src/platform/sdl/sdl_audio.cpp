@@ -77,13 +77,20 @@ std::string ChooseSoundFont(const char* userSetting, const std::string& dir) {
 
 SdlAudio::~SdlAudio() { Shutdown(); }
 
+// The loader reports too: the set and the count are shared.
 void SdlAudio::ReportOnce(const std::string& what, const std::string& detail) {
+  std::lock_guard<std::mutex> lock(reportMu_);
   if (!reported_.insert(what).second) return;
   ++reports_;
   if (detail.empty())
     std::fprintf(stderr, "morvik: %s\n", what.c_str());
   else
     std::fprintf(stderr, "morvik: %s (%s)\n", what.c_str(), detail.c_str());
+}
+
+int SdlAudio::Reports() const {
+  std::lock_guard<std::mutex> lock(reportMu_);
+  return reports_;
 }
 
 void SdlAudio::Init() {
@@ -110,24 +117,109 @@ void SdlAudio::Init() {
   Mix_AllocateChannels(1);
   ok_ = true;
   SetVolumes(effects_, musicVol_);
+  stop_ = false;
+  // An SDL thread, so that what SDL keeps for the thread (its error text) goes with it.
+  loader_ = SDL_CreateThread(&SdlAudio::LoaderMain, "morvik-music", this);
+  if (!loader_) ReportOnce("cannot start the music's loader; music is off", SDL_GetError());
+}
+
+int SdlAudio::LoaderMain(void* self) {
+  static_cast<SdlAudio*>(self)->Loader();
+  return 0;
+}
+
+// Takes the newest request, frees the synths left behind, loads the piece and
+// starts it if it was asked for meanwhile, unless a newer request came while
+// it loaded: then it is freed unheard and the newer one is taken.
+void SdlAudio::Loader() {
+  std::unique_lock<std::mutex> lock(mu_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stop_ || pending_ || !stale_.empty(); });
+    if (stop_) break;
+    std::vector<Mix_Music*> old;
+    old.swap(stale_);
+    const bool load = pending_;
+    pending_ = false;
+    const std::string path = musicPath_;
+    const uint64_t generation = generation_;
+    loading_ = true;
+    lock.unlock();
+
+    for (Mix_Music* m : old) Mix_FreeMusic(m);
+    Mix_Music* fresh = load ? Mix_LoadMUS(path.c_str()) : nullptr;
+    const std::string error = load && !fresh ? Mix_GetError() : "";
+
+    lock.lock();
+    loading_ = false;
+    if (load && generation == generation_) {
+      if (fresh) {
+        music_ = fresh;
+        fresh = nullptr;
+        // Started under the lock, so that a halt asked for meanwhile cannot come before it.
+        if (playWhenLoaded_ && Mix_PlayMusic(music_, 1) != 0)
+          ReportOnce("cannot play the music " + path, Mix_GetError());
+        playWhenLoaded_ = false;
+      } else {
+        musicPath_.clear();
+        playWhenLoaded_ = false;
+        ReportOnce("cannot play the music " + path, error);
+      }
+    }
+    if (fresh) {
+      lock.unlock();
+      Mix_FreeMusic(fresh);
+      lock.lock();
+    }
+    if (!pending_ && stale_.empty()) idle_.notify_all();
+  }
+  idle_.notify_all();
+}
+
+void SdlAudio::WaitForLoads() {
+  std::unique_lock<std::mutex> lock(mu_);
+  idle_.wait(lock, [this] { return !loader_ || stop_ || (!pending_ && !loading_ && stale_.empty()); });
+}
+
+void SdlAudio::DropPieceLocked() {
+  Mix_HaltMusic();
+  if (music_) stale_.push_back(music_);
+  music_ = nullptr;
+  pending_ = false;
+  playWhenLoaded_ = false;
+  ++generation_;
 }
 
 void SdlAudio::Silence() {
   if (!ok_) return;
   Mix_HaltChannel(-1);
+  std::lock_guard<std::mutex> lock(mu_);
   Mix_HaltMusic();
+  playWhenLoaded_ = false;  // a piece loading now stays quiet too
 }
 
 void SdlAudio::Shutdown() {
   if (!ok_) return;
   Mix_HaltChannel(-1);
+  if (loader_) {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      DropPieceLocked();
+      stop_ = true;
+    }
+    wake_.notify_all();
+    // Waits for a load under way (the only wait on the loader).
+    SDL_WaitThread(loader_, nullptr);
+    loader_ = nullptr;
+  }
   Mix_HaltMusic();
+  for (Mix_Music* m : stale_) Mix_FreeMusic(m);
+  stale_.clear();
+  if (music_) Mix_FreeMusic(music_);
+  music_ = nullptr;
+  musicPath_.clear();
   for (auto& [path, chunk] : chunks_)
     if (chunk) Mix_FreeChunk(chunk);
-  DropSpare();
-  if (music_) Mix_FreeMusic(music_);
   chunks_.clear();
-  music_ = nullptr;
   Mix_CloseAudio();
   Mix_Quit();
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -138,6 +230,7 @@ void SdlAudio::SetVolumes(int effects, int music) {
   effects_ = std::clamp(effects, 0, MIX_MAX_VOLUME);
   musicVol_ = std::clamp(music, 0, MIX_MAX_VOLUME);
   if (!ok_) return;
+  // The mixer keeps the music's level for every piece started later, loaded or not.
   Mix_Volume(-1, effects_);
   Mix_VolumeMusic(musicVol_);
 }
@@ -155,40 +248,14 @@ void SdlAudio::PlayWave(const std::string& path) {
   if (Mix_PlayChannel(kEffectChannel, it->second, 0) < 0) ReportOnce("cannot play the sound " + path, Mix_GetError());
 }
 
-void SdlAudio::StartSpare() {
-  DropSpare();
-  spare_.path = musicPath_;
-  spare_.music = nullptr;
-  // An SDL thread, so that what SDL keeps for the thread goes with it.
-  spareThread_ = SDL_CreateThread(
-      [](void* p) {
-        auto* load = static_cast<SpareLoad*>(p);
-        load->music = Mix_LoadMUS(load->path.c_str());
-        return 0;
-      },
-      "morvik-music", &spare_);
-}
-
-Mix_Music* SdlAudio::TakeSpare() {
-  if (!spareThread_) return nullptr;
-  SDL_WaitThread(spareThread_, nullptr);
-  spareThread_ = nullptr;
-  Mix_Music* m = spare_.music;
-  spare_.music = nullptr;
-  return m;
-}
-
-void SdlAudio::DropSpare() {
-  if (Mix_Music* m = TakeSpare()) Mix_FreeMusic(m);
-}
-
 void SdlAudio::MidiCloseAll() {
   if (!ok_) return;
-  Mix_HaltMusic();
-  DropSpare();
-  if (music_) Mix_FreeMusic(music_);
-  music_ = nullptr;
-  musicPath_.clear();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    DropPieceLocked();
+    musicPath_.clear();
+  }
+  wake_.notify_all();
 }
 
 bool SdlAudio::MidiOpen(const std::string& path) {
@@ -203,41 +270,45 @@ bool SdlAudio::MidiOpen(const std::string& path) {
     ReportOnce("cannot play the music " + path, problem);
     return false;
   }
-  music_ = Mix_LoadMUS(path.c_str());
-  if (!music_) {
-    ReportOnce("cannot play the music " + path, Mix_GetError());
-    return false;
+  if (!loader_) return false;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    musicPath_ = path;
+    pending_ = true;
   }
-  musicPath_ = path;
-  // A second copy is loaded meanwhile, off the game's thread, for the restart.
-  StartSpare();
+  wake_.notify_all();
   return true;
 }
 
 void SdlAudio::MidiPlay(bool fromStart) {
-  if (!ok_ || !music_) return;
+  if (!ok_) return;
   // A piece plays once and then falls silent; the game itself asks for it
   // "from 0" on the first frame after its length, and that starts it from the
   // top whether or not it has finished (after a long pause it has, and the
   // music was silent meanwhile). A piece that has ended starts again from its
-  // top; one still playing cannot be rewound by the synth (it would go on from
-  // where it stopped), so the copy loaded beside it takes its place (the
-  // synth holds a piece as playing for two seconds past its end, so the
-  // game's own restart at the length takes the copy too). Without a copy the
-  // piece is loaded afresh here, which takes a moment.
-  if (fromStart && Mix_PlayingMusic()) {
-    Mix_Music* fresh = TakeSpare();
-    if (fresh) {
-      Mix_HaltMusic();
-      Mix_FreeMusic(music_);
-      music_ = fresh;
-      StartSpare();
-    } else {
-      const std::string path = musicPath_;
-      if (!MidiOpen(path)) return;
+  // top. One still playing cannot be rewound by the synth (it would go on from
+  // where it stopped, and it holds a piece as playing for two seconds past
+  // its end, so the game's own restart at the length finds it so too): it is
+  // halted and loaded afresh, and starts once loaded, a few frames late.
+  // A piece still loading simply starts when it is loaded.
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (musicPath_.empty()) return;
+    if (!music_) {
+      playWhenLoaded_ = true;
+      return;
+    }
+    if (fromStart && Mix_PlayingMusic()) {
+      DropPieceLocked();
+      pending_ = true;
+      playWhenLoaded_ = true;
+      wake = true;
+    } else if (Mix_PlayMusic(music_, 1) != 0) {
+      ReportOnce("cannot play the music " + musicPath_, Mix_GetError());
     }
   }
-  if (Mix_PlayMusic(music_, 1) != 0) ReportOnce("cannot play the music", Mix_GetError());
+  if (wake) wake_.notify_all();
 }
 
 }  // namespace morvik

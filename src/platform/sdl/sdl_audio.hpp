@@ -2,14 +2,21 @@
 #pragma once
 // Sound for the real window over SDL2_mixer: one wave at a time (a new one
 // cuts off the one playing), each file loaded once and kept; one MIDI piece
-// through FluidSynth with a General MIDI soundfont, loaded when it is opened
-// (with a spare copy loaded on another thread, which takes over when the
-// piece is asked for from the beginning), played once each time (each file
-// lasts exactly the time after which the game asks for it from the beginning). Without a device, files or soundfont the game plays on in
-// silence, saying once what is missing.
+// through FluidSynth with a General MIDI soundfont, played once each time
+// (each file lasts exactly the time after which the game asks for it from the
+// beginning). Loading a piece means loading the whole soundfont into a new
+// synth (tens of milliseconds), so pieces are loaded by a thread of their
+// own, one after another, and start as soon as they are loaded; the game's
+// thread never waits for one, and only one synth is alive at a time (the old
+// piece is freed before the next is loaded). Without a device, files or
+// soundfont the game plays on in silence, saying once what is missing.
+#include <condition_variable>
+#include <cstdint>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 struct Mix_Chunk;
 struct SDL_Thread;
@@ -51,26 +58,39 @@ class SdlAudio {
   void MidiPlay(bool fromStart);
   void SetVolumes(int effects, int music);  // 0..128
 
-  // For tests: whether a device is open, and how many problems were reported.
+  // For tests: whether a device is open, how many problems were reported,
+  // and a wait until the music's loader has done all it was asked.
   bool Ready() const { return ok_; }
-  int Reports() const { return reports_; }
+  int Reports() const;
+  void WaitForLoads();
 
  private:
   void ReportOnce(const std::string& what, const std::string& detail);
-  void StartSpare();        // loads a copy of the piece open now on another thread
-  Mix_Music* TakeSpare();   // that copy once loaded (nullptr: none)
-  void DropSpare();
+  static int LoaderMain(void* self);
+  void Loader();
+  // With mu_ held: halts the piece, hands its synth to the loader to be
+  // freed, and makes every load asked for before this one stale.
+  void DropPieceLocked();
 
   bool ok_ = false;
   std::map<std::string, Mix_Chunk*> chunks_;     // nullptr: could not be loaded
-  Mix_Music* music_ = nullptr;                   // the piece open now
-  std::string musicPath_;                        // and its file, to start it afresh
-  struct SpareLoad {
-    std::string path;
-    Mix_Music* music = nullptr;
-  };
-  SpareLoad spare_;                              // a fresh copy of it for the next restart,
-  SDL_Thread* spareThread_ = nullptr;            // loaded by this thread
+
+  // The music, shared with the loader thread under mu_. A request is the
+  // piece's path with pending_ set; each one bumps generation_, and a load
+  // finished for an older generation is freed unheard.
+  std::mutex mu_;
+  std::condition_variable wake_, idle_;
+  SDL_Thread* loader_ = nullptr;
+  Mix_Music* music_ = nullptr;                   // the piece open now, once loaded
+  std::string musicPath_;                        // its file ("" when none is open)
+  std::vector<Mix_Music*> stale_;                // halted synths the loader frees
+  uint64_t generation_ = 0;
+  bool pending_ = false;                         // musicPath_ is to be loaded
+  bool loading_ = false;                         // the loader is at work
+  bool playWhenLoaded_ = false;
+  bool stop_ = false;
+
+  mutable std::mutex reportMu_;
   std::set<std::string> reported_;
   int reports_ = 0;
   int effects_ = kEffectsVolume, musicVol_ = kMusicVolume;
