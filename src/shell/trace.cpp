@@ -111,6 +111,12 @@ bool TraceFile::Open(const std::string& path) {
   if (f_) std::fclose(f_);
   errno_ = 0;
   f_ = std::fopen(path.c_str(), "w");
+  // A line is a few kilobytes: with the stream's own small buffer each
+  // would take a write or two of its own.
+  if (f_) {
+    buffer_.resize(size_t{1} << 20);
+    std::setvbuf(f_, buffer_.data(), _IOFBF, buffer_.size());
+  }
   return f_ != nullptr;
 }
 

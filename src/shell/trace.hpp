@@ -5,6 +5,7 @@
 // started this frame), then every GameState member by its name.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "game.hpp"
 
@@ -30,6 +31,7 @@ class TraceFile : public FrameObserver {
   void Write(const std::string& s) { Write(s.data(), s.size()); }
 
   std::FILE* f_ = nullptr;
+  std::vector<char> buffer_;  // the stream's buffer: a line is a few kilobytes
   std::string line_;
   int errno_ = 0;  // of the first write that failed
 };
