@@ -124,6 +124,15 @@ void TraceFile::Write(const char* data, size_t size) {
   if (!f_ || errno_ != 0) return;
   errno = 0;
   if (std::fwrite(data, 1, size, f_) != size || std::ferror(f_)) errno_ = errno ? errno : EIO;
+  FlushNowAndThen();
+}
+
+void TraceFile::FlushNowAndThen() {
+  const auto now = std::chrono::steady_clock::now();
+  if (!f_ || errno_ != 0 || now - flushed_ < std::chrono::milliseconds(100)) return;
+  flushed_ = now;
+  errno = 0;
+  if (std::fflush(f_) != 0) errno_ = errno ? errno : EIO;
 }
 
 bool TraceFile::Close(std::string& error) {
@@ -168,6 +177,7 @@ void TraceDigestWriter::OnPlayFrame(Game& g) {
                    static_cast<double>(g.HeroY), g.Lives, g.Score, g.KillCount, g.MaxCombo, sounds.c_str(),
                    static_cast<unsigned long long>(h)) < 0)
     errno_ = errno ? errno : EIO;
+  FlushNowAndThen();
 }
 
 }  // namespace morvik

@@ -3,6 +3,7 @@
 // The trace of a run: one JSON object a play frame, after its course step:
 // "t" (clock ms), "frame" (play frame of this game), "sounds" (effects
 // started this frame), then every GameState member by its name.
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -31,7 +32,11 @@ class TraceFile : public FrameObserver {
   void Write(const std::string& s) { Write(s.data(), s.size()); }
 
   std::FILE* f_ = nullptr;
+  // Lines wait in a large buffer, but none for long: whoever follows the file
+  // as the game plays sees each within a tenth of a second.
+  void FlushNowAndThen();
   std::vector<char> buffer_;  // the stream's buffer: a line is a few kilobytes
+  std::chrono::steady_clock::time_point flushed_{};
   std::string line_;
   int errno_ = 0;  // of the first write that failed
 };
