@@ -114,7 +114,7 @@ bool TraceFile::Open(const std::string& path) {
   // A line is a few kilobytes: with the stream's own small buffer each
   // would take a write or two of its own.
   if (f_) {
-    buffer_.resize(size_t{1} << 20);
+    buffer_.resize(size_t{1} << 16);
     std::setvbuf(f_, buffer_.data(), _IOFBF, buffer_.size());
   }
   return f_ != nullptr;
