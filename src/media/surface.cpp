@@ -13,6 +13,7 @@
 
 namespace morvik {
 
+#if defined(MADV_HUGEPAGE)
 namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
@@ -22,9 +23,7 @@ constexpr size_t kShared = size_t{128} << 10;
 void* HugeBlock(size_t size) {
   void* p = std::aligned_alloc(kHugePage, size);
   if (!p) throw std::bad_alloc();
-#if defined(MADV_HUGEPAGE)
   madvise(p, size, MADV_HUGEPAGE);  // only advice: without huge pages it is a plain block
-#endif
   return p;
 }
 
@@ -49,8 +48,10 @@ SharedBlocks& Shared() {
 }
 
 }  // namespace
+#endif
 
 void* AllocatePixels(size_t bytes) {
+#if defined(MADV_HUGEPAGE)
   if (bytes >= kHugePage) return HugeBlock((bytes + kHugePage - 1) / kHugePage * kHugePage);
   if (bytes >= kShared) {
     const size_t need = (bytes + 63) / 64 * 64;
@@ -66,11 +67,13 @@ void* AllocatePixels(size_t bytes) {
     sb.blocks.push_back({static_cast<char*>(HugeBlock(kHugePage)), need, 1});
     return sb.blocks.back().base;
   }
+#endif
   if (void* p = std::malloc(bytes == 0 ? 1 : bytes)) return p;
   throw std::bad_alloc();
 }
 
 void FreePixels(void* p, size_t bytes) {
+#if defined(MADV_HUGEPAGE)
   if (bytes >= kShared && bytes < kHugePage) {
     SharedBlocks& sb = Shared();
     std::lock_guard<std::mutex> hold(sb.lock);
@@ -86,6 +89,9 @@ void FreePixels(void* p, size_t bytes) {
       return;
     }
   }
+#else
+  (void)bytes;
+#endif
   std::free(p);
 }
 

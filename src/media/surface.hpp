@@ -13,10 +13,11 @@
 
 namespace morvik {
 
-// Storage for pictures' pixels. Large pictures (the terrain canvases, whose
-// rows lie 10 KB apart) are placed on 2 MB boundaries and offered to the
-// kernel for huge pages, so that a sweep down their rows does not miss the
-// address cache on every row.
+// Storage for pictures' pixels. Where the system offers huge pages, large
+// pictures (the terrain canvases, whose rows lie 10 KB apart) are placed on
+// 2 MB boundaries and the screen-sized ones share 2 MB blocks, all offered
+// to the kernel for huge pages, so that a sweep down their rows does not
+// miss the address cache on every row; elsewhere they are plain blocks.
 template <class T>
 struct PixelAllocator {
   using value_type = T;
