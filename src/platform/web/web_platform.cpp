@@ -92,6 +92,20 @@ WebPlatform::WebPlatform(const Settings& s) {
   emscripten_set_gamepaddisconnected_callback(nullptr, true, PadEvent);
 }
 
+WebPlatform::~WebPlatform() {
+  // The page lives on after the program ends (the title's Escape): a key
+  // released or a focus changed then must not reach a platform that is gone.
+  const char* win = EMSCRIPTEN_EVENT_TARGET_WINDOW;
+  emscripten_set_keydown_callback(win, nullptr, true, nullptr);
+  emscripten_set_keyup_callback(win, nullptr, true, nullptr);
+  emscripten_set_blur_callback(win, nullptr, false, nullptr);
+  emscripten_set_focus_callback(win, nullptr, false, nullptr);
+  emscripten_set_visibilitychange_callback(nullptr, true, nullptr);
+  emscripten_set_gamepadconnected_callback(nullptr, true, nullptr);
+  emscripten_set_gamepaddisconnected_callback(nullptr, true, nullptr);
+  if (gPlatform == this) gPlatform = nullptr;
+}
+
 uint32_t WebPlatform::Clock() { return static_cast<uint32_t>(static_cast<int64_t>(emscripten_get_now() - start_)); }
 
 void WebPlatform::WaitUntil(uint32_t ms) {

@@ -79,6 +79,10 @@ class WebPad {
 class WebPlatform : public Platform {
  public:
   explicit WebPlatform(const Settings& s);
+  // The page's events stop reaching the platform once the game is over.
+  ~WebPlatform() override;
+  WebPlatform(const WebPlatform&) = delete;
+  WebPlatform& operator=(const WebPlatform&) = delete;
 
   uint32_t Clock() override;
   void WaitUntil(uint32_t ms) override;
