@@ -11,9 +11,22 @@
 #include <sys/mman.h>
 #endif
 
+// Under AddressSanitizer every picture keeps a block of its own, so that a
+// sweep past its end is caught instead of landing in its neighbour.
+#if defined(__SANITIZE_ADDRESS__)
+#define MORVIK_PLAIN_PIXELS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MORVIK_PLAIN_PIXELS 1
+#endif
+#endif
+#if defined(MADV_HUGEPAGE) && !defined(MORVIK_PLAIN_PIXELS)
+#define MORVIK_HUGE_PIXELS 1
+#endif
+
 namespace morvik {
 
-#if defined(MADV_HUGEPAGE)
+#if defined(MORVIK_HUGE_PIXELS)
 namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
@@ -51,7 +64,7 @@ SharedBlocks& Shared() {
 #endif
 
 void* AllocatePixels(size_t bytes) {
-#if defined(MADV_HUGEPAGE)
+#if defined(MORVIK_HUGE_PIXELS)
   if (bytes >= kHugePage) return HugeBlock((bytes + kHugePage - 1) / kHugePage * kHugePage);
   if (bytes >= kShared) {
     const size_t need = (bytes + 63) / 64 * 64;
@@ -73,7 +86,7 @@ void* AllocatePixels(size_t bytes) {
 }
 
 void FreePixels(void* p, size_t bytes) {
-#if defined(MADV_HUGEPAGE)
+#if defined(MORVIK_HUGE_PIXELS)
   if (bytes >= kShared && bytes < kHugePage) {
     SharedBlocks& sb = Shared();
     std::lock_guard<std::mutex> hold(sb.lock);
