@@ -12,7 +12,8 @@ cmake_path(RELATIVE_PATH MORVIK_INSTALL_DATA BASE_DIRECTORY ${CMAKE_INSTALL_PREF
 add_executable(morvik_iconmake
   ${CMAKE_SOURCE_DIR}/tools/iconmake/iconmake.cpp
   ${CMAKE_SOURCE_DIR}/tools/sheetgen/sources.cpp
-  ${CMAKE_SOURCE_DIR}/src/media/png.cpp)
+  ${CMAKE_SOURCE_DIR}/src/media/png.cpp
+  ${CMAKE_SOURCE_DIR}/src/media/png_write.cpp)
 target_include_directories(morvik_iconmake PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
 target_link_libraries(morvik_iconmake PRIVATE PNG::PNG)
 

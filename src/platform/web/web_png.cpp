@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/printable.hpp"
 #include "media/png.hpp"
 #include "media/surface.hpp"
 #include "zlib.h"
@@ -57,7 +56,9 @@ bool Encode(const uint32_t* px, int w, int h, bool alpha, std::vector<uint8_t>& 
   return true;
 }
 
-bool Write(const std::string& path, const uint32_t* px, int w, int h, bool alpha, std::string& why) {
+}  // namespace
+
+bool EncodePngFile(const std::string& path, const uint32_t* px, int w, int h, bool alpha, std::string& why) {
   if (w <= 0 || h <= 0) {
     why = "the picture is empty";
     return false;
@@ -85,26 +86,6 @@ bool Write(const std::string& path, const uint32_t* px, int w, int h, bool alpha
   }
   if (!ok) std::remove(tmp.c_str());
   return ok;
-}
-
-}  // namespace
-
-bool WritePng(const std::string& path, const uint32_t* px, int w, int h, bool alpha) {
-  std::string why;
-  if (Write(path, px, w, h, alpha, why)) return true;
-  std::fprintf(stderr, "morvik: cannot write %s (%s)\n", Printable(path).c_str(), why.c_str());
-  return false;
-}
-
-bool WritePng(const std::string& path, const Surface& s) { return WritePng(path, s, s.Width(), s.Height()); }
-
-bool WritePng(const std::string& path, const Surface& s, int w, int h) {
-  w = w < s.Width() ? w : s.Width();
-  h = h < s.Height() ? h : s.Height();
-  std::vector<uint32_t> px(static_cast<size_t>(w > 0 ? w : 0) * static_cast<size_t>(h > 0 ? h : 0));
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) px[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = s.Get(x, y);
-  return WritePng(path, px.data(), w, h);
 }
 
 // Nothing in these builds reads a picture back.
