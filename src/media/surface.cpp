@@ -140,6 +140,22 @@ void Surface::MarkColumns(int x, int w) {
   }
 }
 
+void Surface::ChangedSpans(int a, int b, const std::vector<uint64_t>& madeAt,
+                           std::vector<std::pair<int, int>>& spans) const {
+  spans.clear();
+  for (int c = a; c < b;) {
+    const int n = std::min(b - c, Run(c)), p0 = Phys(c);
+    for (int p = p0; p < p0 + n; ++p) {
+      if (ColumnStamp(p) <= madeAt[p]) continue;
+      if (!spans.empty() && spans.back().second == p)
+        ++spans.back().second;
+      else
+        spans.emplace_back(p, p + 1);
+    }
+    c += n;
+  }
+}
+
 uint64_t Surface::AllBands() const {
   const int bands = (h_ + kBandRows - 1) / kBandRows;
   return bands >= 64 ? ~uint64_t{0} : (uint64_t{1} << bands) - 1;
@@ -154,19 +170,7 @@ const uint64_t* Surface::WhiteBands(int width) const {
   // Only the columns changed since their bits were made are read again,
   // row by row across all of them.
   std::vector<std::pair<int, int>>& spans = bands_.spans;
-  spans.clear();
-  width = std::clamp(width, 0, w_);
-  for (int x = 0; x < width;) {
-    const int n = std::min(width - x, Run(x)), p0 = Phys(x);
-    for (int p = p0; p < p0 + n; ++p) {
-      if (ColumnStamp(p) <= whiteAt_[p]) continue;
-      if (!spans.empty() && spans.back().second == p)
-        ++spans.back().second;
-      else
-        spans.emplace_back(p, p + 1);
-    }
-    x += n;
-  }
+  ChangedSpans(0, std::clamp(width, 0, w_), whiteAt_, spans);
   RefreshWhite(spans);
   return white_.data();
 }
@@ -625,19 +629,7 @@ void StretchKeepSolid(Surface& dst, int x, int y, int w, int h, const Surface& s
   }
   // Stale columns among the needed ones, as physical spans.
   std::vector<std::pair<int, int>>& spans = sb.spans;
-  spans.clear();
-  for (int c = a; c < b;) {
-    const int n = std::min(b - c, src.Run(c));
-    const int p0 = src.Phys(c);
-    for (int p = p0; p < p0 + n; ++p) {
-      if (src.ColumnStamp(p) <= sb.madeAt[p]) continue;
-      if (!spans.empty() && spans.back().second == p)
-        ++spans.back().second;
-      else
-        spans.emplace_back(p, p + 1);
-    }
-    c += n;
-  }
+  src.ChangedSpans(a, b, sb.madeAt, spans);
   if (!spans.empty()) {
     for (const auto& [p, q] : spans)
       for (int g = 0; g < groups; ++g) std::fill_n(sb.bits.begin() + static_cast<size_t>(g) * W + p, q - p, 0);

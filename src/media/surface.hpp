@@ -131,6 +131,9 @@ class Surface {
     std::vector<SweepSpan> sweepSpans;  // the sky-and-terrain sweep's spans of one band
   };
   SolidBands& Bands() const { return bands_; }
+  // The physical spans of the logical columns [a, b) (all inside the
+  // picture) that changed since madeAt[physical column].
+  void ChangedSpans(int a, int b, const std::vector<uint64_t>& madeAt, std::vector<std::pair<int, int>>& spans) const;
 
   // For laying the terrain over the sky: per physical column, bit k is set
   // when rows [8k, 8k + 8) of that column are all white, so that the sky
