@@ -47,12 +47,27 @@ void DrawHeroAndBalls(Game& g) {
     if (g.BallState[i] >= 2) DrawMasked(g.pic.UraM, Rnd(g.BallX[i]), Rnd(g.BallY[i]), 15, 15, g.pic.Ball, 0, 0, 15, 0);
 }
 
+// The part of the field the display shows: all of it on the large display,
+// 320 by 240 from (ViewX, ViewY) on the small one. Only that part of UraM is
+// composed and copied to M; the rest of both is never seen.
+Area Shown(const Game& g) {
+  if (g.ScreenMode != 0) return {};
+  return {g.ViewY, g.ViewY + 240, g.ViewX + 320};
+}
+
 void Present(Game& g) {
   if (g.FlashTimer > 0) --g.FlashTimer;
-  if (g.FlashTimer % 2 == 1)
-    DrawOpaque(g.pic.M, 0, 0, kFieldW, kFieldH, g.pic.WhiteB, 0, 0);
-  else
-    DrawOpaque(g.pic.M, 0, 0, kFieldW, kFieldH, g.pic.UraM, g.ViewX, g.ViewY);
+  Sheets& p = g.pic;
+  if (g.FlashTimer % 2 == 1) {
+    DrawOpaque(p.M, 0, 0, kFieldW, kFieldH, p.WhiteB, 0, 0);
+  } else if (g.ViewX == 0 && g.ViewY == 0 && p.M.SwapPixels(p.UraM)) {
+    // Where the view is not moved, the back buffer becomes the screen and
+    // the old screen the next back buffer, which every frame lays anew.
+  } else {
+    const Area a = Shown(g);
+    const int w = a.right < 0 ? kFieldW : a.right - g.ViewX, h = a.bottom < 0 ? kFieldH : a.bottom - a.top;
+    DrawOpaque(p.M, 0, 0, w, h, p.UraM, g.ViewX, g.ViewY);
+  }
 }
 
 // The sky, the far clouds and the terrain over them. Only where the far
@@ -76,9 +91,10 @@ void DrawSkyCloudsTerrain(Game& g) {
     DrawMaskedPair(p.UraM, 0, 0, kFieldW, kFieldH, p.BLOCKD, 0, 0, p.BLOCK, 0, 0);
     return;
   }
-  CopySkySpans(p.UraM, p.Back, skyY, lo, hi);
+  const Area shown = Shown(g);
+  CopySkySpans(p.UraM, p.Back, skyY, lo, hi, shown);
   DrawFarClouds(g);
-  DrawSkyAndTerrain(p.UraM, p.Back, skyY, p.BLOCKD, p.BLOCK, lo, hi);
+  DrawSkyAndTerrain(p.UraM, p.Back, skyY, p.BLOCKD, p.BLOCK, lo, hi, shown);
 }
 
 }  // namespace

@@ -463,9 +463,18 @@ void DrawMaskedPair(Surface& dst, int x, int y, int w, int h, const Surface& mas
   dst.MarkColumns(x, w);
 }
 
-void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, const int* hi) {
-  const int w = std::min(dst.Width(), sky.Width());
-  for (int y = 0; y < dst.Height(); ++y) {
+bool Surface::SwapPixels(Surface& other) {
+  if (&other == this || other.w_ != w_ || other.h_ != h_ || ring_ != 0 || other.ring_ != 0) return false;
+  pix_.swap(other.pix_);
+  Touch();
+  other.Touch();
+  return true;
+}
+
+void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, const int* hi, const Area& area) {
+  const int w = std::min({dst.Width(), sky.Width(), area.right < 0 ? dst.Width() : area.right});
+  const int top = std::max(area.top, 0), bottom = area.bottom < 0 ? dst.Height() : std::min(area.bottom, dst.Height());
+  for (int y = top; y < bottom; ++y) {
     const int a = std::max(lo[y], 0), b = std::min(hi[y], w), sy = skyY + y;
     if (a >= b || sy < 0 || sy >= sky.Height()) continue;
     for (int x = a; x < b;) {
@@ -478,13 +487,16 @@ void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, con
 }
 
 bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface& mask, const Surface& image,
-                       const int* keepLo, const int* keepHi) {
-  const int w = dst.Width(), h = dst.Height();
+                       const int* keepLo, const int* keepHi, const Area& area) {
+  const int h = dst.Height();
   const auto covers = [&](const Surface& s, int top) {
-    return s.Width() >= w && top >= 0 && top + h <= s.Height();
+    return s.Width() >= dst.Width() && top >= 0 && top + h <= s.Height();
   };
   if (&dst == &sky || &dst == &mask || &dst == &image) return false;
   if (!covers(sky, skyY) || !covers(mask, 0) || !covers(image, 0)) return false;
+  // The columns [0, w) of the rows [top, bottom) are laid.
+  const int w = area.right < 0 ? dst.Width() : std::clamp(area.right, 0, dst.Width());
+  const int top = std::clamp(area.top, 0, h), bottom = area.bottom < 0 ? h : std::clamp(area.bottom, top, h);
   // Where any picture's layout wraps: the same columns on every row, so
   // each piece between two such columns keeps fixed offsets from the
   // logical column to every picture's physical one. A picture's layout
@@ -552,7 +564,7 @@ bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface
       SweepMaskedOver(d, sk, m, im, b - a);
     }
   };
-  for (int y0 = 0; y0 < h; y0 += Surface::kBandRows) {
+  for (int y0 = top - top % Surface::kBandRows; y0 < bottom; y0 += Surface::kBandRows) {
     const int band = y0 / Surface::kBandRows;
     spans.clear();
     for (const auto& [a, b] : runSpans) {
@@ -562,7 +574,7 @@ bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface
       else
         spans.push_back({a, b, c});
     }
-    for (int y = y0; y < std::min(h, y0 + Surface::kBandRows); ++y) {
+    for (int y = std::max(y0, top); y < std::min(bottom, y0 + Surface::kBandRows); ++y) {
       const int lo = std::clamp(keepLo[y], 0, w), hi = std::clamp(keepHi[y], lo, w);
       const uint32_t* pat = sky.RowPattern(skyY + y);
       int c = 0;

@@ -59,6 +59,9 @@ class Surface {
   void Clear(uint32_t colour);
   // Makes columns [0, ringWidth) a ring that Scroll() can move in O(height).
   void MakeRing(int ringWidth);
+  // Trades pixels with another plain picture of the same size (as a copy
+  // each way would); false, changing nothing, for any other.
+  bool SwapPixels(Surface& other);
 
   int Width() const { return w_; }
   int Height() const { return h_; }
@@ -175,8 +178,13 @@ void DrawMasked(Surface& dst, int x, int y, int w, int h, const Surface& src, in
 // terrain's mask and image canvases).
 void DrawMaskedPair(Surface& dst, int x, int y, int w, int h, const Surface& mask, int mx, int my,
                     const Surface& image, int sx, int sy);
+// The part of a picture a drawing is kept to: the columns [0, right) of the
+// rows [top, bottom); a negative right or bottom reaches to the picture's edge.
+struct Area {
+  int top = 0, bottom = -1, right = -1;
+};
 // Copies, for each row y of dst, the columns [lo[y], hi[y]) from row skyY + y of sky.
-void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, const int* hi);
+void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, const int* hi, const Area& area = {});
 // The sky and the terrain laid over it in one sweep, straight into dst:
 // each row y of dst becomes (mask AND NOT sky) XOR image, the sky read
 // from row skyY + y of `sky`, as DrawOpaque of the sky followed by
@@ -184,9 +192,9 @@ void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, con
 // [keepLo[y], keepHi[y]) dst already holds its sky (with whatever was drawn
 // on it before the terrain) and the terrain is laid over that instead.
 // Every picture must cover dst; returns false, drawing nothing, when one
-// does not.
+// does not. Only `area` of dst is laid; the rest is left as it is.
 bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface& mask, const Surface& image,
-                       const int* keepLo, const int* keepHi);
+                       const int* keepLo, const int* keepHi, const Area& area = {});
 // Scaled copy. KeepSolid reduces a collision map so that a block reaching into
 // a destination pixel shows as solid instead of being dropped.
 enum class StretchMode { Nearest, KeepSolid };
