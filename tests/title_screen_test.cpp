@@ -224,3 +224,23 @@ TEST(TitleScreen, ExitItemEndsTheProgramAndWritesTheRecords) {
   EXPECT_EQ(b[0] | b[1] << 8, 100);
   std::fclose(f);
 }
+
+TEST(TitleScreen, OptionsAskedBeforeItsFirstPictureOpenOverTheTitle) {
+  // F1 pressed while the last game ended is still pending when the title
+  // begins; the screen then held the game, here a colour of its own.
+  Title t;
+  const uint32_t old = Rgb(200, 0, 200);
+  t.g->pic.M.Clear(old);
+  t.plat.HoldKeys(ScriptKeyBit("F1"));
+  std::vector<uint32_t> corner;
+  t.react = [&](Title& tt) {
+    corner.push_back(tt.g->pic.M.Get(0, 0));
+    if (corner.size() == 20) tt.plat.RequestClose();
+  };
+  t.Run();
+  // The title's picture first, then the screen over it, dimmed.
+  ASSERT_EQ(corner.size(), 20u);
+  EXPECT_NE(corner.front(), old);
+  EXPECT_NE(corner.back(), corner.front());
+  EXPECT_EQ(t.seen.front().step, 1);
+}

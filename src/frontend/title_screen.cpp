@@ -236,10 +236,13 @@ void TitleScreen(Game& g) {
   // Escape held over from the play loop does not quit: it counts only once
   // it has been seen up since the title began.
   bool escapeArmed = false;
+  // The options open over the title, never over what the screen held before
+  // it (a request made during a game's end waits for the title's first picture).
+  bool shown = false;
   uint32_t t = g.plat.Clock();
   for (;;) {
     g.plat.WaitUntil(t + 45);
-    if (g.plat.TakeOptionsRequest()) {
+    if (shown && g.plat.TakeOptionsRequest()) {
       OptionsScreen(g, true);
       t = g.plat.Clock();
       continue;
@@ -273,6 +276,7 @@ void TitleScreen(Game& g) {
     TitleDraw(g);
     DrawOpaque(g.pic.M, 0, 0, g.pic.M.Width(), g.pic.M.Height(), g.pic.UraM, 0, 0);
     YieldToSystem(g);
+    shown = true;
   }
 }
 
