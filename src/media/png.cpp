@@ -91,10 +91,6 @@ bool Finish(std::FILE* f, bool ok, std::string& why) {
 }  // namespace
 
 bool EncodePngFile(const std::string& path, const uint32_t* px, int w, int h, bool alpha, std::string& why) {
-  if (w <= 0 || h <= 0) {
-    why = "the picture is empty";
-    return false;
-  }
   // A device or a pipe (/dev/stdout, /dev/full) is written straight; it
   // cannot be replaced by a rename and keeps no half-written file.
   struct stat st;

@@ -23,7 +23,8 @@ bool WritePng(const std::string& path, const Surface& s);
 bool WritePng(const std::string& path, const Surface& s, int w, int h);
 
 // The encoder each build brings (libpng, or the browser build's own): writes
-// the picture through a file beside `path` renamed into place once complete;
+// the picture (never empty: WritePng sees to that) through a file beside
+// `path` renamed into place once complete;
 // on failure false with the reason in `why`, and nothing left behind.
 bool EncodePngFile(const std::string& path, const uint32_t* pixels, int width, int height, bool alpha,
                    std::string& why);

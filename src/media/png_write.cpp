@@ -10,8 +10,8 @@
 namespace morvik {
 
 bool WritePng(const std::string& path, const uint32_t* px, int w, int h, bool alpha) {
-  std::string why;
-  if (EncodePngFile(path, px, w, h, alpha, why)) return true;
+  std::string why = "the picture is empty";
+  if (w > 0 && h > 0 && EncodePngFile(path, px, w, h, alpha, why)) return true;
   std::fprintf(stderr, "morvik: cannot write %s (%s)\n", Printable(path).c_str(), why.c_str());
   return false;
 }

@@ -471,10 +471,18 @@ bool Surface::SwapPixels(Surface& other) {
   return true;
 }
 
+Area Area::Within(int w, int h) const {
+  Area a;
+  a.right = right < 0 ? w : std::clamp(right, 0, w);
+  a.top = std::clamp(top, 0, h);
+  a.bottom = bottom < 0 ? h : std::clamp(bottom, a.top, h);
+  return a;
+}
+
 void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, const int* hi, const Area& area) {
-  const int w = std::min({dst.Width(), sky.Width(), area.right < 0 ? dst.Width() : area.right});
-  const int top = std::max(area.top, 0), bottom = area.bottom < 0 ? dst.Height() : std::min(area.bottom, dst.Height());
-  for (int y = top; y < bottom; ++y) {
+  const Area in = area.Within(std::min(dst.Width(), sky.Width()), dst.Height());
+  const int w = in.right;
+  for (int y = in.top; y < in.bottom; ++y) {
     const int a = std::max(lo[y], 0), b = std::min(hi[y], w), sy = skyY + y;
     if (a >= b || sy < 0 || sy >= sky.Height()) continue;
     for (int x = a; x < b;) {
@@ -495,8 +503,8 @@ bool DrawSkyAndTerrain(Surface& dst, const Surface& sky, int skyY, const Surface
   if (&dst == &sky || &dst == &mask || &dst == &image) return false;
   if (!covers(sky, skyY) || !covers(mask, 0) || !covers(image, 0)) return false;
   // The columns [0, w) of the rows [top, bottom) are laid.
-  const int w = area.right < 0 ? dst.Width() : std::clamp(area.right, 0, dst.Width());
-  const int top = std::clamp(area.top, 0, h), bottom = area.bottom < 0 ? h : std::clamp(area.bottom, top, h);
+  const Area in = area.Within(dst.Width(), h);
+  const int w = in.right, top = in.top, bottom = in.bottom;
   // Where any picture's layout wraps: the same columns on every row, so
   // each piece between two such columns keeps fixed offsets from the
   // logical column to every picture's physical one. A picture's layout

@@ -182,6 +182,8 @@ void DrawMaskedPair(Surface& dst, int x, int y, int w, int h, const Surface& mas
 // rows [top, bottom); a negative right or bottom reaches to the picture's edge.
 struct Area {
   int top = 0, bottom = -1, right = -1;
+  // The same part of a w x h picture, its edges given and kept inside it.
+  Area Within(int w, int h) const;
 };
 // Copies, for each row y of dst, the columns [lo[y], hi[y]) from row skyY + y of sky.
 void CopySkySpans(Surface& dst, const Surface& sky, int skyY, const int* lo, const int* hi, const Area& area = {});

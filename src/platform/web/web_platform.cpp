@@ -69,6 +69,21 @@ EM_BOOL VisibilityEvent(int, const EmscriptenVisibilityChangeEvent* e, void*) {
 }
 
 EM_BOOL PadEvent(int, const EmscriptenGamepadEvent*, void*) { return 0; }
+
+// Every handler the platform listens with, set or (on = false) let go.
+void Listen(bool on) {
+  const char* win = EMSCRIPTEN_EVENT_TARGET_WINDOW;
+  emscripten_set_keydown_callback(win, nullptr, true, on ? KeyEvent : nullptr);
+  emscripten_set_keyup_callback(win, nullptr, true, on ? KeyEvent : nullptr);
+  // The window's own focus only: heard in capture, an element's (the canvas
+  // giving the focus to the page's button) would count as the window's.
+  emscripten_set_blur_callback(win, nullptr, false, on ? FocusEvent : nullptr);
+  emscripten_set_focus_callback(win, nullptr, false, on ? FocusEvent : nullptr);
+  emscripten_set_visibilitychange_callback(nullptr, true, on ? VisibilityEvent : nullptr);
+  // Listening for arrivals is what makes the browser report gamepads at all.
+  emscripten_set_gamepadconnected_callback(nullptr, true, on ? PadEvent : nullptr);
+  emscripten_set_gamepaddisconnected_callback(nullptr, true, on ? PadEvent : nullptr);
+}
 }  // namespace
 
 WebPlatform::WebPlatform(const Settings& s) {
@@ -79,30 +94,13 @@ WebPlatform::WebPlatform(const Settings& s) {
   for (int a = 0; a < kActionCount; ++a) keys_[a] = s.keys[a];
   pad_.Bind(s);
   morvik_set_volumes(s.effectsVolume, s.musicVolume);
-  const char* win = EMSCRIPTEN_EVENT_TARGET_WINDOW;
-  emscripten_set_keydown_callback(win, nullptr, true, KeyEvent);
-  emscripten_set_keyup_callback(win, nullptr, true, KeyEvent);
-  // The window's own focus only: heard in capture, an element's (the canvas
-  // giving the focus to the page's button) would count as the window's.
-  emscripten_set_blur_callback(win, nullptr, false, FocusEvent);
-  emscripten_set_focus_callback(win, nullptr, false, FocusEvent);
-  emscripten_set_visibilitychange_callback(nullptr, true, VisibilityEvent);
-  // Listening for arrivals is what makes the browser report gamepads at all.
-  emscripten_set_gamepadconnected_callback(nullptr, true, PadEvent);
-  emscripten_set_gamepaddisconnected_callback(nullptr, true, PadEvent);
+  Listen(true);
 }
 
 WebPlatform::~WebPlatform() {
   // The page lives on after the program ends (the title's Escape): a key
   // released or a focus changed then must not reach a platform that is gone.
-  const char* win = EMSCRIPTEN_EVENT_TARGET_WINDOW;
-  emscripten_set_keydown_callback(win, nullptr, true, nullptr);
-  emscripten_set_keyup_callback(win, nullptr, true, nullptr);
-  emscripten_set_blur_callback(win, nullptr, false, nullptr);
-  emscripten_set_focus_callback(win, nullptr, false, nullptr);
-  emscripten_set_visibilitychange_callback(nullptr, true, nullptr);
-  emscripten_set_gamepadconnected_callback(nullptr, true, nullptr);
-  emscripten_set_gamepaddisconnected_callback(nullptr, true, nullptr);
+  Listen(false);
   if (gPlatform == this) gPlatform = nullptr;
 }
 

@@ -59,10 +59,6 @@ bool Encode(const uint32_t* px, int w, int h, bool alpha, std::vector<uint8_t>& 
 }  // namespace
 
 bool EncodePngFile(const std::string& path, const uint32_t* px, int w, int h, bool alpha, std::string& why) {
-  if (w <= 0 || h <= 0) {
-    why = "the picture is empty";
-    return false;
-  }
   std::vector<uint8_t> bytes;
   if (!Encode(px, w, h, alpha, bytes)) {
     why = "it cannot be compressed";
