@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/options.hpp"
+#include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "app/settings.hpp"
 #include "game.hpp"

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "app/demo.hpp"
-#include "app/options.hpp"
+#include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "support.hpp"
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/options.hpp"
+#include "app/command_line.hpp"
 #include "app/settings.hpp"
 #include "support.hpp"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/demo.hpp"
-#include "app/options.hpp"
+#include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "shell/trace.hpp"
 #include "support.hpp"

@@ -36,13 +36,13 @@ TEST(WebInput, KeyAndPadNamesMatchTheWindows) {
 }
 
 TEST(WebInput, EachInputHeldAtArrivalWaitsForItsRelease) {
-  WebPad pad;
+  PadBindings pad;
   pad.Bind(DefaultSettings());
-  PadState st;
+  WebGamepad st;
   st.connected = true;
   st.buttons[14] = 1;   // dpleft
   st.buttons[0] = 1;    // a
-  pad.Update(st, true);
+  pad.Update(PadStateOf(st), true);
   JoyReading r = pad.Reading();
   EXPECT_EQ(r.x, 32767u);
   EXPECT_EQ(r.buttons, 0u);
@@ -50,7 +50,7 @@ TEST(WebInput, EachInputHeldAtArrivalWaitsForItsRelease) {
   // What was not held at the arrival counts at once, while the others still wait.
   st.axes[1] = -0.9;    // the stick up
   st.buttons[9] = 1;    // start
-  pad.Update(st, false);
+  pad.Update(PadStateOf(st), false);
   r = pad.Reading();
   EXPECT_EQ(r.y, 0u);
   EXPECT_EQ(r.buttons, 1u);
@@ -59,10 +59,10 @@ TEST(WebInput, EachInputHeldAtArrivalWaitsForItsRelease) {
   // Let go, then pressed again: now it counts.
   st.buttons[14] = 0;
   st.buttons[0] = 0;
-  pad.Update(st, false);
+  pad.Update(PadStateOf(st), false);
   st.buttons[14] = 1;
   st.buttons[0] = 1;
-  pad.Update(st, false);
+  pad.Update(PadStateOf(st), false);
   r = pad.Reading();
   EXPECT_EQ(r.x, 0u);
   EXPECT_EQ(r.buttons, 3u);
@@ -71,12 +71,12 @@ TEST(WebInput, EachInputHeldAtArrivalWaitsForItsRelease) {
   Settings s = DefaultSettings();
   s.pad[kActFire] = {"righttrigger"};
   pad.Bind(s);
-  PadState rest;
+  WebGamepad rest;
   rest.connected = true;
   rest.axes[0] = 0.2;
-  pad.Update(rest, true);
+  pad.Update(PadStateOf(rest), true);
   rest.buttons[7] = 0.5;
-  pad.Update(rest, false);
+  pad.Update(PadStateOf(rest), false);
   r = pad.Reading();
   EXPECT_EQ(r.x, 32767u);
   EXPECT_EQ(r.buttons, 2u);
@@ -93,22 +93,23 @@ TEST(WebInput, TheOptionsScreenTakesPressesByTheSettingsNames) {
 
   // Only what changed counts: a button going down, a trigger or stick passing
   // the middle of its way; nothing from a gamepad as it arrives.
-  PadState a, b;
+  WebGamepad a, b;
   b.connected = true;
   b.buttons[0] = 1;
-  EXPECT_TRUE(WebPadPresses(a, b).empty());
+  auto presses = [](const WebGamepad& x, const WebGamepad& y) { return PadPresses(PadStateOf(x), PadStateOf(y)); };
+  EXPECT_TRUE(presses(a, b).empty());
   a = b;
   b.buttons[8] = 1;
   b.buttons[7] = 0.7;
   b.axes[0] = -0.8;
   b.axes[1] = 0.3;
-  EXPECT_EQ(WebPadPresses(a, b), (std::vector<std::string>{"+righttrigger", "back", "-leftx"}));
-  EXPECT_TRUE(WebPadPresses(b, b).empty());
+  EXPECT_EQ(presses(a, b), (std::vector<std::string>{"back", "-leftx", "+righttrigger"}));
+  EXPECT_TRUE(presses(b, b).empty());
   a = b;
   b.axes[0] = 0.9;
-  EXPECT_EQ(WebPadPresses(a, b), std::vector<std::string>{"+leftx"});
-  WebPadInput in;
-  for (const char* n : {"back", "+righttrigger", "-leftx"}) EXPECT_TRUE(ParseWebPadName(n, in)) << n;
+  EXPECT_EQ(presses(a, b), std::vector<std::string>{"+leftx"});
+  PadInput in;
+  for (const char* n : {"back", "+righttrigger", "-leftx"}) EXPECT_TRUE(ParsePadName(n, in)) << n;
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/options.hpp"
+#include "app/command_line.hpp"
 
 namespace morvik {
 

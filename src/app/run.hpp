@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/options.hpp"
+#include "app/command_line.hpp"
 #include "game.hpp"
 #include "platform/headless/headless_platform.hpp"
 

@@ -10,8 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/options.hpp"
-#include "platform/platform.hpp"
+#include "app/command_line.hpp"
 
 namespace morvik {
 
@@ -21,8 +20,6 @@ namespace {
 
 constexpr size_t kMaxFileSize = 64 * 1024;  // a settings file is a few hundred bytes
 constexpr size_t kMaxLine = 400;
-
-const char* const kActionNames[kActionCount] = {"left", "right", "jump", "down", "action", "pause", "leave"};
 
 const char* const kActionHelp[kActionCount] = {"move left",
                                                "move right",
@@ -101,7 +98,7 @@ std::string ApplyLine(const std::string& name, const std::string& value, const I
   if (key || pad) {
     const std::string act = name.substr(4);
     for (int a = 0; a < kActionCount; ++a) {
-      if (act != kActionNames[a]) continue;
+      if (act != ActionName(a)) continue;
       std::vector<std::string> list;
       if (!SplitList(value, list)) return "'" + value + "' is not a list of names joined by commas";
       const auto& known = key ? names.isKey : names.isPad;
@@ -120,43 +117,6 @@ std::string Home() {
 }
 
 }  // namespace
-
-const char* ActionName(int action) {
-  return action >= 0 && action < kActionCount ? kActionNames[action] : "";
-}
-
-int ActionOfKey(int vk) {
-  switch (vk) {
-    case VK_LEFT: return kActLeft;
-    case VK_RIGHT: return kActRight;
-    case VK_UP: return kActJump;
-    case VK_DOWN: return kActDown;
-    case VK_SPACE:
-    case VK_Z: return kActFire;
-    case VK_P: return kActPause;
-    case VK_ESCAPE: return kActLeave;
-    default: return -1;
-  }
-}
-
-Settings DefaultSettings() {
-  Settings s;
-  s.keys[kActLeft] = {"Left"};
-  s.keys[kActRight] = {"Right"};
-  s.keys[kActJump] = {"Up"};
-  s.keys[kActDown] = {"Down"};
-  s.keys[kActFire] = {"Space", "Z"};
-  s.keys[kActPause] = {"P"};
-  s.keys[kActLeave] = {"Escape"};
-  s.pad[kActLeft] = {"dpleft", "-leftx"};
-  s.pad[kActRight] = {"dpright", "+leftx"};
-  s.pad[kActJump] = {"dpup", "-lefty"};
-  s.pad[kActDown] = {"dpdown", "+lefty"};
-  s.pad[kActFire] = {"a", "b", "x", "y"};
-  s.pad[kActPause] = {"start"};
-  s.pad[kActLeave] = {};
-  return s;
-}
 
 void ParseSettings(const std::string& text, const std::string& fileName, const InputNames& names, Settings& s,
                    std::vector<std::string>& messages) {
@@ -217,11 +177,11 @@ std::string SettingsText(const Settings& s) {
   t += "music-volume " + std::to_string(s.musicVolume) + "\n";
   for (int a = 0; a < kActionCount; ++a) {
     t += std::string("# keys to ") + kActionHelp[a] + "\n";
-    t += std::string("key-") + kActionNames[a] + " " + JoinList(s.keys[a]) + "\n";
+    t += std::string("key-") + ActionName(a) + " " + JoinList(s.keys[a]) + "\n";
   }
   for (int a = 0; a < kActionCount; ++a) {
     t += std::string("# controller inputs to ") + kActionHelp[a] + "\n";
-    t += std::string("pad-") + kActionNames[a] + " " + JoinList(s.pad[a]) + "\n";
+    t += std::string("pad-") + ActionName(a) + " " + JoinList(s.pad[a]) + "\n";
   }
   return t;
 }
@@ -391,8 +351,8 @@ bool OwnLine(const std::string& line, const std::vector<std::string>& layout) {
   if (name == "display" || name == "scale" || name == "smooth" || name == "effects-volume" || name == "music-volume")
     return true;
   if (name.rfind("key-", 0) == 0 || name.rfind("pad-", 0) == 0)
-    for (const char* a : kActionNames)
-      if (name.substr(4) == a) return true;
+    for (int a = 0; a < kActionCount; ++a)
+      if (name.substr(4) == ActionName(a)) return true;
   return false;
 }
 

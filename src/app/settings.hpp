@@ -11,41 +11,14 @@
 // setting at its default, and it never rewrites a file that is there. A
 // damaged line is ignored (the default stays) with one message naming it.
 // Key and controller names are checked by the window's own input layer.
-#include <array>
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/bindings.hpp"
 
 namespace morvik {
 
 struct Options;
-
-// The game's actions a player can bind. Space and Z are one action to the
-// game, so they are bound together as `action`.
-enum BoundAction : int { kActLeft, kActRight, kActJump, kActDown, kActFire, kActPause, kActLeave, kActionCount };
-const char* ActionName(int action);
-// The action each of the game's polled keys (VK_LEFT ... VK_ESCAPE) stands for; -1 for none.
-int ActionOfKey(int vk);
-
-constexpr int kDefaultEffectsVolume = 96, kDefaultMusicVolume = 48;  // 0..128
-
-struct Settings {
-  bool window = false;           // false: full screen on the desktop
-  int scale = 0;                 // window size in multiples of 640x480, 0 = the largest that fits
-  bool smooth = false;           // fill the screen, smoothing the last step
-  int effectsVolume = kDefaultEffectsVolume;
-  int musicVolume = kDefaultMusicVolume;
-  // Inputs of each action: key names, and controller buttons or axis
-  // directions ("a", "dpleft", "-leftx", "+righttrigger").
-  std::array<std::vector<std::string>, kActionCount> keys, pad;
-};
-
-Settings DefaultSettings();
-
-// Tells whether a name is a key or a controller input the window knows.
-struct InputNames {
-  std::function<bool(const std::string&)> isKey, isPad;
-};
 
 // Applies the lines of `text` over `s`. Each damaged line adds one message
 // "FILE:LINE: ..." to `messages` and changes nothing.

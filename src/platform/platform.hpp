@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the game asks of the machine it runs on. The game logic sees only
-// this interface; the SDL2 window and the headless runner implement it.
+// this interface; the SDL2 window, the browser's page and the headless
+// runner implement it.
 #include <cstdint>
 #include <string>
 
@@ -53,7 +54,7 @@ class Platform {
   virtual void RestoreDisplay() = 0;
   virtual int DesktopDepth() = 0;
   // Told at the top of every play frame (scripts and demos count frames).
-  virtual void NoteFrame(int /*frameInGame*/) {}
+  virtual void NoteFrame(int frameInGame) = 0;
 
   // --- input ---
   virtual bool KeyDown(int vk) = 0;
@@ -61,25 +62,25 @@ class Platform {
   // Reads joystick `id`; false when the read fails.
   virtual bool JoyRead(int id, JoyReading& out) = 0;
   // Counts controller arrivals, so the game can take up one plugged in later.
-  virtual uint32_t JoyArrivals() { return 0; }
+  virtual uint32_t JoyArrivals() = 0;
   // True once after the window has lost the keyboard focus (the pause check
   // treats it as a press of the pause key); headless runs never lose it.
-  virtual bool TakeFocusLoss() { return false; }
+  virtual bool TakeFocusLoss() = 0;
 
   // --- the options screen ---
   // True once after the player asked for the options screen (F1, or the
   // controller's Back button). The inputs kept for TakeInput are dropped
   // then, so that the screen starts afresh.
-  virtual bool TakeOptionsRequest() { return false; }
+  virtual bool TakeOptionsRequest() = 0;
   // The next key or controller input pressed, oldest first, by name: "key:W",
   // "key:Left Shift" (the key names of the settings file), "pad:a",
   // "pad:-leftx" (a stick or trigger pushed past the middle of its way);
   // "" when there is none. Inputs that belong to the window (F1, F11, F12,
   // Alt+Enter, the controller's Back) are not given; at most 32 are kept.
-  virtual std::string TakeInput() { return ""; }
+  virtual std::string TakeInput() = 0;
   // Puts settings changed on the options screen into effect at once: the
   // display, the volumes and the bindings of the game's keys.
-  virtual void ApplySettings(const Settings& /*s*/) {}
+  virtual void ApplySettings(const Settings& s) = 0;
 
   // --- audio ---
   // Plays one wave file; a new one cuts off the one playing. Missing files play nothing.
@@ -92,9 +93,9 @@ class Platform {
   // --- files ---
   // Told after the record file has been written safely to disk, so a platform
   // whose disk is only a cache (the browser's) can make it last.
-  virtual void RecordsWritten() {}
+  virtual void RecordsWritten() = 0;
   // Told after the settings file has been written, likewise.
-  virtual void SettingsWritten() {}
+  virtual void SettingsWritten() = 0;
 };
 
 }  // namespace morvik

@@ -33,29 +33,19 @@ void HeadlessPlatform::SetKeys(uint64_t keys) {
     const uint64_t bit = uint64_t{1} << i;
     if (!(pressed & bit)) continue;
     const std::string name = ScriptKeyName(bit);
-    if (name == "F1") {
-      optionsAsked_ = true;
-      continue;
-    }
-    if (inputs_.size() >= 32) inputs_.pop_front();
-    inputs_.push_back("key:" + name);
+    if (name == "F1") AskForOptions();
+    else KeepInput("key:" + name);
   }
 }
 
 bool HeadlessPlatform::TakeOptionsRequest() {
   RunScript();
-  if (!optionsAsked_) return false;
-  optionsAsked_ = false;
-  inputs_.clear();
-  return true;
+  return InputEdges::TakeOptionsRequest();
 }
 
 std::string HeadlessPlatform::TakeInput() {
   RunScript();
-  if (inputs_.empty()) return "";
-  std::string s = std::move(inputs_.front());
-  inputs_.pop_front();
-  return s;
+  return InputEdges::TakeInput();
 }
 
 void HeadlessPlatform::ApplySettings(const Settings& s) {

@@ -6,20 +6,19 @@
 // say, default or changed on the options screen), sound and music calls
 // recorded, M kept.
 #include <array>
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "app/settings.hpp"
+#include "platform/bindings.hpp"
 
 #include "platform/headless/script.hpp"
-#include "platform/platform.hpp"
+#include "platform/input_edges.hpp"
 #include "platform/stop_signals.hpp"
 
 namespace morvik {
 
-class HeadlessPlatform : public Platform {
+class HeadlessPlatform : public InputEdges {
  public:
   explicit HeadlessPlatform(uint32_t clockStart = 0) : clock_(clockStart) { ApplySettings(DefaultSettings()); }
 
@@ -30,7 +29,7 @@ class HeadlessPlatform : public Platform {
   uint64_t HeldKeys() const { return keys_; }
   // A joystick for tests: present or not, its reading, and whether reads fail.
   void SetJoystick(bool present, JoyReading r = {}, bool failing = false) {
-    if (present && !joyPresent_) ++arrivals_;
+    if (present && !joyPresent_) CountArrival();
     joyPresent_ = present;
     joy_ = r;
     joyFails_ = failing;
@@ -39,7 +38,10 @@ class HeadlessPlatform : public Platform {
   std::function<void(HeadlessPlatform&)> onInput;
   void RequestClose() { closeAsked_ = true; }
   // The window loses the focus (as another program is brought to the front).
-  void LoseFocus() { focusLost_ = true; }
+  void LoseFocus() {
+    NoteFocus(false);
+    NoteFocus(true);
+  }
 
   uint32_t Clock() override { return clock_; }
   void WaitUntil(uint32_t ms) override {
@@ -59,12 +61,6 @@ class HeadlessPlatform : public Platform {
   bool KeyDown(int vk) override;
   int JoyCount() override { return joyPresent_ ? 1 : 0; }
   bool JoyRead(int id, JoyReading& out) override;
-  uint32_t JoyArrivals() override { return arrivals_; }
-  bool TakeFocusLoss() override {
-    const bool lost = focusLost_;
-    focusLost_ = false;
-    return lost;
-  }
 
   bool TakeOptionsRequest() override;
   std::string TakeInput() override;
@@ -81,6 +77,9 @@ class HeadlessPlatform : public Platform {
     return true;
   }
   void MidiPlay(bool fromStart) override { Log(fromStart ? "midi play from 0" : "midi play"); }
+  // The records and settings are plain files here.
+  void RecordsWritten() override {}
+  void SettingsWritten() override {}
 
   // What the game did, for tests.
   const std::vector<std::string>& AudioLog() const { return audio_; }
@@ -108,18 +107,14 @@ class HeadlessPlatform : public Platform {
   uint32_t until_ = 0;
   bool hasUntil_ = false;
   bool closeAsked_ = false;
-  bool focusLost_ = false;
   std::vector<ScriptEvent> script_;
   size_t next_ = 0;
   uint64_t keys_ = 0;
   std::array<uint64_t, kActionCount> bound_{};  // script keys of each action
   Settings applied_;
-  bool optionsAsked_ = false;
-  std::deque<std::string> inputs_;
   int frame_ = 0;
   bool joyPresent_ = false, joyFails_ = false;
   JoyReading joy_;
-  uint32_t arrivals_ = 0;
   const Surface* screen_ = nullptr;
   int modeW_ = 0, modeH_ = 0, left_ = 0, top_ = 0;
   bool restored_ = false;

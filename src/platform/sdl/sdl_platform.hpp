@@ -4,13 +4,14 @@
 // showing M on a logical 640x480 or 320x240 screen, keyboard and game
 // controllers, and sound through SDL2_mixer.
 #include <array>
-#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/settings.hpp"
-#include "platform/platform.hpp"
+#include "platform/bindings.hpp"
+#include "platform/input_edges.hpp"
+#include "platform/pad.hpp"
 #include "platform/stop_signals.hpp"
 #include "platform/sdl/sdl_audio.hpp"
 
@@ -32,7 +33,7 @@ struct SdlOptions {
 // checking a settings file.
 InputNames SdlInputNames();
 
-class SdlPlatform : public Platform {
+class SdlPlatform : public InputEdges {
  public:
   // Opens the window; nullptr with a reason when there is no display.
   static std::unique_ptr<SdlPlatform> Create(const SdlOptions& o, std::string& error);
@@ -51,54 +52,50 @@ class SdlPlatform : public Platform {
   void SetScreenPosition(int l, int t) override;
   void RestoreDisplay() override;
   int DesktopDepth() override { return depth_; }
+  void NoteFrame(int) override {}
 
   bool KeyDown(int vk) override;
   int JoyCount() override;
   bool JoyRead(int id, JoyReading& out) override;
-  uint32_t JoyArrivals() override { return arrivals_; }
-  bool TakeFocusLoss() override {
-    const bool lost = focusLost_;
-    focusLost_ = false;
-    return lost;
-  }
 
-  bool TakeOptionsRequest() override;
-  std::string TakeInput() override;
   void ApplySettings(const Settings& s) override;
 
   void PlayWave(const std::string& path) override { audio_.PlayWave(path); }
   void MidiCloseAll() override { audio_.MidiCloseAll(); }
   bool MidiOpen(const std::string& path) override { return audio_.MidiOpen(path); }
   void MidiPlay(bool fromStart) override { audio_.MidiPlay(fromStart); }
+  // The records and settings are plain files here.
+  void RecordsWritten() override {}
+  void SettingsWritten() override {}
 
  private:
   SdlPlatform() = default;
+  // The window (sdl_window.cpp).
   bool Open(const SdlOptions& o, std::string& error);
-  void Present();
-  // Without a renderer: M scaled into the window's own pixels.
-  void PresentDirect(bool full);
   void ToggleFullscreen();
-  void OpenController(int deviceIndex);
-  void CloseController();
-  void TakeScreenshot();
-  void Bind(const Settings& s);
   static int WindowScale(int scale, int dispW, int dispH);  // 0: the largest that fits the desktop
-  void KeepInput(std::string name);
-  bool KeyHeld(int action) const;
-  bool PadHeld(int action) const;
-  bool MakeTextures();
-  void DropTextures();
   // The next window event: those a wait took first, then the queue's.
   bool NextEvent(SDL_Event& e);
-
-  // A controller input: a button, or one direction of an axis.
-  struct PadInput {
-    bool axis = false;
-    int id = 0;
-    int sign = 1;
-  };
-  bool PadInputHeld(const PadInput& in) const;  // held now, whether or not it waits
-  bool PadInputWaits(const PadInput& in) const;
+  // How the picture reaches the window (sdl_present.cpp): a renderer, or
+  // straight into the window's own pixels; false with a reason when neither
+  // works. May make the window again (through remakeWindow) without GL.
+  bool OpenPresenter(bool smooth, const std::function<bool()>& remakeWindow, std::string& error);
+  void Present();
+  void PresentDirect(bool full);
+  bool MakeTextures();
+  void DropTextures();
+  // Keys and controllers (sdl_input.cpp).
+  void Bind(const Settings& s);
+  bool KeyHeld(int action) const;
+  void OpenController(int deviceIndex);
+  void CloseController();
+  void OpenFirstController();
+  // The controller's state now into the bindings; false when none is attached.
+  bool ReadController();
+  // Takes a key or controller event for the window's keys and the options screen.
+  void TakeInputEvent(const SDL_Event& e);
+  // F12 (sdl_screenshot.cpp).
+  void TakeScreenshot();
 
   SdlOptions opt_;
   SDL_Window* win_ = nullptr;
@@ -110,12 +107,10 @@ class SdlPlatform : public Platform {
   bool direct_ = false;          // no renderer: M goes into the window's pixels
   std::vector<int> columns_;     // for each column of the window's M, its column of M
   std::array<std::vector<int>, kActionCount> keys_;  // scancodes
-  std::array<std::vector<PadInput>, kActionCount> pads_;
+  PadBindings pads_;
   SDL_GameController* pad_ = nullptr;
   int padInstance_ = -1;
   bool padFresh_ = false;        // opened and not yet read
-  std::vector<PadInput> padWaiting_;  // held when first read: each ignored until it is let go
-  uint32_t arrivals_ = 0;
   const Surface* screen_ = nullptr;
   uint32_t shownGen_ = 0;
   bool dirty_ = true;
@@ -123,15 +118,11 @@ class SdlPlatform : public Platform {
   std::vector<SDL_Event> held_;  // events that woke a wait, for the next yield
   size_t heldAt_ = 0;
   bool closeAsked_ = false;
-  bool focused_ = true;
-  bool focusLost_ = false;
   bool fullscreen_ = true;
   int modeW_ = 640, modeH_ = 480;
   int left_ = 0, top_ = 0;
   int depth_ = 32;
   bool screenshotWanted_ = false;
-  bool optionsAsked_ = false;             // F1 or the controller's Back, for the options screen
-  std::deque<std::string> inputs_;        // presses for the options screen, oldest first
   std::array<int, 6> axisWay_{};          // each controller axis: -1, 0 or 1 past the middle
   SdlAudio audio_;
 };

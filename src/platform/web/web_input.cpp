@@ -31,15 +31,6 @@ constexpr KeyPair kKeys[] = {
     {"Keypad *", "NumpadMultiply"}, {"Keypad /", "NumpadDivide"}, {"Keypad .", "NumpadDecimal"},
 };
 
-// Button names of the standard gamepad layout, by index.
-constexpr const char* kButtons[] = {"a",         "b",        "x",         "y",          "leftshoulder", "rightshoulder",
-                                    "lefttrigger", "righttrigger", "back", "start",      "leftstick",    "rightstick",
-                                    "dpup",      "dpdown",   "dpleft",    "dpright",    "guide"};
-constexpr const char* kAxes[] = {"leftx", "lefty", "rightx", "righty"};
-constexpr int kLeftTrigger = 6, kRightTrigger = 7;
-// The window's dead zone (8000 of 32767) on the page's -1..1 scale.
-constexpr double kDeadZone = 8000.0 / 32767.0;
-
 bool IsKeyName(const std::string& name) {
   if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0]))) return std::isupper(name[0]) || std::isdigit(name[0]);
   for (const KeyPair& k : kKeys)
@@ -78,111 +69,29 @@ std::string WebKeyInputName(const std::string& code, const std::string& key) {
   return names.front();
 }
 
-std::vector<std::string> WebPadPresses(const PadState& before, const PadState& now) {
-  std::vector<std::string> out;
-  // What is held as a gamepad arrives was not pressed now.
-  if (!now.connected || !before.connected) return out;
-  auto way = [](double v) { return v > 0.5 ? 1 : v < -0.5 ? -1 : 0; };
-  for (int i = 0; i < 17; ++i) {
-    const size_t b = static_cast<size_t>(i);
-    if (now.buttons[b] > 0.5 && before.buttons[b] <= 0.5)
-      out.push_back(i == kLeftTrigger || i == kRightTrigger ? std::string("+") + kButtons[i] : kButtons[i]);
-  }
-  for (int i = 0; i < 4; ++i) {
-    const size_t a = static_cast<size_t>(i);
-    const int w = way(now.axes[a]);
-    if (w != 0 && w != way(before.axes[a]))
-      out.push_back(std::string(w > 0 ? "+" : "-") + kAxes[i]);
-  }
-  return out;
-}
-
-bool ParseWebPadName(const std::string& name, WebPadInput& in) {
-  std::string n = name;
-  bool signed_ = false;
-  in.sign = 1;
-  if (!n.empty() && (n[0] == '+' || n[0] == '-')) {
-    in.sign = n[0] == '-' ? -1 : 1;
-    signed_ = true;
-    n.erase(0, 1);
-  }
-  for (int i = 0; i < 4; ++i)
-    if (n == kAxes[i]) {
-      if (!signed_) return false;
-      in.axis = true;
-      in.id = i;
-      return true;
-    }
+PadState PadStateOf(const WebGamepad& g) {
+  // The standard layout's buttons, by the game's controller numbering: a b
+  // x y, the shoulders, the triggers, back, start, the sticks, the d-pad, guide.
+  static constexpr int kButtonOf[17] = {0, 1, 2, 3, 9, 10, -1, -1, 4, 6, 7, 8, 11, 12, 13, 14, 5};
+  PadState st;
+  st.connected = g.connected;
+  if (!g.connected) return st;
   for (int i = 0; i < 17; ++i)
-    if (n == kButtons[i]) {
-      // A trigger pulls one way only: "lefttrigger" or "+lefttrigger".
-      const bool trigger = i == kLeftTrigger || i == kRightTrigger;
-      if (signed_ && (!trigger || in.sign < 0)) return false;
-      in.axis = false;
-      in.id = i;
-      in.sign = 1;
-      return true;
-    }
-  return false;
+    if (kButtonOf[i] >= 0) st.buttons[static_cast<size_t>(kButtonOf[i])] = g.buttons[static_cast<size_t>(i)] > 0.5;
+  for (int i = 0; i < 4; ++i) st.axes[static_cast<size_t>(i)] = g.axes[static_cast<size_t>(i)];
+  st.axes[kPadLeftTrigger] = g.buttons[6];
+  st.axes[kPadRightTrigger] = g.buttons[7];
+  return st;
 }
 
 InputNames WebInputNames() {
   InputNames n;
   n.isKey = IsKeyName;
   n.isPad = [](const std::string& name) {
-    WebPadInput in;
-    return ParseWebPadName(name, in);
+    PadInput in;
+    return ParsePadName(name, in);
   };
   return n;
-}
-
-void WebPad::Bind(const Settings& s) {
-  for (int a = 0; a < kActionCount; ++a) {
-    pads_[a].clear();
-    for (const std::string& name : s.pad[a]) {
-      WebPadInput in;
-      if (ParseWebPadName(name, in)) pads_[a].push_back(in);
-    }
-  }
-}
-
-bool WebPad::Raw(const WebPadInput& in) const {
-  if (!st_.connected) return false;
-  if (!in.axis) return st_.buttons[static_cast<size_t>(in.id)] > (in.id == kLeftTrigger || in.id == kRightTrigger ? kDeadZone : 0.5);
-  const double v = st_.axes[static_cast<size_t>(in.id)];
-  return in.sign > 0 ? v > kDeadZone : v < -kDeadZone;
-}
-
-void WebPad::Update(const PadState& st, bool arrived) {
-  st_ = st;
-  if (arrived) {
-    // The game takes the first reading of a controller as its rest: what is
-    // held as it arrives waits until it is let go.
-    waiting_.clear();
-    for (const auto& list : pads_)
-      for (const WebPadInput& in : list)
-        if (Raw(in)) waiting_.insert(in);
-    return;
-  }
-  for (auto it = waiting_.begin(); it != waiting_.end();) it = Raw(*it) ? std::next(it) : waiting_.erase(it);
-}
-
-bool WebPad::Held(int action) const {
-  for (const WebPadInput& in : pads_[static_cast<size_t>(action)])
-    if (!waiting_.count(in) && Raw(in)) return true;
-  return false;
-}
-
-JoyReading WebPad::Reading() const {
-  JoyReading r;
-  r.x = r.y = 32767;
-  if (Held(kActLeft)) r.x = 0;
-  else if (Held(kActRight)) r.x = 65535;
-  if (Held(kActJump)) r.y = 0;
-  else if (Held(kActDown)) r.y = 65535;
-  if (Held(kActPause)) r.buttons |= 1u;
-  if (Held(kActFire)) r.buttons |= 2u;
-  return r;
 }
 
 }  // namespace morvik

@@ -175,21 +175,18 @@ void WebPlatform::OnKey(bool down, const std::string& code, const std::string& k
     if (std::string name = WebKeyInputName(code, key); !name.empty()) KeepInput("key:" + name);
   // A key pressed on the page means the page has the focus, whatever the
   // browser said of the focus before (a tab shown again need not say so).
-  focused_ = true;
+  NoteFocus(true);
 }
 
 void WebPlatform::OnFocus(bool focused) {
   // Only a loss of a focus the page had counts (the game pauses on it); keys
   // held then are let go, as their release goes elsewhere.
-  if (!focused && focused_) {
-    focusLost_ = true;
-    held_.clear();
-  }
-  focused_ = focused;
+  if (!focused && Focused()) held_.clear();
+  NoteFocus(focused);
 }
 
 bool WebPlatform::KeyDown(int vk) {
-  if (!focused_) return false;
+  if (!Focused()) return false;
   const int action = ActionOfKey(vk);
   if (action < 0) return false;
   for (const auto& [code, names] : held_)
@@ -200,7 +197,7 @@ bool WebPlatform::KeyDown(int vk) {
 }
 
 void WebPlatform::SamplePad() {
-  PadState st;
+  WebGamepad g;
   int found = -1;
   if (emscripten_sample_gamepad_data() == EMSCRIPTEN_RESULT_SUCCESS) {
     const int n = emscripten_get_num_gamepads();
@@ -208,45 +205,27 @@ void WebPlatform::SamplePad() {
     for (int pass = 0; pass < 2 && found < 0; ++pass)
       for (int i = 0; i < n && found < 0; ++i) {
         if (pass == 0 && i != padIndex_) continue;
-        EmscriptenGamepadEvent g;
-        if (emscripten_get_gamepad_status(i, &g) != EMSCRIPTEN_RESULT_SUCCESS || !g.connected) continue;
+        EmscriptenGamepadEvent e;
+        if (emscripten_get_gamepad_status(i, &e) != EMSCRIPTEN_RESULT_SUCCESS || !e.connected) continue;
         found = i;
-        st.connected = true;
-        for (int a = 0; a < 4 && a < g.numAxes; ++a) st.axes[static_cast<size_t>(a)] = g.axis[a];
-        for (int b = 0; b < 17 && b < g.numButtons; ++b)
-          st.buttons[static_cast<size_t>(b)] = g.digitalButton[b] ? std::max(g.analogButton[b], 1.0) : g.analogButton[b];
+        g.connected = true;
+        for (int a = 0; a < 4 && a < e.numAxes; ++a) g.axes[static_cast<size_t>(a)] = e.axis[a];
+        for (int b = 0; b < 17 && b < e.numButtons; ++b)
+          g.buttons[static_cast<size_t>(b)] = e.digitalButton[b] ? std::max(e.analogButton[b], 1.0) : e.analogButton[b];
       }
   }
   const bool arrived = found >= 0 && found != padIndex_;
-  if (arrived) ++arrivals_;
+  if (arrived) CountArrival();
   padIndex_ = found;
+  const PadState st = PadStateOf(g);
   pad_.Update(st, arrived);
   // Presses for the options screen; Back asks for the screen itself.
-  if (focused_ && !arrived)
-    for (const std::string& name : WebPadPresses(padSeen_, st)) {
-      if (name == "back") optionsAsked_ = true;
+  if (Focused() && !arrived)
+    for (const std::string& name : PadPresses(padSeen_, st)) {
+      if (name == "back") AskForOptions();
       else KeepInput("pad:" + name);
     }
   padSeen_ = st;
-}
-
-void WebPlatform::KeepInput(std::string name) {
-  if (inputs_.size() >= 32) inputs_.pop_front();
-  inputs_.push_back(std::move(name));
-}
-
-bool WebPlatform::TakeOptionsRequest() {
-  if (!optionsAsked_) return false;
-  optionsAsked_ = false;
-  inputs_.clear();
-  return true;
-}
-
-std::string WebPlatform::TakeInput() {
-  if (inputs_.empty()) return "";
-  std::string s = std::move(inputs_.front());
-  inputs_.pop_front();
-  return s;
 }
 
 void WebPlatform::ApplySettings(const Settings& s) {
@@ -266,8 +245,7 @@ bool WebPlatform::JoyRead(int id, JoyReading& out) {
   out = JoyReading{};
   if (id != 0 || !pad_.Connected()) return false;
   out.x = out.y = 32767;
-  if (!focused_) return true;
-  out = pad_.Reading();
+  if (Focused()) out = pad_.Reading();
   return true;
 }
 

@@ -6,14 +6,13 @@
 // hand control back to the browser until their deadline.
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "app/settings.hpp"
-#include "platform/platform.hpp"
+#include "platform/bindings.hpp"
+#include "platform/input_edges.hpp"
+#include "platform/pad.hpp"
 
 namespace morvik {
 
@@ -26,57 +25,22 @@ InputNames WebInputNames();
 // for a letter or digit also the label on it.
 std::vector<std::string> WebKeyNames(const std::string& code, const std::string& key);
 
-// A gamepad input: a button of the standard layout, or one direction of a
-// stick axis; the triggers are buttons that pull one way.
-struct WebPadInput {
-  bool axis = false;
-  int id = 0;
-  int sign = 1;
-  bool operator<(const WebPadInput& o) const {
-    return axis != o.axis ? axis < o.axis : id != o.id ? id < o.id : sign < o.sign;
-  }
-};
-bool ParseWebPadName(const std::string& name, WebPadInput& in);
-
-// What a gamepad shows at one moment.
-struct PadState {
+// What a gamepad of the standard layout shows at one moment, as the
+// browser reports it.
+struct WebGamepad {
   bool connected = false;
   std::array<double, 4> axes{};      // -1..1
   std::array<double, 17> buttons{};  // 0..1
 };
+// The same as the game's controllers name it: a button counts past half its
+// way, the triggers (buttons here) are the axes that pull one way.
+PadState PadStateOf(const WebGamepad& g);
 
 // The name a key press gives the options screen: the label for a letter or
 // digit, else the key's place ("Left Shift"); "" for a key the game cannot bind.
 std::string WebKeyInputName(const std::string& code, const std::string& key);
 
-// The gamepad inputs pressed from one reading to the next, by the settings
-// file's names: buttons ("a", "back"), triggers ("+lefttrigger") and stick
-// directions ("-leftx") once past the middle of their way.
-std::vector<std::string> WebPadPresses(const PadState& before, const PadState& now);
-
-// The gamepad side of the platform, kept apart from the browser so that it
-// can be tried with made-up readings: bindings, the dead zone, and settling
-// (an input held when the gamepad arrives is ignored until it is let go;
-// the others count at once).
-class WebPad {
- public:
-  void Bind(const Settings& s);
-  // A new reading; `arrived` when this gamepad was not there before.
-  void Update(const PadState& st, bool arrived);
-  bool Held(int action) const;
-  bool Connected() const { return st_.connected; }
-  // The reading the game takes: stick at rest, minimum or maximum; button 1
-  // pauses, button 2 acts.
-  JoyReading Reading() const;
-
- private:
-  bool Raw(const WebPadInput& in) const;
-  std::array<std::vector<WebPadInput>, kActionCount> pads_;
-  std::set<WebPadInput> waiting_;  // held at arrival, not yet let go
-  PadState st_;
-};
-
-class WebPlatform : public Platform {
+class WebPlatform : public InputEdges {
  public:
   explicit WebPlatform(const Settings& s);
   // The page's events stop reaching the platform once the game is over.
@@ -98,20 +62,12 @@ class WebPlatform : public Platform {
   bool KeyDown(int vk) override;
   int JoyCount() override;
   bool JoyRead(int id, JoyReading& out) override;
-  uint32_t JoyArrivals() override { return arrivals_; }
-  bool TakeFocusLoss() override {
-    const bool lost = focusLost_;
-    focusLost_ = false;
-    return lost;
-  }
 
   void PlayWave(const std::string& path) override;
   void MidiCloseAll() override;
   bool MidiOpen(const std::string& path) override;
   void MidiPlay(bool fromStart) override;
 
-  bool TakeOptionsRequest() override;
-  std::string TakeInput() override;
   void ApplySettings(const Settings& s) override;
 
   void RecordsWritten() override;
@@ -119,27 +75,21 @@ class WebPlatform : public Platform {
 
   // Called from the page's events.
   void OnKey(bool down, const std::string& code, const std::string& key, bool repeat = false);
-  void OnOptionsKey() { optionsAsked_ = true; }
+  void OnOptionsKey() { AskForOptions(); }
   void OnFocus(bool focused);
 
  private:
   void Present();
   void SamplePad();
-  void KeepInput(std::string name);
 
   double start_ = 0;
   double lastHandBack_ = 0;
   std::array<std::vector<std::string>, kActionCount> keys_;
   std::map<std::string, std::vector<std::string>> held_;  // key code -> names it stands for
-  WebPad pad_;
+  PadBindings pad_;
   PadState padSeen_;  // the last reading, for the presses the options screen takes
-  bool optionsAsked_ = false;
-  std::deque<std::string> inputs_;
   bool window_ = false;  // the settings' display: full screen asked for when false
   int padIndex_ = -1;
-  uint32_t arrivals_ = 0;
-  bool focused_ = true;
-  bool focusLost_ = false;
   const Surface* screen_ = nullptr;
   uint32_t shownGen_ = 0;
   bool dirty_ = true;

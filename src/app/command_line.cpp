@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/options.hpp"
+#include "app/command_line.hpp"
 
 #include <unistd.h>
 

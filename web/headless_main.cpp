@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/options.hpp"
+#include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "game.hpp"
 
