@@ -8,7 +8,8 @@ add_executable(sheetgen
   ${CMAKE_SOURCE_DIR}/tools/sheetgen/sheets.cpp
   ${CMAKE_SOURCE_DIR}/src/media/png.cpp
   ${CMAKE_SOURCE_DIR}/src/media/png_write.cpp
-  ${CMAKE_SOURCE_DIR}/src/media/surface.cpp)
+  ${CMAKE_SOURCE_DIR}/src/media/surface.cpp
+  ${CMAKE_SOURCE_DIR}/src/media/pixel_memory.cpp)
 target_include_directories(sheetgen PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
 target_link_libraries(sheetgen PRIVATE PNG::PNG)
 

@@ -125,15 +125,24 @@ class Surface {
     // Working space kept between draws, so that a frame allocates nothing.
     std::vector<int> x0, x1;
     std::vector<uint8_t> fold;         // per physical column: solid within the band being made
-    std::vector<uint64_t> line, blocks;
+    std::vector<uint64_t> logical;     // one group's words in logical column order
+    std::vector<uint64_t> blocks;
     std::vector<std::pair<int, int>> spans;
-    struct SweepSpan {
+  };
+  SolidBands& Bands() const { return bands_; }
+
+  // Working space of the sky-and-terrain sweep that composes into this
+  // picture, kept between frames so that a frame allocates nothing.
+  struct SweepWork {
+    std::vector<uint64_t> clear;            // per logical column: its bands all white in both terrain pictures
+    std::vector<std::pair<int, int>> runs;  // runs of columns alike in that, as [a, b)
+    struct Span {
       int a, b;
       bool clear;
     };
-    std::vector<SweepSpan> sweepSpans;  // the sky-and-terrain sweep's spans of one band
+    std::vector<Span> spans;                // one band's spans: [a, b) and whether the terrain is clear there
   };
-  SolidBands& Bands() const { return bands_; }
+  SweepWork& Sweep() const { return sweep_; }
   // The physical spans of the logical columns [a, b) (all inside the
   // picture) that changed since madeAt[physical column].
   void ChangedSpans(int a, int b, const std::vector<uint64_t>& madeAt, std::vector<std::pair<int, int>>& spans) const;
@@ -159,6 +168,7 @@ class Surface {
   uint64_t stamp_ = 0, allStamp_ = 0;
   std::vector<uint64_t> colStamp_;
   mutable SolidBands bands_;
+  mutable SweepWork sweep_;
   uint64_t AllBands() const;
   // Makes the white bands of the physical columns in `spans` anew.
   void RefreshWhite(const std::vector<std::pair<int, int>>& spans) const;
