@@ -79,7 +79,7 @@ void ReadScreenDepth(Game& g);
 void CentreScreen(Game& g);
 void SetUpDisplay(Game& g);
 void PlayLoop(Game& g);
-void PlayFrame(Game& g);                  // one frame's work: steps 5 to 10 of the loop, then the observer
+void PlayFrame(Game& g);                  // one frame: music, hero, spawner, world frame, course step; then the observer
 void WaitMs(Game& g, int32_t n);
 void YieldToSystem(Game& g);              // yield; a close request ends the program
 void FillConstantTables(Game& g);

@@ -22,7 +22,7 @@
 int main(int argc, char** argv) {
   using namespace morvik;
   Options o;
-  if (const int status = StartFromArguments(argc, argv, o); status >= 0) return status;
+  if (const int status = ReadCommandLine(argc, argv, o); status >= 0) return status;
   const std::string exeDir = ExecutableDir();
   const std::string dataDir =
       o.dataDir.empty()
@@ -62,6 +62,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvik: %s (use --headless to run without a display)\n", err.c_str());
     return 1;
   }
-  const int status = RunWithOptions(*plat, nullptr, o, dataDir, recordPath, &settings);
+  const int status = PlayOnPlatform(*plat, nullptr, o, dataDir, recordPath, &settings);
   plat->EndProcess(status);
 }

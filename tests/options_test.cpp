@@ -282,7 +282,7 @@ TEST(OptionsScreen, AScriptChangesTheMusicAndJumpOnTheTitleTheNewKeyJumpsAndF1Pa
     if (t >= 17100 && t < 17300) pausedUnderScreen = g.PauseLatch == 1;
     frameAt.emplace(t / 500 * 500, g.playFrame);
   };
-  EXPECT_EQ(RunGame(g), 0);
+  EXPECT_EQ(RunUntilProgramEnds(g), 0);
 
   EXPECT_EQ(g.settings.run.musicVolume, kDefaultMusicVolume - 16);
   EXPECT_EQ(g.settings.run.keys[kActJump], V{"W"});
@@ -332,7 +332,7 @@ TEST(OptionsScreen, ADemoRecordedWhileTheScreenWasUsedReplaysToTheSameTraceAndIt
   SettingsStore st;
   st.disk.path = d.File("cfg/settings.txt");
   HeadlessPlatform plat(0);
-  EXPECT_EQ(RunWithOptions(plat, &plat, p, MORVIK_BINARY_DIR, d.File("r.kvd"), &st), 0);
+  EXPECT_EQ(PlayOnPlatform(plat, &plat, p, MORVIK_BINARY_DIR, d.File("r.kvd"), &st), 0);
   const std::string want = Slurp(d.File("a.jsonl"));
   ASSERT_GT(want.size(), 1000u);
   EXPECT_TRUE(Slurp(d.File("b.jsonl")) == want) << "the replay's trace differs from the recording's";

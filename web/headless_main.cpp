@@ -29,7 +29,7 @@ std::string ScriptDir() {
 int main(int argc, char** argv) {
   using namespace morvik;
   Options o;
-  if (const int status = StartFromArguments(argc, argv, o); status >= 0) return status;
+  if (const int status = ReadCommandLine(argc, argv, o); status >= 0) return status;
   const std::string dataDir = o.dataDir.empty() ? ScriptDir() + "/data" : o.dataDir;
   const std::string recordPath = FindRecordPath(dataDir, false);
   if (o.paths) {

@@ -25,7 +25,7 @@ int main() {
   Options o;
   const SettingsStore settings = MakeSettingsStore(fromFile, file, o);
   WebPlatform plat(settings.run);
-  const int status = RunWithOptions(plat, nullptr, o, dataDir, recordPath, &settings);
+  const int status = PlayOnPlatform(plat, nullptr, o, dataDir, recordPath, &settings);
   morvik_ended(status);
   return status;
 }

@@ -188,7 +188,7 @@ bool ReadScriptFile(const std::string& path, std::string& text, std::string& err
   return ok;
 }
 
-int RunGame(Game& g) {
+int RunUntilProgramEnds(Game& g) {
   try {
     RunProgram(g);
   } catch (const ProgramEnd& e) {
@@ -197,7 +197,7 @@ int RunGame(Game& g) {
   return 0;
 }
 
-int StartFromArguments(int argc, char** argv, Options& o) {
+int ReadCommandLine(int argc, char** argv, Options& o) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   std::string err;
   if (!ParseOptions(args, o, err)) {
@@ -216,7 +216,7 @@ int StartFromArguments(int argc, char** argv, Options& o) {
   return -1;
 }
 
-int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
+int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
                    const std::string& recordPath, const SettingsStore* settings) {
   const bool realWindow = headless == nullptr;
   {
@@ -290,7 +290,7 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
   observers.Add(&shots);
   QuietClock quiet(observers, recorder ? &*recorder : nullptr, player ? &*player : nullptr);
   g->observer = &quiet;
-  int status = RunGame(*g);
+  int status = RunUntilProgramEnds(*g);
   // Every output is checked as it is closed; one that could not be written
   // is named once and the run ends with status 1.
   bool written = shots.Finish();
@@ -338,7 +338,7 @@ int RunHeadless(const Options& o, const std::string& dataDir, const std::string&
   plat.SetScript(std::move(events));
   if (o.hasUntil) plat.SetUntil(o.untilMs);
 
-  return RunWithOptions(plat, &plat, o, dataDir, recordPath);
+  return PlayOnPlatform(plat, &plat, o, dataDir, recordPath);
 }
 
 }  // namespace morvik

@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Running a whole program: the headless run of the command line, and the
-// observers it attaches (trace, shots).
+// Running a whole program. The way from main to the play loop:
+//   ReadCommandLine      the arguments; --help, --version, --dump-sheets end here
+//   RunHeadless          (headless only) the virtual clock's platform and its script
+//   PlayOnPlatform       the demo's recorder or player, the automatic player, the
+//                        trace, the digest and the shots around the platform
+//   RunUntilProgramEnds  the game until its Unload event ends the program
+//   RunProgram           (shell/) the Load event, then the main timer's cycles:
+//                        title, stage start, PlayLoop, one PlayFrame every 35 ms
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,21 +59,21 @@ std::string MissingCourseNote(const std::string& dataDir);
 constexpr size_t kMaxScriptBytes = 1u << 20;
 bool ReadScriptFile(const std::string& path, std::string& text, std::string& error);
 
-// Runs the program on the given platform until it ends; returns the exit status.
-int RunGame(Game& g);
+// Runs the program on the game's platform until it ends; returns the exit status.
+int RunUntilProgramEnds(Game& g);
 
 // Runs the program on `base` (the real window, or a headless platform) with
 // the command line's demo, trace and shot options; `headless` is base when it
 // is the headless platform (the automatic player needs it). `settings` are the
 // player's (the real window's); without them the run keeps the defaults in
 // memory, and so does a demo's playback. Returns the exit status.
-int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
+int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
                    const std::string& recordPath, const SettingsStore* settings = nullptr);
 
 // What every entry does first: reads the arguments, and answers what ends the
 // program before a game (a bad argument, --help, --version, --dump-sheets).
 // Returns that exit status, or -1 when the game is to run with `o`.
-int StartFromArguments(int argc, char** argv, Options& o);
+int ReadCommandLine(int argc, char** argv, Options& o);
 
 // The whole headless run of the command line; returns the exit status.
 int RunHeadless(const Options& o, const std::string& dataDir, const std::string& recordPath);

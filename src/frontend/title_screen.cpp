@@ -11,6 +11,26 @@ namespace {
 // Indexes of the scene table while the title runs.
 constexpr int kLogo = 7, kMenu = 8, kCursor = 9, kBestLine = 10;
 
+// The title's steps, in the order they run.
+enum TitleStepNo : int16_t {
+  kStepSetPieces,     // the seven pieces of the title wait below the screen
+  kStepPiecesLeap,    // ... leap up as a stair
+  kStepPiecesFanOut,  // ... fan out to the right
+  kStepPiecesRise,    // ... rise to the top left
+  kStepSetLogo,       // the logo is placed
+  kStepLogoUnrolls,   // ... and unrolls downwards
+  kStepAllRise,       // pieces and logo rise together
+  kStepLayOut,        // everything at its final place (also where Space skips to)
+  kStepMenuSlidesIn,  // the menu slides in, the cursor jumps in, the best line rises
+  kStepMenu,          // the menu takes the player's choice
+  kStepCursorDown,    // the cursor moves to the next entry
+  kStepCursorUp,      // ... to the previous one
+  kStepGameChosen,    // a display mode was chosen
+  kStepRunOff,        // ... the cursor runs off and everything falls away: a game starts
+  kStepQuitChosen,    // leave was chosen
+  kStepFallAway,      // ... everything falls away: the program ends
+};
+
 float Sub(float a, double b) { return static_cast<float>(a - b); }
 float Add(float a, double b) { return static_cast<float>(a + b); }
 
@@ -34,15 +54,15 @@ void MenuInput(Game& g) {
     return d1 == a || d2 == b || d3 == c;
   };
   const bool upKey = KeyDown(g, VK_UP);
-  if ((joyAny(1, 2, 8) || upKey) && item != 0) g.SceneStep = 11;
+  if ((joyAny(1, 2, 8) || upKey) && item != 0) g.SceneStep = kStepCursorUp;
   const bool downKey = KeyDown(g, VK_DOWN);
-  if ((joyAny(4, 5, 6) || downKey) && item != 2) g.SceneStep = 10;
+  if ((joyAny(4, 5, 6) || downKey) && item != 2) g.SceneStep = kStepCursorDown;
   if (ActionHeld(g)) {
     if (item == 0 || item == 1) {
       g.ScreenMode = static_cast<uint8_t>(item);
-      g.SceneStep = 12;
+      g.SceneStep = kStepGameChosen;
     } else {
-      g.SceneStep = 14;
+      g.SceneStep = kStepQuitChosen;
     }
   }
 }
@@ -50,15 +70,15 @@ void MenuInput(Game& g) {
 // Runs the update of the current step; true when the title is to return.
 bool TitleStep(Game& g) {
   switch (g.SceneStep) {
-    case 0:
+    case kStepSetPieces:
       for (int i = 0; i <= 6; ++i) {
         g.SceneX[i] = 120;
         g.SceneY[i] = 340;
         g.SceneV[i] = 30;
       }
-      g.SceneStep = 1;
+      g.SceneStep = kStepPiecesLeap;
       break;
-    case 1: {
+    case kStepPiecesLeap: {
       bool next = false;
       for (int i = 0; i <= 6; ++i) {
         g.SceneV[i] = Sub(g.SceneV[i], 1.0);
@@ -66,14 +86,14 @@ bool TitleStep(Game& g) {
         g.SceneX[i] = Sub(g.SceneX[i], 2.0);
         if (g.SceneV[i] < -20) next = true;
       }
-      if (next) g.SceneStep = 2;
+      if (next) g.SceneStep = kStepPiecesFanOut;
       break;
     }
-    case 2:
+    case kStepPiecesFanOut:
       for (int i = 0; i <= 6; ++i) g.SceneX[i] = Add(g.SceneX[i], 2.0 * i);
-      if (g.SceneX[6] > 350) g.SceneStep = 3;
+      if (g.SceneX[6] > 350) g.SceneStep = kStepPiecesRise;
       break;
-    case 3:
+    case kStepPiecesRise:
       for (int i = 0; i <= 1; ++i) {
         g.SceneX[i] = Sub(g.SceneX[i], 1.0);
         g.SceneY[i] = Sub(g.SceneY[i], 5.0);
@@ -82,26 +102,26 @@ bool TitleStep(Game& g) {
         g.SceneX[i] = Sub(g.SceneX[i], 3.0);
         g.SceneY[i] = Sub(g.SceneY[i], 2.0);
       }
-      if (g.SceneX[0] < 2) g.SceneStep = 4;
+      if (g.SceneX[0] < 2) g.SceneStep = kStepSetLogo;
       break;
-    case 4:
+    case kStepSetLogo:
       g.SceneX[kLogo] = 224;
       g.SceneY[kLogo] = 150;
       g.SceneV[kLogo] = 0;
-      g.SceneStep = 5;
+      g.SceneStep = kStepLogoUnrolls;
       break;
-    case 5:
+    case kStepLogoUnrolls:
       g.SceneV[kLogo] = Add(g.SceneV[kLogo], 3.0);
       if (g.SceneV[kLogo] >= 78) {
         g.SceneV[kLogo] = 78;
-        g.SceneStep = 6;
+        g.SceneStep = kStepAllRise;
       }
       break;
-    case 6:
+    case kStepAllRise:
       for (int i = 0; i <= kLogo; ++i) g.SceneY[i] = Sub(g.SceneY[i], 1.0);
-      if (g.SceneY[0] < 15) g.SceneStep = 7;
+      if (g.SceneY[0] < 15) g.SceneStep = kStepLayOut;
       break;
-    case 7: {
+    case kStepLayOut: {
       static const float px[7] = {1, 57, 79, 135, 191, 247, 303};
       static const float py[7] = {14, 14, 65, 65, 65, 65, 65};
       for (int i = 0; i <= 6; ++i) {
@@ -117,16 +137,16 @@ bool TitleStep(Game& g) {
       g.HeroY = 380;
       g.HeroVY = 29;
       g.SceneY[kBestLine] = 56;
-      g.SceneStep = 8;
+      g.SceneStep = kStepMenuSlidesIn;
       break;
     }
-    case 8:
+    case kStepMenuSlidesIn:
       // The menu slides in from the right, the best-score line rises, and
       // the cursor jumps in from the lower right.
       g.SceneX[kMenu] = Sub(g.SceneX[kMenu], 5.0);
       if (g.SceneY[kBestLine] > 0) g.SceneY[kBestLine] = Sub(g.SceneY[kBestLine], 1.0);
       if (g.SceneX[kMenu] <= 152) {
-        g.SceneStep = 9;
+        g.SceneStep = kStepMenu;
         g.HeroVY = 0;
         g.SceneX[kCursor] = g.HeroX;
         g.SceneY[kCursor] = g.HeroY;
@@ -136,32 +156,32 @@ bool TitleStep(Game& g) {
       g.HeroY = Sub(g.HeroY, g.HeroVY);
       if (g.HeroVY > -16) g.HeroVY = Sub(g.HeroVY, 1.0);
       break;
-    case 9:
+    case kStepMenu:
       g.SceneY[kBestLine] = 0;
       MenuInput(g);
       break;
-    case 10:
+    case kStepCursorDown:
       g.HeroY = Add(g.HeroY, 2.0);
       if (g.HeroY - g.SceneY[kCursor] >= 14) {
         g.SceneY[kCursor] = g.HeroY;
         g.SceneV[kCursor] = Add(g.SceneV[kCursor], 1.0);
-        g.SceneStep = 9;
+        g.SceneStep = kStepMenu;
       }
       break;
-    case 11:
+    case kStepCursorUp:
       g.HeroY = Sub(g.HeroY, 2.0);
       if (g.SceneY[kCursor] - g.HeroY >= 14) {
         g.SceneY[kCursor] = g.HeroY;
         g.SceneV[kCursor] = Sub(g.SceneV[kCursor], 1.0);
-        g.SceneStep = 9;
+        g.SceneStep = kStepMenu;
       }
       break;
-    case 12:
-    case 14:
+    case kStepGameChosen:
+    case kStepQuitChosen:
       for (int i = 0; i <= 10; ++i) g.SceneV[i] = 8;
-      g.SceneStep = static_cast<int16_t>(g.SceneStep + 1);
+      g.SceneStep = g.SceneStep == kStepGameChosen ? kStepRunOff : kStepFallAway;
       break;
-    case 13:
+    case kStepRunOff:
       // The cursor runs off to the right while everything hops and falls away.
       g.HeroX = Add(g.HeroX, 7.0);
       for (int i = 0; i <= 10; ++i) {
@@ -170,7 +190,7 @@ bool TitleStep(Game& g) {
       }
       if (g.HeroX >= 445) return true;
       break;
-    case 15:
+    case kStepFallAway:
       for (int i = 0; i <= 10; ++i) {
         g.SceneY[i] = Sub(g.SceneY[i], g.SceneV[i]);
         g.SceneV[i] = Sub(g.SceneV[i], 1.0);
@@ -187,19 +207,19 @@ bool TitleStep(Game& g) {
 void TitleDraw(Game& g) {
   const int step = g.SceneStep;
   const Surface& mor = g.pic.MOR;
-  if (step >= 1 && step <= 15) {
+  if (step >= kStepPiecesLeap && step <= kStepFallAway) {
     // While the pieces leap they are drawn as a stair, 2 pixels per piece.
-    const int stair = step == 1 ? 2 : 0;
+    const int stair = step == kStepPiecesLeap ? 2 : 0;
     for (int i = 6; i >= 0; --i)
       DrawCell(g, mor, g.SceneX[i], g.SceneY[i] + stair * i, 57, 58, 57 * i, 0, 57 * i, 58);
   }
-  if (step >= 5 && step <= 15) {
-    const int rows = step == 5 ? Rnd(g.SceneV[kLogo]) : 78;
+  if (step >= kStepLogoUnrolls && step <= kStepFallAway) {
+    const int rows = step == kStepLogoUnrolls ? Rnd(g.SceneV[kLogo]) : 78;
     for (int j = 0; j <= 2; ++j)
       DrawCell(g, g.pic.Morvik, g.SceneX[kLogo] + 65 * j, g.SceneY[kLogo], 66, rows, 66 * j, 0, 66 * j, 78);
   }
-  if (step < 8 || step > 15) return;
-  const bool menu = step >= 9 && step <= 11;
+  if (step < kStepMenuSlidesIn || step > kStepFallAway) return;
+  const bool menu = step >= kStepMenu && step <= kStepCursorUp;
   if (menu) DrawCell(g, g.pic.Command, g.HeroX + 24, g.HeroY + 4, 140, 14, 0, 42, 140, 42);
   DrawCell(g, g.pic.Command, g.SceneX[kMenu], g.SceneY[kMenu], 140, 42, 0, 0, 140, 0);
   const int f = IntI(g.HeroFrame);
@@ -207,7 +227,7 @@ void TitleDraw(Game& g) {
   DrawCell(g, g.pic.HScore, 114, 305 + g.SceneY[kBestLine], 228, 14, 0, 0, 0, 14);
   const int e = g.HeroFrame == 6 ? 3 : f;
   DrawCell(g, g.pic.Enemy[3], 91, 303 + g.SceneY[kBestLine], 20, 20, 20 * e, 0, 20 * e, 20);
-  if (step == 15) {
+  if (step == kStepFallAway) {
     g.HeroFrame = 6;
   } else {
     g.HeroFrame = Add(g.HeroFrame, 0.2);
@@ -226,7 +246,7 @@ void TitleDraw(Game& g) {
 
 void TitleScreen(Game& g) {
   PlayMusic(g, "opening", 59964);
-  g.SceneStep = 0;
+  g.SceneStep = kStepSetPieces;
   ZeroScene(g);
   if (g.Score > g.BestScore) g.BestScore = g.Score;
   if (g.BestScore < 5000) g.BestScore = 5000;
@@ -253,10 +273,10 @@ void TitleScreen(Game& g) {
     else if (escapeArmed)
       UnloadEvent(g);
     if (ActionHeld(g)) {
-      if (g.SceneStep < 7) {
-        g.SceneStep = 7;  // skip the intro; step 7 lays everything out this frame
-      } else if (g.SceneStep == 7 || g.SceneStep == 8) {
-        g.SceneStep = 8;
+      if (g.SceneStep < kStepLayOut) {
+        g.SceneStep = kStepLayOut;  // skip the intro: everything is laid out this frame
+      } else if (g.SceneStep == kStepLayOut || g.SceneStep == kStepMenuSlidesIn) {
+        g.SceneStep = kStepMenuSlidesIn;
         g.HeroX = 124.5;
         g.HeroY = 241;
         g.SceneX[kCursor] = 124.5;

@@ -38,7 +38,7 @@ class Platform {
   virtual ~Platform() = default;
 
   // --- clock ---
-  virtual uint32_t Clock() = 0;             // milliseconds, like timeGetTime
+  virtual uint32_t Clock() = 0;             // milliseconds from any start, wrapping at 2^32
   virtual void WaitUntil(uint32_t ms) = 0;  // returns once Clock() has reached ms
 
   // --- window system ---
@@ -85,7 +85,9 @@ class Platform {
   // --- audio ---
   // Plays one wave file; a new one cuts off the one playing. Missing files play nothing.
   virtual void PlayWave(const std::string& path) = 0;
-  // The MIDI device: "close all", "open FILE alias MIDI", "play MIDI [from 0]".
+  // The music: one piece at a time. MidiCloseAll stops and forgets it;
+  // MidiOpen names the next piece by its file (false when it cannot be
+  // played); MidiPlay starts it, from its beginning when asked.
   virtual void MidiCloseAll() = 0;
   virtual bool MidiOpen(const std::string& path) = 0;
   virtual void MidiPlay(bool fromStart) = 0;
