@@ -161,7 +161,8 @@ void BM_HeadlessPlay(benchmark::State& state) {
   Game& g = *f.g;
   TraceWriter trace;
   const std::string tracePath = "/tmp/morvik_bench_" + std::to_string(::getpid()) + ".jsonl";
-  if (state.range(1) && trace.Open(tracePath)) g.observer = &trace;
+  std::string why;
+  if (state.range(1) && trace.Open(tracePath, why)) g.observer = &trace;
   f.plat.HoldKeys(kKeySpace);
   StartStage(g);
   int inGame = 0;
@@ -172,7 +173,7 @@ void BM_HeadlessPlay(benchmark::State& state) {
       EndGameCourse(g);
       StartStage(g);
       inGame = 0;
-      if (g.observer) trace.Open(tracePath);  // the file starts again, so it stays small
+      if (g.observer) trace.Open(tracePath, why);  // the file starts again, so it stays small
       state.ResumeTiming();
     }
   }

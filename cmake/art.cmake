@@ -9,7 +9,9 @@ add_executable(sheetgen
   ${CMAKE_SOURCE_DIR}/src/media/png.cpp
   ${CMAKE_SOURCE_DIR}/src/media/png_write.cpp
   ${CMAKE_SOURCE_DIR}/src/media/surface.cpp
-  ${CMAKE_SOURCE_DIR}/src/media/pixel_memory.cpp)
+  ${CMAKE_SOURCE_DIR}/src/media/pixel_memory.cpp
+  ${CMAKE_SOURCE_DIR}/src/core/files.cpp
+  ${CMAKE_SOURCE_DIR}/src/core/stop_signals.cpp)
 target_include_directories(sheetgen PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
 target_link_libraries(sheetgen PRIVATE PNG::PNG)
 

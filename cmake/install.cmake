@@ -13,7 +13,9 @@ add_executable(morvik_iconmake
   ${CMAKE_SOURCE_DIR}/tools/iconmake/iconmake.cpp
   ${CMAKE_SOURCE_DIR}/tools/sheetgen/sources.cpp
   ${CMAKE_SOURCE_DIR}/src/media/png.cpp
-  ${CMAKE_SOURCE_DIR}/src/media/png_write.cpp)
+  ${CMAKE_SOURCE_DIR}/src/media/png_write.cpp
+  ${CMAKE_SOURCE_DIR}/src/core/files.cpp
+  ${CMAKE_SOURCE_DIR}/src/core/stop_signals.cpp)
 target_include_directories(morvik_iconmake PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
 target_link_libraries(morvik_iconmake PRIVATE PNG::PNG)
 

@@ -64,6 +64,7 @@ struct Game : GameState {
 
   FrameObserver* observer = nullptr;
   bool recordsWarned = false;
+  bool recordsLockWarned = false;
   // A demo's playback takes its records from the demo and leaves the file alone.
   bool recordsFrozen = false;
   // The record file is there but could not be read: it is never written over.

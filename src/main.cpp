@@ -8,9 +8,10 @@
 #include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "app/settings.hpp"
+#include "core/printable.hpp"
 #include "game.hpp"
 #include "platform/sdl/sdl_platform.hpp"
-#include "platform/stop_signals.hpp"
+#include "core/stop_signals.hpp"
 
 #ifndef MORVIK_INSTALLED_DATA_DIR
 #define MORVIK_INSTALLED_DATA_DIR ""
@@ -31,9 +32,11 @@ int main(int argc, char** argv) {
   const std::string recordPath = FindRecordPath(dataDir, o.dataDir.empty() && dataDir != exeDir);
   const std::string settingsPath = SettingsPath();
   if (o.paths) {
-    std::printf("data:        %s\nrecords:     %s\nscreenshots: %s\nsettings:    %s\n", dataDir.c_str(),
-                recordPath.c_str(), ScreenshotDir().c_str(),
-                settingsPath.empty() ? "(none: neither XDG_CONFIG_HOME nor HOME is set)" : settingsPath.c_str());
+    const auto shown = [](const std::string& p, const char* none) { return p.empty() ? std::string(none) : Printable(p); };
+    std::printf("data:        %s\nrecords:     %s\nscreenshots: %s\nsettings:    %s\n", Printable(dataDir).c_str(),
+                shown(recordPath, "(none: neither XDG_DATA_HOME nor HOME is set; kept for the run only)").c_str(),
+                shown(ScreenshotDir(), "(none: HOME is not set)").c_str(),
+                shown(settingsPath, "(none: neither XDG_CONFIG_HOME nor HOME is set)").c_str());
     return 0;
   }
   // From here a stop signal ends the game as closing its window does.
@@ -43,7 +46,7 @@ int main(int argc, char** argv) {
 
   // A start that would be refused is refused before the window opens.
   std::string err;
-  if (!CheckRunFiles(o, dataDir, recordPath, err)) {
+  if (!CheckRunFiles(o, dataDir, recordPath, settingsPath, err)) {
     std::fprintf(stderr, "morvik: %s\n", err.c_str());
     return 2;
   }

@@ -217,7 +217,7 @@ ok "binary, garbage, 100 MB and a directory: one message each, the defaults, the
 rm -rf "$HOME/.config/morvik"
 echo "mine" >"$HOME/.config/morvik"
 bad_start "unwritable folder"
-grep -q "cannot be written (Not a directory)" "$work/out-bad" || fail "unwritable folder: $(cat "$work/out-bad")"
+grep -q "cannot be written (cannot make the folder .*: Not a directory)" "$work/out-bad" || fail "unwritable folder: $(cat "$work/out-bad")"
 [ "$(cat "$HOME/.config/morvik")" = "mine" ] || fail "unwritable folder: the file in its place changed"
 ok "a file where the configuration folder should be: said once, nothing written"
 

@@ -15,7 +15,7 @@
 #include <type_traits>
 
 #include "app/bot.hpp"
-#include "platform/stop_signals.hpp"
+#include "core/stop_signals.hpp"
 #include "support.hpp"
 
 namespace morvik::test {

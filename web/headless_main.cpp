@@ -11,6 +11,7 @@
 
 #include "app/command_line.hpp"
 #include "app/run.hpp"
+#include "core/printable.hpp"
 #include "game.hpp"
 
 namespace {
@@ -33,7 +34,7 @@ int main(int argc, char** argv) {
   const std::string dataDir = o.dataDir.empty() ? ScriptDir() + "/data" : o.dataDir;
   const std::string recordPath = FindRecordPath(dataDir, false);
   if (o.paths) {
-    std::printf("data:        %s\nrecords:     %s\n", dataDir.c_str(), recordPath.c_str());
+    std::printf("data:        %s\nrecords:     %s\n", Printable(dataDir).c_str(), Printable(recordPath).c_str());
     return 0;
   }
   // Only headless: this runner has no window (the page is the browser's).

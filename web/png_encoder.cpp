@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // PNG pictures in the WebAssembly builds, which have no libpng: the headless
 // runner's shots and sheet dumps, written as plain 8-bit RGB (or RGBA) in
-// the zlib stream of the builds' own zlib, through a file renamed into place.
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+// the zlib stream of the builds' own zlib.
 
 #include "media/png.hpp"
 #include "media/surface.hpp"
@@ -58,30 +53,14 @@ bool Encode(const uint32_t* px, int w, int h, bool alpha, std::vector<uint8_t>& 
 
 }  // namespace
 
-bool EncodePngFile(const std::string& path, const uint32_t* px, int w, int h, bool alpha, std::string& why) {
+bool EncodePng(const uint32_t* px, int w, int h, bool alpha, std::string& out, std::string& why) {
   std::vector<uint8_t> bytes;
   if (!Encode(px, w, h, alpha, bytes)) {
     why = "it cannot be compressed";
     return false;
   }
-  const std::string tmp = path + ".part" + std::to_string(static_cast<long>(::getpid()));
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) {
-    why = std::strerror(errno);
-    return false;
-  }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
-  if (!ok) why = std::strerror(errno);
-  if (std::fclose(f) != 0 && ok) {
-    why = std::strerror(errno);
-    ok = false;
-  }
-  if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
-    why = std::strerror(errno);
-    ok = false;
-  }
-  if (!ok) std::remove(tmp.c_str());
-  return ok;
+  out.assign(bytes.begin(), bytes.end());
+  return true;
 }
 
 // Nothing in these builds reads a picture back.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/files.hpp"
 #include "core/printable.hpp"
 
 namespace morvik {
@@ -161,8 +162,11 @@ std::string FindRecordPath(const std::string& dataDir, bool installed) {
   const char* xdg = std::getenv("XDG_DATA_HOME");
   fs::path base;
   if (xdg && *xdg == '/') base = xdg;
-  else if (const char* home = std::getenv("HOME"); home && *home) base = fs::path(home) / ".local" / "share";
-  else base = "/tmp";
+  else if (const char* home = std::getenv("HOME"); home && *home == '/') base = fs::path(home) / ".local" / "share";
+  // Never a shared folder such as /tmp, which anyone could make first and
+  // fill with links: without a folder of the player's own the records last
+  // for the run.
+  else return "";
   return (base / "morvik" / "Mor_vik_0.kvd").string();
 }
 
@@ -171,14 +175,14 @@ namespace {
 std::string UserDirsPictures(const std::string& home) {
   const char* cfg = std::getenv("XDG_CONFIG_HOME");
   fs::path file = (cfg && *cfg == '/') ? fs::path(cfg) / "user-dirs.dirs" : fs::path(home) / ".config" / "user-dirs.dirs";
-  std::error_code ec;
-  if (!fs::is_regular_file(file, ec) || fs::file_size(file, ec) > 65536) return "";
-  std::FILE* f = std::fopen(file.c_str(), "r");
-  if (!f) return "";
+  const FileRead r = ReadPlainFile(file.string(), 65536);
+  if (r.outcome != FileRead::kRead) return "";
   std::string found;
-  char line[1024];
-  while (std::fgets(line, sizeof line, f)) {
-    std::string l(line);
+  for (size_t pos = 0; pos < r.bytes.size();) {
+    size_t eol = r.bytes.find('\n', pos);
+    if (eol == std::string::npos) eol = r.bytes.size();
+    const std::string l = r.bytes.substr(pos, eol - pos);
+    pos = eol + 1;
     const std::string key = "XDG_PICTURES_DIR=\"";
     if (l.rfind(key, 0) != 0) continue;
     size_t end = l.find('"', key.size());
@@ -189,7 +193,6 @@ std::string UserDirsPictures(const std::string& home) {
     auto dir = [](const std::string& d) { return (fs::path(d) / "").lexically_normal(); };
     if (!v.empty() && v[0] == '/' && dir(v) != dir(home)) found = v;
   }
-  std::fclose(f);
   return found;
 }
 }  // namespace
@@ -202,7 +205,7 @@ std::string ScreenshotDir() {
     if (!dir.empty()) return (fs::path(dir) / "morvik").string();
     return (fs::path(home) / "Pictures" / "morvik").string();
   }
-  return "/tmp/morvik";
+  return "";
 }
 
 }  // namespace morvik

@@ -52,9 +52,11 @@ std::string FindDataDir(const std::string& exeDir, const std::string& installedD
 std::string InstalledDataDir(const std::string& exeDir, const std::string& fromExe, const std::string& absolute);
 // Beside the data when that directory is writable and is not the installed
 // one (which belongs to the system, not to one player), else the user's
-// data directory.
+// data directory; "" when there is none (no HOME nor XDG_DATA_HOME): the
+// records then last for the run.
 std::string FindRecordPath(const std::string& dataDir, bool installed = false);
-// $XDG_PICTURES_DIR (from the environment or user-dirs.dirs)/morvik, else ~/Pictures/morvik.
+// $XDG_PICTURES_DIR (from the environment or user-dirs.dirs)/morvik, else
+// ~/Pictures/morvik; "" without a home.
 std::string ScreenshotDir();
 
 }  // namespace morvik

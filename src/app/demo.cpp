@@ -1,19 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/demo.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/command_line.hpp"
+#include "core/files.hpp"
+#include "core/printable.hpp"
 
 namespace morvik {
 
@@ -330,7 +326,7 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
   h.bestScore = static_cast<int32_t>(score);
   h.bestCombo = static_cast<int16_t>(combo);
   if (h.program != VersionText()) {
-    error = "the demo was recorded by " + (h.program.empty() ? std::string("an unnamed program") : h.program) +
+    error = "the demo was recorded by " + (h.program.empty() ? std::string("an unnamed program") : Printable(h.program)) +
             ", this is " + VersionText();
     return false;
   }
@@ -382,63 +378,15 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
 }
 
 bool LoadDemoFile(const std::string& path, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error) {
-  // Opened without blocking, so that a FIFO in its place cannot hang the start.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error = std::strerror(errno);
+  const FileRead r = ReadPlainFile(path, kMaxFile);
+  if (r.outcome != FileRead::kRead) {
+    error = r.outcome == FileRead::kTooLarge ? "too large for a demo" : r.Why();
     return false;
   }
-  struct stat st {};
-  std::vector<uint8_t> bytes;
-  bool ok = ::fstat(fd, &st) == 0;
-  if (!ok) error = std::strerror(errno);
-  else if (!S_ISREG(st.st_mode)) { ok = false; error = "not a plain file"; }
-  else if (static_cast<uint64_t>(st.st_size) > kMaxFile) { ok = false; error = "too large for a demo"; }
-  // Read to the end, but never more than a demo may hold (the file may grow meanwhile).
-  while (ok) {
-    uint8_t buf[65536];
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) { ok = false; error = std::strerror(errno); break; }
-    if (n == 0) break;
-    bytes.insert(bytes.end(), buf, buf + n);
-    if (bytes.size() > kMaxFile) { ok = false; error = "too large for a demo"; }
-  }
-  ::close(fd);
-  return ok && ReadDemoBytes(bytes.data(), bytes.size(), h, raw, error);
+  return ReadDemoBytes(reinterpret_cast<const uint8_t*>(r.bytes.data()), r.bytes.size(), h, raw, error);
 }
 
 // ---- recording ----
-
-bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
-  struct stat st {};
-  // A device or a pipe named as the output is written straight; a plain file
-  // is written beside itself and renamed over, so a failed write keeps the old one.
-  const bool direct = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
-  std::string tmp = direct ? path : path + ".XXXXXX";
-  const int fd = direct ? ::open(path.c_str(), O_WRONLY | O_CLOEXEC) : ::mkstemp(tmp.data());
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  int err = 0;
-  if (!direct) {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(fd, 0666 & ~mask) != 0) err = errno;
-  }
-  for (size_t done = 0; err == 0 && done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) err = n < 0 ? errno : EIO;
-    else done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (!direct && err == 0 && std::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
-  if (!direct && err != 0) ::unlink(tmp.c_str());
-  if (err != 0) error = std::strerror(err);
-  return err == 0;
-}
 
 void DemoRecorder::Log(const DemoEvent& e) {
   EncodeDemoEvent(e, lastClock_, raw_);
@@ -452,7 +400,8 @@ DemoHeader DemoRecorder::Header() const {
 }
 
 bool DemoRecorder::Save(const std::string& path, std::string& error) const {
-  return WriteWholeFile(path, WriteDemoBytes(Header(), raw_), error);
+  const std::vector<uint8_t> bytes = WriteDemoBytes(Header(), raw_);
+  return ReplaceFile(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, error);
 }
 
 uint32_t DemoRecorder::Clock() {
@@ -541,17 +490,17 @@ const DemoEvent& DemoPlayer::Take(DemoRead kind, int32_t arg) {
   asked.arg = arg;
   if (pos_ >= raw_.size()) {
     std::fprintf(stderr, "morvik: the demo %s ends after %zu reads; the game asked for %s, the replay stops\n",
-                 name_.c_str(), done_, DescribeDemoEvent(asked).c_str());
+                 Printable(name_).c_str(), done_, DescribeDemoEvent(asked).c_str());
     throw ProgramEnd{1};
   }
   const uint32_t before = clock_;
   if (!DecodeDemoEvent(raw_, pos_, clock_, ev_)) {  // checked on loading; kept safe all the same
-    std::fprintf(stderr, "morvik: the demo %s is damaged at read %zu\n", name_.c_str(), done_ + 1);
+    std::fprintf(stderr, "morvik: the demo %s is damaged at read %zu\n", Printable(name_).c_str(), done_ + 1);
     throw ProgramEnd{2};
   }
   if (ev_.kind != kind || ((kind == DemoRead::kKey || kind == DemoRead::kJoyRead) && ev_.arg != arg)) {
     std::fprintf(stderr, "morvik: the demo %s does not match this program: at read %zu the game asked for %s, "
-                 "the demo holds %s\n", name_.c_str(), done_ + 1, DescribeDemoEvent(asked).c_str(),
+                 "the demo holds %s\n", Printable(name_).c_str(), done_ + 1, DescribeDemoEvent(asked).c_str(),
                  DescribeDemoEvent(ev_).c_str());
     clock_ = before;
     throw ProgramEnd{2};

@@ -54,9 +54,6 @@ std::string DescribeDemoEvent(const DemoEvent& e);
 std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8_t>& raw);
 bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error);
 bool LoadDemoFile(const std::string& path, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error);
-// Writes a whole file: a plain file (or a new one) through a temporary file
-// renamed over it, a device as it is. False with the reason when it cannot.
-bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 
 // Forwards everything to the real platform and logs every read.
 class DemoRecorder : public PlatformRelay {

@@ -13,6 +13,7 @@
 
 #include "app/bot.hpp"
 #include "app/demo.hpp"
+#include "core/files.hpp"
 #include "core/printable.hpp"
 #include "media/png.hpp"
 #include "media/sheet_dump.hpp"
@@ -77,7 +78,8 @@ struct RunFile {
   std::string path;
 };
 
-// Why path cannot be written (it, or the folder it would be made in), or "" when it can.
+// Why path cannot be written as it goes (it, or the folder it would be made
+// in), or "" when it can.
 std::string WhyNotWritable(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
@@ -107,12 +109,18 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 }  // namespace
 
-bool CheckRunFiles(const Options& o, const std::string& dataDir, const std::string& recordPath, std::string& error) {
+bool CheckRunFiles(const Options& o, const std::string& dataDir, const std::string& recordPath,
+                   const std::string& settingsPath, std::string& error) {
   std::vector<RunFile> in, out;
   if (!o.script.empty()) in.push_back({"the script", o.script});
   if (!o.playDemo.empty()) in.push_back({"the demo to play", o.playDemo});
   if (!recordPath.empty()) in.push_back({"the record file", recordPath});
+  if (!settingsPath.empty()) in.push_back({"the settings file", settingsPath});
   for (int n = 1; n <= 30; ++n) in.push_back({"a course file", StageFileName(dataDir, n)});
+  for (const char* name : {"piro", "getitem", "1UP", "bomb", "Muteki", "dead"})
+    in.push_back({"a sound file", (fs::path(dataDir) / (std::string(name) + ".wav")).string()});
+  for (const char* name : {"opening.mid", "stage.mid", "opening.ogg", "stage.ogg"})
+    in.push_back({"a music file", (fs::path(dataDir) / name).string()});
   if (!o.trace.empty()) out.push_back({"the trace", o.trace});
   if (!o.traceDigest.empty()) out.push_back({"the trace digest", o.traceDigest});
   if (!o.recordDemo.empty()) out.push_back({"the demo to record", o.recordDemo});
@@ -129,7 +137,10 @@ bool CheckRunFiles(const Options& o, const std::string& dataDir, const std::stri
         error = Printable(out[i].path) + " is named as both " + out[k].role + " and " + out[i].role;
         return false;
       }
-    const std::string why = WhyNotWritable(out[i].path);
+    // The trace and its digest are written as the run goes; the demo and the
+    // shots are written whole beside their place and renamed over it.
+    const bool streamed = out[i].role == std::string("the trace") || out[i].role == std::string("the trace digest");
+    const std::string why = streamed ? WhyNotWritable(out[i].path) : WhyNotReplaceable(out[i].path);
     if (!why.empty()) {
       error = std::string("cannot write ") + out[i].role + " " + Printable(out[i].path) + ": " + why;
       return false;
@@ -160,32 +171,15 @@ std::string MissingCourseNote(const std::string& dataDir) {
 }
 
 bool ReadScriptFile(const std::string& path, std::string& text, std::string& error) {
-  // Opened without blocking, so that a FIFO in its place cannot hang the start.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
+  FileRead r = ReadPlainFile(path, kMaxScriptBytes);
+  if (r.outcome == FileRead::kRead) {
+    text = std::move(r.bytes);
+    return true;
   }
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0;
-  if (!ok) error = std::strerror(errno);
-  else if (!S_ISREG(st.st_mode)) { ok = false; error = "not a plain file"; }
-  text.clear();
-  // Never more than the limit, even from a file that grows while it is read.
-  while (ok) {
-    char buf[65536];
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) { ok = false; error = std::strerror(errno); break; }
-    if (n == 0) break;
-    text.append(buf, static_cast<size_t>(n));
-    if (text.size() > kMaxScriptBytes) {
-      ok = false;
-      error = "larger than a script may be (" + std::to_string(kMaxScriptBytes >> 20) + " MiB)";
-    }
-  }
-  ::close(fd);
-  return ok;
+  error = r.outcome == FileRead::kTooLarge
+              ? "larger than a script may be (" + std::to_string(kMaxScriptBytes >> 20) + " MiB)"
+              : r.Why();
+  return false;
 }
 
 int RunUntilProgramEnds(Game& g) {
@@ -222,7 +216,7 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
   {
     // Nothing is written before every file has been checked.
     std::string err;
-    if (!CheckRunFiles(o, dataDir, recordPath, err)) {
+    if (!CheckRunFiles(o, dataDir, recordPath, settings ? settings->disk.path : "", err)) {
       std::fprintf(stderr, "morvik: %s\n", err.c_str());
       return 2;
     }
@@ -250,6 +244,9 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
   }
   if (const std::string note = MissingCourseNote(dataDir); !note.empty())
     std::fprintf(stderr, "morvik: %s\n", note.c_str());
+  if (recordPath.empty() && !player)
+    std::fprintf(stderr, "morvik: no folder of your own to keep the records in (neither XDG_DATA_HOME nor HOME is "
+                         "set, and the data folder cannot be written); this session's bests last for the session\n");
   if (headless && !o.hasUntil && !player && !o.bot)
     std::fprintf(stderr, "morvik: no --until-ms, demo or --bot: the run goes on until the game is left "
                          "(Escape on the title) or the program is stopped\n");
@@ -276,8 +273,9 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
   // A trace file asked for is opened and watches every play frame.
   auto openTrace = [&](TraceFile& file, const std::string& path, const char* what) {
     if (path.empty()) return true;
-    if (!file.Open(path)) {
-      std::fprintf(stderr, "morvik: cannot write the %s %s: %s\n", what, Printable(path).c_str(), std::strerror(errno));
+    std::string why;
+    if (!file.Open(path, why)) {
+      std::fprintf(stderr, "morvik: cannot write the %s %s: %s\n", what, Printable(path).c_str(), why.c_str());
       return false;
     }
     observers.Add(&file);
@@ -312,7 +310,7 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
   if (!written && status == 0) status = 1;
   if (player && status == 0 && !player->Finished() && !realWindow) {
     std::fprintf(stderr, "morvik: the game ended before the demo %s did (after %zu reads); it does not match\n",
-                 o.playDemo.c_str(), player->ReadsDone());
+                 Printable(o.playDemo).c_str(), player->ReadsDone());
     status = 2;
   }
   return status;

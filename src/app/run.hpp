@@ -49,7 +49,9 @@ class ShotTaker : public FrameObserver {
 // Checks, before anything is written, every file the run reads and writes:
 // no file is both read and written (or written as two different outputs),
 // and every output can be created. False with a one-line message.
-bool CheckRunFiles(const Options& o, const std::string& dataDir, const std::string& recordPath, std::string& error);
+// The settings file (the window's) counts as read.
+bool CheckRunFiles(const Options& o, const std::string& dataDir, const std::string& recordPath,
+                   const std::string& settingsPath, std::string& error);
 
 // The course files of dataDir that are missing or not plain files, as one
 // line for the player; empty when all are there.

@@ -11,6 +11,8 @@
 #include <filesystem>
 
 #include "app/command_line.hpp"
+#include "core/files.hpp"
+#include "core/printable.hpp"
 
 namespace morvik {
 
@@ -130,7 +132,7 @@ void ParseSettings(const std::string& text, const std::string& fileName, const I
     ++lineNo;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     auto fail = [&](const std::string& why) {
-      messages.push_back(fileName + ":" + std::to_string(lineNo) + ": " + why + "; line ignored");
+      messages.push_back(Printable(fileName) + ":" + std::to_string(lineNo) + ": " + Printable(why) + "; line ignored");
     };
     if (line.size() > kMaxLine) {
       fail("line too long");
@@ -197,29 +199,6 @@ std::string SettingsPath() {
 
 namespace {
 
-// Writes a new file at `path`, never over one that exists; false with the reason.
-bool WriteNewFile(const std::string& path, const std::string& text, std::string& why) {
-  std::error_code ec;
-  fs::create_directories(fs::path(path).parent_path(), ec);
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    why = std::strerror(errno);
-    return false;
-  }
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  const bool ok = done == text.size() && ::fsync(fd) == 0;
-  if (!ok) why = std::strerror(errno ? errno : EIO);
-  ::close(fd);
-  if (!ok) ::unlink(path.c_str());  // a half-written file would be read as damaged next time
-  return ok;
-}
-
 }  // namespace
 
 Settings LoadSettings(const std::string& path, const InputNames& names, std::vector<std::string>& messages,
@@ -231,56 +210,40 @@ Settings LoadSettings(const std::string& path, const InputNames& names, std::vec
   f.path = path;
   if (path.empty()) return s;
   auto refuse = [&](const std::string& why) {
-    messages.push_back(path + ": " + why + "; using the defaults, and the file is left as it is");
+    messages.push_back(Printable(path) + ": " + why + "; using the defaults, and the file is left as it is");
     f.keep = true;
     f.why = why;
   };
-  // Non-blocking, so that a FIFO in the file's place cannot hang the start.
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    // No file there (ENOTDIR: something else stands where its folder should be).
-    if (errno != ENOENT && errno != ENOTDIR) {
-      refuse(std::string("cannot be read (") + std::strerror(errno) + ")");
-      return s;
-    }
+  const FileRead r = ReadPlainFile(path, kMaxFileSize);
+  if (r.outcome == FileRead::kMissing) {
+    // No file there (or the player's link to one not made yet): the defaults
+    // are written, never over a file someone makes meanwhile.
     std::string why;
     f.text = SettingsText(s);
-    if (WriteNewFile(path, f.text, why)) {
-      messages.push_back("wrote the default settings to " + path);
+    const size_t slash = path.find_last_of('/');
+    ReplaceOptions how;
+    how.onlyIfMissing = true;
+    if ((slash == std::string::npos || MakeFolders(path.substr(0, slash), why)) && ReplaceFile(path, f.text, why, how)) {
+      messages.push_back("wrote the default settings to " + Printable(path));
     } else {
-      messages.push_back(path + ": cannot be written (" + why + "); using the defaults");
+      messages.push_back(Printable(path) + ": cannot be written (" + why + "); using the defaults");
       f.why = "cannot be written (" + why + ")";
     }
     return s;
   }
-  struct stat st {};
-  std::string text;
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (!ok) refuse("not a plain file");
-  else if (static_cast<uint64_t>(st.st_size) > kMaxFileSize) {
+  if (r.outcome == FileRead::kTooLarge) {
     refuse("far too large for a settings file");
-    ok = false;
-  } else {
-    char buf[4096];
-    for (;;) {
-      ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        refuse(std::string("cannot be read (") + std::strerror(errno) + ")");
-        ok = false;
-        break;
-      }
-      if (n == 0) break;
-      text.append(buf, static_cast<size_t>(n));
-      if (text.size() > kMaxFileSize) {  // grew while we read it
-        refuse("far too large for a settings file");
-        ok = false;
-        break;
-      }
-    }
+    return s;
   }
-  ::close(fd);
-  if (!ok) return s;
+  if (r.outcome == FileRead::kNotPlain) {
+    refuse("not a plain file");
+    return s;
+  }
+  if (r.outcome != FileRead::kRead) {
+    refuse("cannot be read (" + r.Why() + ")");
+    return s;
+  }
+  const std::string& text = r.bytes;
   // A file holding bytes no text has, or whose every line (of three or more)
   // is damaged, is no settings file: the defaults are used and it is kept as
   // it is. A few damaged lines among good ones are named, the first of them.
@@ -394,29 +357,13 @@ bool SaveSettings(SettingsStore& st, std::string& why) {
     return false;
   }
   const std::string text = MergedSettingsText(st.file, f.text);
-  std::error_code ec;
-  fs::create_directories(fs::path(f.path).parent_path(), ec);
-  const std::string tmp = f.path + ".new";
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (fd < 0) {
-    why = std::string("cannot be written (") + std::strerror(errno) + ")";
-    return false;
-  }
-  size_t done = 0;
-  errno = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  bool ok = done == text.size() && ::fsync(fd) == 0;
-  const int err = errno ? errno : EIO;
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(tmp.c_str(), f.path.c_str()) != 0) ok = false;
-  if (!ok) {
-    why = std::string("cannot be written (") + std::strerror(errno ? errno : err) + ")";
-    ::unlink(tmp.c_str());
+  const size_t slash = f.path.find_last_of('/');
+  ReplaceOptions how;
+  how.intoDevices = false;
+  std::string err;
+  if ((slash != std::string::npos && !MakeFolders(f.path.substr(0, slash), err)) ||
+      !ReplaceFile(f.path, text, err, how)) {
+    why = "cannot be written (" + err + ")";
     return false;
   }
   f.text = text;

@@ -1,13 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/png.hpp"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
@@ -15,10 +10,7 @@
 
 namespace morvik {
 
-namespace {
-
-// Encodes the picture into an open file; on failure says why in `why`.
-bool Encode(std::FILE* f, const uint32_t* px, int w, int h, bool alpha, std::string& why) {
+bool EncodePng(const uint32_t* px, int w, int h, bool alpha, std::string& out, std::string& why) {
   png_image img;
   std::memset(&img, 0, sizeof img);
   img.version = PNG_IMAGE_VERSION;
@@ -67,69 +59,18 @@ bool Encode(std::FILE* f, const uint32_t* px, int w, int h, bool alpha, std::str
     }
     img.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
   }
-  errno = 0;
-  if (png_image_write_to_stdio(&img, f, 0, bytes.data(), 0, palette ? colourmap.data() : nullptr)) return true;
-  const int e = errno;
-  why = e != 0 ? std::strerror(e) : img.message;
+  png_alloc_size_t size = 0;
+  const void* colours = palette ? colourmap.data() : nullptr;
+  if (png_image_write_to_memory(&img, nullptr, &size, 0, bytes.data(), 0, colours) && size > 0) {
+    out.resize(size);
+    if (png_image_write_to_memory(&img, out.data(), &size, 0, bytes.data(), 0, colours)) {
+      out.resize(size);
+      return true;
+    }
+  }
+  why = img.message;
   png_image_free(&img);
   return false;
-}
-
-// Finishes a file written through stdio: everything on the disk, and closed.
-bool Finish(std::FILE* f, bool ok, std::string& why) {
-  if (ok && (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0) && errno != EINVAL && errno != EROFS) {
-    why = std::strerror(errno);
-    ok = false;
-  }
-  if (std::fclose(f) != 0 && ok) {
-    why = std::strerror(errno);
-    ok = false;
-  }
-  return ok;
-}
-
-}  // namespace
-
-bool EncodePngFile(const std::string& path, const uint32_t* px, int w, int h, bool alpha, std::string& why) {
-  // A device or a pipe (/dev/stdout, /dev/full) is written straight; it
-  // cannot be replaced by a rename and keeps no half-written file.
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-      why = std::strerror(errno);
-      return false;
-    }
-    return Finish(f, Encode(f, px, w, h, alpha, why), why);
-  }
-  // A file: written beside its place under a name of its own, then renamed.
-  std::string tmp;
-  int fd = -1;
-  for (int k = 0; fd < 0 && k < 100; ++k) {
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".part%ld.%d", static_cast<long>(::getpid()), k);
-    tmp = path + suffix;
-    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    why = std::strerror(errno);
-    return false;
-  }
-  std::FILE* f = ::fdopen(fd, "wb");
-  if (!f) {
-    why = std::strerror(errno);
-    ::close(fd);
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  bool ok = Finish(f, Encode(f, px, w, h, alpha, why), why);
-  if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
-    why = std::strerror(errno);
-    ok = false;
-  }
-  if (!ok) ::unlink(tmp.c_str());
-  return ok;
 }
 
 bool ReadPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height) {

@@ -22,12 +22,10 @@ bool WritePng(const std::string& path, const Surface& s);
 // Writes the top-left w x h pixels of a surface.
 bool WritePng(const std::string& path, const Surface& s, int w, int h);
 
-// The encoder each build brings (libpng, or the browser build's own): writes
-// the picture (never empty: WritePng sees to that) through a file beside
-// `path` renamed into place once complete;
-// on failure false with the reason in `why`, and nothing left behind.
-bool EncodePngFile(const std::string& path, const uint32_t* pixels, int width, int height, bool alpha,
-                   std::string& why);
+// The encoder each build brings (libpng, or the browser build's own): the
+// picture (never empty: WritePng sees to that) as the bytes of a PNG file;
+// on failure false with the reason in `why`.
+bool EncodePng(const uint32_t* pixels, int width, int height, bool alpha, std::string& out, std::string& why);
 
 // Reads a PNG back as ARGB pixels (opaque pictures read with alpha 0xFF);
 // false when it is not a PNG libpng can read.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/files.hpp"
 #include "core/printable.hpp"
 #include "media/png.hpp"
 #include "media/surface.hpp"
@@ -10,8 +11,8 @@
 namespace morvik {
 
 bool WritePng(const std::string& path, const uint32_t* px, int w, int h, bool alpha) {
-  std::string why = "the picture is empty";
-  if (w > 0 && h > 0 && EncodePngFile(path, px, w, h, alpha, why)) return true;
+  std::string why = "the picture is empty", bytes;
+  if (w > 0 && h > 0 && EncodePng(px, w, h, alpha, bytes, why) && ReplaceFile(path, bytes, why)) return true;
   std::fprintf(stderr, "morvik: cannot write %s (%s)\n", Printable(path).c_str(), why.c_str());
   return false;
 }

@@ -10,37 +10,37 @@
 // value. A record file that is there but cannot be read is never replaced.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
+#include <thread>
 #include <vector>
 
+#include "core/files.hpp"
+#include "core/printable.hpp"
+#include "core/stop_signals.hpp"
 #include "game.hpp"
 
 namespace morvik {
 
 namespace {
-namespace fs = std::filesystem;
 
-constexpr long kRecord = 128;
+constexpr size_t kRecord = 128;
 constexpr int kRecords = 665;
 constexpr int kComboAfterCell = 3 * 51 + 19;  // cell (row 3, column 19)
 constexpr int kScoreAfterCell = 6 * 51 + 22;  // cell (row 6, column 22)
-constexpr long kComboOffset = kRecord * (kComboAfterCell + 1);  // 22144
-constexpr long kScoreOffset = kRecord * (kScoreAfterCell + 2);  // 42240
+constexpr size_t kComboOffset = kRecord * (kComboAfterCell + 1);  // 22144
+constexpr size_t kScoreOffset = kRecord * (kScoreAfterCell + 2);  // 42240
 
-// Reads n little-endian bytes at offset; false when the file does not hold them all.
-bool ReadAt(std::FILE* f, long offset, int n, uint32_t& v) {
-  unsigned char b[4] = {};
-  if (std::fseek(f, offset, SEEK_SET) != 0) return false;
-  if (std::fread(b, 1, static_cast<size_t>(n), f) != static_cast<size_t>(n)) return false;
+// The n little-endian bytes at offset; false when the file does not hold them all.
+bool ReadAt(const std::string& bytes, size_t offset, int n, uint32_t& v) {
+  if (bytes.size() < offset + static_cast<size_t>(n)) return false;
   v = 0;
-  for (int i = n - 1; i >= 0; --i) v = (v << 8) | b[i];
+  for (int i = n - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[offset + static_cast<size_t>(i)]);
   return true;
 }
 
@@ -48,43 +48,71 @@ void Put(std::vector<unsigned char>& data, int record, uint32_t v, int n) {
   for (int i = 0; i < n; ++i) data[static_cast<size_t>(record) * kRecord + i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-// The two values of an open record file.
-void ReadValues(std::FILE* f, int32_t& score, int16_t& combo) {
+// Reads the two values at the record path. Only a plain file is read: a
+// folder, a pipe or a device there reads as no records (and never blocks);
+// false, with the reason, when a file is there that cannot be read.
+bool ReadValues(const std::string& path, int32_t& score, int16_t& combo, std::string& why) {
+  const FileRead r = ReadPlainFile(path, kScoreOffset + 4, true);
+  if (r.outcome == FileRead::kFailed) {
+    why = r.Why();
+    return false;
+  }
   uint32_t v = 0;
-  if (ReadAt(f, kComboOffset, 2, v)) combo = static_cast<int16_t>(static_cast<uint16_t>(v));
-  if (ReadAt(f, kScoreOffset, 4, v)) score = static_cast<int32_t>(v);
+  if (ReadAt(r.bytes, kComboOffset, 2, v)) combo = static_cast<int16_t>(static_cast<uint16_t>(v));
+  if (ReadAt(r.bytes, kScoreOffset, 4, v)) score = static_cast<int32_t>(v);
+  return true;
 }
 
-// Opens the plain file at the record path for reading. nullptr with ok set
-// when there is no such plain file (a directory, a pipe or a device reads as
-// no records and must never block); nullptr with ok cleared and err set when
-// a file is there that cannot be read.
-std::FILE* OpenRecords(const std::string& path, bool& ok, int& err) {
-  ok = true;
-  std::error_code ec;
-  const fs::file_status st = fs::status(path, ec);
-  if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory) {
-    ok = false;
-    err = ec.value();
-    return nullptr;
-  }
-  if (!fs::is_regular_file(st)) return nullptr;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    ok = false;
-    err = errno;
-  }
-  return f;
+void Warn(Game& g, const std::string& why) {
+  if (g.recordsWarned) return;
+  g.recordsWarned = true;
+  std::fprintf(stderr, "morvik: the records could not be saved to %s: %s\n", Printable(g.recordPath).c_str(),
+               why.c_str());
 }
 
 // Holds an exclusive lock on the file beside the records while it lives.
+// Another game's save takes a moment: its lock is waited for three seconds
+// at most (one once a stop signal has come), then the save goes on without
+// it; the file is still replaced whole and keeps the better of each value
+// it holds then, so the most another game can lose is a save made in that
+// same moment. The lock file is never followed through a link, nor made
+// through one.
 class SaveLock {
  public:
-  explicit SaveLock(const std::string& recordPath) {
-    fd_ = ::open((recordPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) return;
-    while (::flock(fd_, LOCK_EX) != 0)
-      if (errno != EINTR) break;
+  SaveLock(Game& g, const std::string& recordPath) {
+    const std::string path = recordPath + ".lock";
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    struct stat st {};
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+      ::close(fd_);
+      fd_ = -1;
+      errno = EINVAL;
+    }
+    if (fd_ < 0) {
+      const int err = errno;
+      Say(g, "cannot lock " + Printable(path) + " (" +
+                 (err == ELOOP ? std::string("it is a link") : err == EINVAL ? "not a plain file" : std::strerror(err)) +
+                 "); saving without the lock");
+      return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    bool said = false;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR) {
+        Say(g, "cannot lock " + Printable(path) + " (" + std::strerror(errno) + "); saving without the lock");
+        return;
+      }
+      const auto waited = std::chrono::steady_clock::now() - start;
+      if (waited >= std::chrono::seconds(StopSignalled() ? 1 : 3)) {
+        Say(g, "another program still holds " + Printable(path) + "; saving without the lock");
+        return;
+      }
+      if (!said) {
+        said = true;
+        std::fprintf(stderr, "morvik: waiting for another program to let go of %s\n", Printable(path).c_str());
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
   }
   ~SaveLock() {
     if (fd_ >= 0) ::close(fd_);  // closing lets the lock go
@@ -93,68 +121,56 @@ class SaveLock {
   SaveLock& operator=(const SaveLock&) = delete;
 
  private:
+  static void Say(Game& g, const std::string& what) {
+    if (g.recordsLockWarned) return;
+    g.recordsLockWarned = true;
+    std::fprintf(stderr, "morvik: %s\n", what.c_str());
+  }
   int fd_ = -1;
 };
-
-void Warn(Game& g, const std::string& why) {
-  if (g.recordsWarned) return;
-  g.recordsWarned = true;
-  std::fprintf(stderr, "morvik: the records could not be saved to %s: %s\n", g.recordPath.c_str(), why.c_str());
-}
 }  // namespace
 
 void LoadRecords(Game& g) {
-  // Only a plain file is read: a directory, a pipe or a device at the record
-  // path reads as no records (and must never block the start).
-  if (g.recordsFrozen) return;
-  bool ok = true;
-  int err = 0;
-  std::FILE* f = OpenRecords(g.recordPath, ok, err);
-  if (!ok) {
+  if (g.recordsFrozen || g.recordPath.empty()) return;
+  std::string why;
+  if (!ReadValues(g.recordPath, g.BestScore, g.BestCombo, why)) {
     // Someone's records are in there: they are kept as they are, and this
     // session's bests stay in this session.
     g.recordsUnreadable = true;
     if (!g.recordsWarned)
       std::fprintf(stderr, "morvik: the records in %s cannot be read (%s); they are left as they are and this "
                            "session's bests will not be saved\n",
-                   g.recordPath.c_str(), std::strerror(err));
+                   Printable(g.recordPath).c_str(), why.c_str());
     g.recordsWarned = true;
-    return;
   }
-  if (!f) return;
-  ReadValues(f, g.BestScore, g.BestCombo);
-  std::fclose(f);
 }
 
 void SaveRecords(Game& g) {
   if (g.BestScore < g.Score) g.BestScore = g.Score;
   if (g.BestCombo < g.MaxCombo) g.BestCombo = g.MaxCombo;
-  if (g.recordsFrozen || g.recordsUnreadable) return;
+  if (g.recordsFrozen || g.recordsUnreadable || g.recordPath.empty()) return;
 
-  const fs::path target(g.recordPath);
-  std::error_code ec;
-  if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
-  const SaveLock lock(g.recordPath);
+  std::string why;
+  const size_t slash = g.recordPath.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && !MakeFolders(g.recordPath.substr(0, slash), why)) {
+    Warn(g, why);
+    return;
+  }
+  const SaveLock lock(g, g.recordPath);
   // What another game running at the same time saved since: the better of
   // each value is kept (in the file only, so that this game plays on as it
   // would alone).
   int32_t score = g.BestScore;
   int16_t combo = g.BestCombo;
-  bool readable = true;
-  int err = 0;
-  if (std::FILE* now = OpenRecords(g.recordPath, readable, err)) {
-    int32_t s = score;
-    int16_t c = combo;
-    ReadValues(now, s, c);
-    std::fclose(now);
-    if (s > score) score = s;
-    if (c > combo) combo = c;
-  }
-  if (!readable) {
+  int32_t s = score;
+  int16_t c = combo;
+  if (!ReadValues(g.recordPath, s, c, why)) {
     g.recordsUnreadable = true;
-    Warn(g, std::string("the file there cannot be read (") + std::strerror(err) + ") and is left as it is");
+    Warn(g, "the file there cannot be read (" + why + ") and is left as it is");
     return;
   }
+  if (s > score) score = s;
+  if (c > combo) combo = c;
 
   // The grid cells fill the records around the two values, in row order.
   std::vector<unsigned char> data(static_cast<size_t>(kRecords) * kRecord, 0);
@@ -164,22 +180,11 @@ void SaveRecords(Game& g) {
     if (k == kComboAfterCell) Put(data, r++, static_cast<uint16_t>(combo), 2);
     if (k == kScoreAfterCell) Put(data, r++, static_cast<uint32_t>(score), 4);
   }
-
-  const std::string tmp = g.recordPath + ".tmp" + std::to_string(static_cast<long>(::getpid()));
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) {
-    Warn(g, std::strerror(errno));
-    return;
-  }
-  bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  ok = std::fflush(f) == 0 && ok;
-  err = errno;
-  if (ok && ::fsync(::fileno(f)) != 0) { ok = false; err = errno; }
-  if (std::fclose(f) != 0 && ok) { ok = false; err = errno; }
-  if (ok && std::rename(tmp.c_str(), g.recordPath.c_str()) != 0) { ok = false; err = errno; }
-  if (!ok) {
-    std::remove(tmp.c_str());
-    Warn(g, std::strerror(err));
+  // A pipe or a device in the file's place is replaced, never written into.
+  ReplaceOptions how;
+  how.intoDevices = false;
+  if (!ReplaceFile(g.recordPath, {reinterpret_cast<const char*>(data.data()), data.size()}, why, how)) {
+    Warn(g, why);
     return;
   }
   g.plat.RecordsWritten();

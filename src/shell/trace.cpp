@@ -107,52 +107,20 @@ void TraceLine(const Game& g, std::string& line) {
   o.Put('}');
 }
 
-bool TraceFile::Open(const std::string& path) {
-  if (f_) std::fclose(f_);
-  errno_ = 0;
-  f_ = std::fopen(path.c_str(), "w");
-  // A line is a few kilobytes: with the stream's own small buffer each
-  // would take a write or two of its own.
-  if (f_) {
-    buffer_.resize(size_t{1} << 16);
-    std::setvbuf(f_, buffer_.data(), _IOFBF, buffer_.size());
-  }
-  return f_ != nullptr;
-}
+bool TraceFile::Open(const std::string& path, std::string& why) { return file_.Open(path, why); }
 
-void TraceFile::Write(const char* data, size_t size) {
-  if (!f_ || errno_ != 0) return;
-  errno = 0;
-  if (std::fwrite(data, 1, size, f_) != size || std::ferror(f_)) errno_ = errno ? errno : EIO;
-  FlushNowAndThen();
-}
-
-void TraceFile::FlushNowAndThen() {
+void TraceFile::Write(const std::string& s) {
+  if (!file_.Write(s.data(), s.size())) return;
   const auto now = std::chrono::steady_clock::now();
-  if (!f_ || errno_ != 0 || now - flushed_ < std::chrono::milliseconds(100)) return;
+  if (now - flushed_ < std::chrono::milliseconds(100)) return;
   flushed_ = now;
-  errno = 0;
-  if (std::fflush(f_) != 0) errno_ = errno ? errno : EIO;
+  file_.Flush();
 }
 
-bool TraceFile::Close(std::string& error) {
-  if (!f_) return true;
-  errno = 0;
-  // A writer that wrote past Write still has its failures kept by the stream.
-  if (errno_ == 0 && std::ferror(f_)) errno_ = EIO;
-  if (std::fclose(f_) != 0 && errno_ == 0) errno_ = errno ? errno : EIO;
-  f_ = nullptr;
-  if (errno_ == 0) return true;
-  error = std::strerror(errno_);
-  return false;
-}
-
-TraceFile::~TraceFile() {
-  if (f_) std::fclose(f_);
-}
+bool TraceFile::Close(std::string& error) { return file_.Close(error); }
 
 void TraceWriter::OnPlayFrame(Game& g) {
-  if (!f_) return;
+  if (!Ready()) return;
   line_.clear();
   TraceLine(g, line_);
   line_ += '\n';
@@ -160,7 +128,7 @@ void TraceWriter::OnPlayFrame(Game& g) {
 }
 
 void TraceDigestWriter::OnPlayFrame(Game& g) {
-  if (!f_) return;
+  if (!Ready()) return;
   line_.clear();
   TraceLine(g, line_);
   uint64_t h = 1469598103934665603ULL;  // FNV-1a
@@ -170,14 +138,16 @@ void TraceDigestWriter::OnPlayFrame(Game& g) {
     sounds += i ? "," : " ";
     sounds += g.frameSounds[i];
   }
-  if (errno_ != 0) return;
-  errno = 0;
-  if (std::fprintf(f_, "%d t%u m%d seg%d hero%d %.1f,%.1f lives%d score%d kills%d combo%d%s %016llx\n", g.playFrame,
-                   g.plat.Clock(), g.ScreenMode, g.SegmentNo, g.HeroState, static_cast<double>(g.HeroX),
-                   static_cast<double>(g.HeroY), g.Lives, g.Score, g.KillCount, g.MaxCombo, sounds.c_str(),
-                   static_cast<unsigned long long>(h)) < 0)
-    errno_ = errno ? errno : EIO;
-  FlushNowAndThen();
+  char head[256];
+  std::snprintf(head, sizeof head, "%d t%u m%d seg%d hero%d %.1f,%.1f lives%d score%d kills%d combo%d", g.playFrame,
+                g.plat.Clock(), g.ScreenMode, g.SegmentNo, g.HeroState, static_cast<double>(g.HeroX),
+                static_cast<double>(g.HeroY), g.Lives, g.Score, g.KillCount, g.MaxCombo);
+  char hash[24];
+  std::snprintf(hash, sizeof hash, " %016llx\n", static_cast<unsigned long long>(h));
+  line_ = head;
+  line_ += sounds;
+  line_ += hash;
+  Write(line_);
 }
 
 }  // namespace morvik

@@ -4,10 +4,10 @@
 // "t" (clock ms), "frame" (play frame of this game), "sounds" (effects
 // started this frame), then every GameState member by its name.
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "core/files.hpp"
 #include "game.hpp"
 
 namespace morvik {
@@ -20,25 +20,22 @@ void TraceLine(const Game& g, std::string& out);
 // and Close tells why.
 class TraceFile : public FrameObserver {
  public:
-  // Opens the file for writing; false with errno set when it cannot be created.
-  bool Open(const std::string& path);
+  // Opens the file for writing; false with the reason when it cannot.
+  bool Open(const std::string& path, std::string& why);
   // Flushes and closes the file; false with the reason when any write or the
   // close failed (a full disk, a lost device).
   bool Close(std::string& error);
-  ~TraceFile() override;
 
  protected:
-  void Write(const char* data, size_t size);
-  void Write(const std::string& s) { Write(s.data(), s.size()); }
+  void Write(const std::string& s);
+  bool Ready() const { return file_.IsOpen() && !file_.Failed(); }
+  std::string line_;
 
-  std::FILE* f_ = nullptr;
+ private:
+  StreamFile file_;
   // Lines wait in a large buffer, but none for long: whoever follows the file
   // as the game plays sees each within a tenth of a second.
-  void FlushNowAndThen();
-  std::vector<char> buffer_;  // the stream's buffer: a line is a few kilobytes
   std::chrono::steady_clock::time_point flushed_{};
-  std::string line_;
-  int errno_ = 0;  // of the first write that failed
 };
 
 class TraceWriter : public TraceFile {

@@ -14,7 +14,7 @@
 
 #include "platform/headless/script.hpp"
 #include "platform/input_edges.hpp"
-#include "platform/stop_signals.hpp"
+#include "core/stop_signals.hpp"
 
 namespace morvik {
 

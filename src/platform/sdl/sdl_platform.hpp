@@ -12,7 +12,7 @@
 #include "platform/bindings.hpp"
 #include "platform/input_edges.hpp"
 #include "platform/pad.hpp"
-#include "platform/stop_signals.hpp"
+#include "core/stop_signals.hpp"
 #include "platform/sdl/sdl_audio.hpp"
 
 struct SDL_Window;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/files.hpp"
 #include "core/printable.hpp"
 #include "media/png.hpp"
 #include "media/surface.hpp"
@@ -18,8 +19,14 @@ constexpr int kMW = 425, kMH = 329;
 void SdlPlatform::TakeScreenshot() {
   if (!screen_) return;
   namespace fs = std::filesystem;
+  std::string why;
+  if (opt_.screenshotDir.empty()) why = "no pictures folder (HOME is not set)";
+  else MakeFolders(opt_.screenshotDir, why);
+  if (!why.empty()) {
+    std::fprintf(stderr, "morvik: the screenshot is not saved: %s\n", why.c_str());
+    return;
+  }
   std::error_code ec;
-  fs::create_directories(opt_.screenshotDir, ec);
   std::time_t now = std::time(nullptr);
   char name[64];
   std::strftime(name, sizeof name, "morvik-%Y%m%d-%H%M%S", std::localtime(&now));
@@ -34,7 +41,8 @@ void SdlPlatform::TakeScreenshot() {
       if (mx >= 0 && my >= 0 && mx < kMW && my < kMH) px[static_cast<size_t>(y) * modeW_ + x] = screen_->Get(mx, my);
     }
   // A failed write says so itself, in one line.
-  if (WritePng(path, px.data(), modeW_, modeH_)) std::fprintf(stderr, "morvik: screenshot saved to %s\n", path.c_str());
+  if (WritePng(path, px.data(), modeW_, modeH_))
+    std::fprintf(stderr, "morvik: screenshot saved to %s\n", Printable(path).c_str());
 }
 
 }  // namespace morvik

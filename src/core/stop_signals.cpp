@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/stop_signals.hpp"
+#include "core/stop_signals.hpp"
 
 #include <signal.h>
 
