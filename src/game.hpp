@@ -54,10 +54,6 @@ struct Game : GameState {
   std::array<const char*, 8> frameSounds{};
   int frameSoundCount = 0;
 
-  // A focus lost while the hero was out of play: it pauses the game once the
-  // hero is back in play, unless a key (read only with the focus) brought it back.
-  bool focusLossOwed = false;
-
   // Display, volumes and bindings, as the options screen shows and changes
   // them; headless runs keep them in memory only.
   SettingsStore settings;

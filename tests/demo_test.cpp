@@ -154,6 +154,12 @@ TEST_F(RecordedGame, ADamagedOrForeignDemoIsRefusedWithoutPlaying) {
     h.program = "morvik 0.9";
     const std::vector<uint8_t> other = WriteDemoBytes(h, raw);
     bad.emplace_back("another version", std::string(other.begin(), other.end()));
+    // A version line that would recolour the terminal is shown escaped.
+    h.program = "morvik 9\x1b[2J\nmorvik: forged";
+    const std::vector<uint8_t> hostile = WriteDemoBytes(h, raw);
+    DemoHeader back;
+    EXPECT_FALSE(ReadDemoBytes(hostile.data(), hostile.size(), back, raw, err));
+    EXPECT_NE(err.find("morvik 9\\x1B[2J\\x0Amorvik: forged"), std::string::npos) << err;
     h.program = VersionText();
     h.format = kDemoFormat + 1;
     const std::vector<uint8_t> later = WriteDemoBytes(h, raw);

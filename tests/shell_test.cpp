@@ -175,7 +175,7 @@ TEST(Script, ParsesEventsAndRejectsBadLines) {
   EXPECT_FALSE(ParseScript("@0 Space\n@1 Jump\n", ev, err));
   EXPECT_NE(err.find("line 2"), std::string::npos);
   EXPECT_FALSE(ParseScript("P0 Space\n", ev, err));
-  EXPECT_FALSE(ParseScript("@99999999999 Space\n", ev, err));
+  EXPECT_FALSE(ParseScript("@99999999999999999999 Space\n", ev, err));  // past 2^53
   EXPECT_FALSE(ParseScript("@1\n", ev, err));
 }
 

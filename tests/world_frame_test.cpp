@@ -130,6 +130,24 @@ TEST(WorldView, TheSmallModeCopiesFromTheViewRow) {
   EXPECT_EQ(g.pic.M.Get(300, 0), Rgb(0, 0, 40));
 }
 
+// A smoothed window blends the small screen's last column and row with the
+// next ones of M: those are composed too, never left stale (the wipe's white).
+TEST(WorldView, TheSmallModeComposesOneColumnAndRowPastTheScreen) {
+  Field f(100, 300);
+  Game& g = f.G();
+  PaintBackRows(g);
+  g.ScreenMode = 0;
+  for (const auto& [vx, vy] : {std::pair{0, 0}, std::pair{60, 70}}) {
+    g.ViewX = static_cast<int16_t>(vx);
+    g.ViewY = static_cast<int16_t>(vy);
+    g.pic.M.Clear(kWhite);
+    g.pic.UraM.Clear(kWhite);
+    WorldFrame(g);
+    for (int y = 0; y <= 240; ++y) EXPECT_EQ(g.pic.M.Get(320, y), Rgb(0, (vy + y) >> 8, (vy + y) & 255)) << y;
+    for (int x = 0; x <= 320; x += 40) EXPECT_EQ(g.pic.M.Get(x, 240), Rgb(0, (vy + 240) >> 8, (vy + 240) & 255)) << x;
+  }
+}
+
 TEST(WorldHero, DrawnWithTheOverlayAndItsBallsButNotAfterTheGameIsOver) {
   Field f(100.5f, 200);
   Game& g = f.G();

@@ -49,6 +49,11 @@ inline void DrawCell(Game& g, const Surface& pic, double x, double y, int w, int
   DrawMasked(g.pic.UraM, Rnd(x), Rnd(y), w, h, pic, c * w, 0, c * w, h);
 }
 
+// Either of two probes under a body (at x + dx1 and x + dx2, y + dy) on solid ground.
+inline bool EitherOnSolid(const Game& g, double x, double y, double dx1, double dx2, double dy) {
+  return IsSolid(g, Rnd(x + dx1), Rnd(y + dy)) || IsSolid(g, Rnd(x + dx2), Rnd(y + dy));
+}
+
 // Advances a frame counter by d; back to 0 once it reaches m.
 inline void Advance(float& frame, double d, double m) {
   frame = static_cast<float>(frame + d);

@@ -6,11 +6,7 @@
 
 namespace morvik {
 
-using actors::Advance;
-using actors::BallTest;
-using actors::ContactTest;
-using actors::DrawCell;
-using actors::Scroll;
+using namespace actors;
 
 namespace {
 

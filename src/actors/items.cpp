@@ -56,33 +56,33 @@ void Bomb(Game& g) {
 }
 
 void Collect(Game& g, int16_t i) {
-  switch (static_cast<int>(g.ThrowFrame[i])) {
-    case 0:
-      g.Invincible = 350;
-      PlaySound(g, "Muteki", 24);
-      g.LabelIndex = 4;
-      break;
+  // What each item plays and labels: invincibility, faster throwing, an
+  // extra life, the bomb, one more ball.
+  struct Got {
+    const char* sound;
+    int16_t priority;
+    uint8_t label;
+  };
+  static constexpr Got kGot[5] = {{"Muteki", 24, 4}, {"getitem", 14, 3}, {"1UP", 12, 2}, {"bomb", 20, 0},
+                                  {"getitem", 14, 1}};
+  const int type = static_cast<int>(g.ThrowFrame[i]);
+  switch (type) {
+    case 0: g.Invincible = 350; break;
     case 1:
       if (g.BallRate < 6) ++g.BallRate;
-      PlaySound(g, "getitem", 14);
-      g.LabelIndex = 3;
       break;
     case 2:
       if (g.Lives < 255) ++g.Lives;
-      PlaySound(g, "1UP", 12);
-      g.LabelIndex = 2;
       break;
-    case 3:
-      Bomb(g);
-      PlaySound(g, "bomb", 20);
-      g.LabelIndex = 0;
-      break;
+    case 3: Bomb(g); break;
     case 4:
       if (g.BallMax < 10) ++g.BallMax;
-      PlaySound(g, "getitem", 14);
-      g.LabelIndex = 1;
       break;
     default: break;
+  }
+  if (type >= 0 && type <= 4) {
+    PlaySound(g, kGot[type].sound, kGot[type].priority);
+    g.LabelIndex = kGot[type].label;
   }
   g.LabelTimer = 60;
   g.ThrowState[i] = 0;
@@ -90,8 +90,7 @@ void Collect(Game& g, int16_t i) {
 
 // Either probe under the item on solid ground.
 bool ItemOnGround(const Game& g, int16_t i) {
-  const double x = g.ThrowX[i], y = g.ThrowY[i];
-  return IsSolid(g, Rnd(x + 5.0), Rnd(y + 21.0)) || IsSolid(g, Rnd(x + 11.0), Rnd(y + 21.0));
+  return actors::EitherOnSolid(g, g.ThrowX[i], g.ThrowY[i], 5.0, 11.0, 21.0);
 }
 
 }  // namespace

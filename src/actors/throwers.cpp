@@ -8,11 +8,7 @@
 
 namespace morvik {
 
-using actors::Advance;
-using actors::BallTest;
-using actors::ContactTest;
-using actors::DrawCell;
-using actors::Scroll;
+using namespace actors;
 
 namespace {
 
@@ -41,8 +37,7 @@ void ShotDownFall(Game& g, int16_t i) {
 
 // Either foot of a Hopper over solid ground.
 bool FeetOnGround(const Game& g, int16_t i) {
-  const double x = g.EnemyX[i], y = g.EnemyY[i];
-  return IsSolid(g, Rnd(x + 5.0), Rnd(y + 27.0)) || IsSolid(g, Rnd(x + 15.0), Rnd(y + 27.0));
+  return actors::EitherOnSolid(g, g.EnemyX[i], g.EnemyY[i], 5.0, 15.0, 27.0);
 }
 
 }  // namespace

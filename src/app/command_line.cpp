@@ -10,7 +10,9 @@
 #include <filesystem>
 
 #include "core/files.hpp"
+#include "core/numeric.hpp"
 #include "core/printable.hpp"
+#include "platform/headless/script.hpp"
 
 namespace morvik {
 
@@ -18,11 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 bool ParseU32(const std::string& s, uint32_t& v) {
-  if (s.empty() || s.size() > 10) return false;
-  for (char c : s)
-    if (c < '0' || c > '9') return false;
-  unsigned long long n = std::strtoull(s.c_str(), nullptr, 10);
-  if (n > 0xFFFFFFFFull) return false;
+  uint64_t n = 0;
+  if (!ParseWholeNumber(s, 0xFFFFFFFFu, n)) return false;
   v = static_cast<uint32_t>(n);
   return true;
 }
@@ -95,15 +94,20 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     else if (a == "--dump-sheets") { if (!value(o.dumpSheets)) return false; }
     else if (a == "--record-demo") { if (!value(o.recordDemo)) return false; }
     else if (a == "--play-demo") { if (!value(o.playDemo)) return false; }
-    else if (a == "--clock-start" || a == "--until-ms") {
+    else if (a == "--clock-start") {
       if (!value(v)) return false;
-      uint32_t n = 0;
-      if (!ParseU32(v, n)) {
-        error = a + " takes a whole number of milliseconds, not '" + Printable(v) + "'";
+      if (!ParseU32(v, o.clockStart)) {
+        error = "--clock-start takes a whole number of milliseconds from 0 to 4294967295, not '" + Printable(v) + "'";
         return false;
       }
-      if (a == "--clock-start") { o.clockStart = n; o.hasClockStart = true; }
-      else { o.untilMs = n; o.hasUntil = true; }
+      o.hasClockStart = true;
+    } else if (a == "--until-ms") {
+      if (!value(v)) return false;
+      if (!ParseWholeNumber(v, kMaxScriptTime, o.untilMs)) {
+        error = "--until-ms takes a whole number of milliseconds, not '" + Printable(v) + "'";
+        return false;
+      }
+      o.hasUntil = true;
     } else if (a == "--shot") {
       if (!value(v)) return false;
       size_t c = v.find(':');

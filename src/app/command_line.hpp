@@ -20,7 +20,7 @@ struct Options {
   uint32_t clockStart = 0;
   bool hasClockStart = false;
   bool hasUntil = false;
-  uint32_t untilMs = 0;
+  uint64_t untilMs = 0;           // on the virtual clock counted on past 2^32
   std::string trace;
   std::string traceDigest;       // a short line and a hash per frame
   std::vector<ShotRequest> shots;

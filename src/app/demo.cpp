@@ -164,7 +164,10 @@ void EncodeDemoEvent(const DemoEvent& e, uint32_t& clock, std::vector<uint8_t>& 
     case DemoRead::kClose: o.push_back(e.yes ? kCloseYes : kCloseNo); return;
     case DemoRead::kFocusLoss: o.push_back(e.yes ? kFocusYes : kFocusNo); return;
     case DemoRead::kJoyCount:
-      o.push_back(kJoyCountCode);
+    case DemoRead::kJoyArrivals:
+    case DemoRead::kDepth:
+      o.push_back(e.kind == DemoRead::kJoyCount ? kJoyCountCode
+                  : e.kind == DemoRead::kJoyArrivals ? kJoyArrivalsCode : kDepthCode);
       PutVar(o, e.value);
       return;
     case DemoRead::kJoyRead:
@@ -176,14 +179,6 @@ void EncodeDemoEvent(const DemoEvent& e, uint32_t& clock, std::vector<uint8_t>& 
         PutVar(o, e.joy.y);
         PutVar(o, e.joy.buttons);
       }
-      return;
-    case DemoRead::kJoyArrivals:
-      o.push_back(kJoyArrivalsCode);
-      PutVar(o, e.value);
-      return;
-    case DemoRead::kDepth:
-      o.push_back(kDepthCode);
-      PutVar(o, e.value);
       return;
     case DemoRead::kOptions: o.push_back(kOptionsCode); return;
     case DemoRead::kInput: {
@@ -420,69 +415,42 @@ uint32_t DemoRecorder::Clock() {
   return v;
 }
 
-bool DemoRecorder::LogYes(DemoRead kind, int32_t arg, bool yes) {
-  DemoEvent e;
-  e.kind = kind;
-  e.arg = arg;
-  e.yes = yes;
-  Log(e);
-  return yes;
-}
-
-uint32_t DemoRecorder::LogValue(DemoRead kind, uint32_t value) {
-  DemoEvent e;
-  e.kind = kind;
-  e.value = value;
-  Log(e);
-  return value;
-}
-
-bool DemoRecorder::CloseRequested() { return LogYes(DemoRead::kClose, 0, in_.CloseRequested()); }
-int DemoRecorder::DesktopDepth() {
-  return static_cast<int>(LogValue(DemoRead::kDepth, static_cast<uint32_t>(in_.DesktopDepth())));
-}
-bool DemoRecorder::KeyDown(int vk) { return LogYes(DemoRead::kKey, vk, in_.KeyDown(vk)); }
-int DemoRecorder::JoyCount() {
-  return static_cast<int>(LogValue(DemoRead::kJoyCount, static_cast<uint32_t>(in_.JoyCount())));
-}
-
-bool DemoRecorder::JoyRead(int id, JoyReading& out) {
-  DemoEvent e;
-  e.kind = DemoRead::kJoyRead;
-  e.arg = id;
-  e.yes = in_.JoyRead(id, out);
-  e.joy = out;
-  if (!e.yes) out = e.joy = JoyReading{};
-  Log(e);
-  return e.yes;
-}
-
-uint32_t DemoRecorder::JoyArrivals() { return LogValue(DemoRead::kJoyArrivals, in_.JoyArrivals()); }
-bool DemoRecorder::TakeFocusLoss() { return LogYes(DemoRead::kFocusLoss, 0, in_.TakeFocusLoss()); }
-
-bool DemoRecorder::TakeOptionsRequest() {
-  const bool yes = in_.TakeOptionsRequest();
-  if (yes) LogYes(DemoRead::kOptions, 0, true);
-  return yes;
-}
-
-std::string DemoRecorder::TakeInput() {
-  std::string name = in_.TakeInput();
-  if (name.size() > 255) name.resize(255);
-  if (!name.empty()) {
-    DemoEvent e;
-    e.kind = DemoRead::kInput;
-    e.name = name;
-    Log(e);
+const DemoEvent& DemoRecorder::Ask(DemoRead kind, int32_t arg) {
+  ev_ = DemoEvent{};
+  ev_.kind = kind;
+  ev_.arg = arg;
+  switch (kind) {
+    case DemoRead::kClose: ev_.yes = in_.CloseRequested(); break;
+    case DemoRead::kDepth: ev_.value = static_cast<uint32_t>(in_.DesktopDepth()); break;
+    case DemoRead::kKey: ev_.yes = in_.KeyDown(arg); break;
+    case DemoRead::kJoyCount: ev_.value = static_cast<uint32_t>(in_.JoyCount()); break;
+    case DemoRead::kJoyRead:
+      ev_.yes = in_.JoyRead(arg, ev_.joy);
+      if (!ev_.yes) ev_.joy = JoyReading{};
+      break;
+    case DemoRead::kJoyArrivals: ev_.value = in_.JoyArrivals(); break;
+    case DemoRead::kFocusLoss: ev_.yes = in_.TakeFocusLoss(); break;
+    case DemoRead::kOptions:
+      ev_.yes = in_.TakeOptionsRequest();
+      if (!ev_.yes) return ev_;
+      break;
+    case DemoRead::kInput:
+      ev_.name = in_.TakeInput();
+      if (ev_.name.size() > 255) ev_.name.resize(255);
+      if (ev_.name.empty()) return ev_;
+      break;
+    case DemoRead::kClock: break;
   }
-  return name;
+  if (kind != DemoRead::kKey && kind != DemoRead::kJoyRead) ev_.arg = 0;
+  Log(ev_);
+  return ev_;
 }
 
 // ---- playing back ----
 
 DemoPlayer::DemoPlayer(Platform& inner, const DemoHeader& h, std::vector<uint8_t> raw, std::string name,
                        bool realTime)
-    : PlatformRelay(inner), header_(h), raw_(std::move(raw)), name_(std::move(name)), realTime_(realTime), clock_(h.clockFirst) {}
+    : DemoReads(inner), header_(h), raw_(std::move(raw)), name_(std::move(name)), realTime_(realTime), clock_(h.clockFirst) {}
 
 const DemoEvent& DemoPlayer::Take(DemoRead kind, int32_t arg) {
   DemoEvent asked;
@@ -532,30 +500,20 @@ void DemoPlayer::Yield() {
   if (realTime_ && in_.CloseRequested()) throw ProgramEnd{0};
 }
 
-bool DemoPlayer::CloseRequested() { return Take(DemoRead::kClose, 0).yes; }
-int DemoPlayer::DesktopDepth() { return static_cast<int>(Take(DemoRead::kDepth, 0).value); }
-bool DemoPlayer::KeyDown(int vk) { return Take(DemoRead::kKey, vk).yes; }
-int DemoPlayer::JoyCount() { return static_cast<int>(Take(DemoRead::kJoyCount, 0).value); }
-uint32_t DemoPlayer::JoyArrivals() { return Take(DemoRead::kJoyArrivals, 0).value; }
-bool DemoPlayer::TakeFocusLoss() { return Take(DemoRead::kFocusLoss, 0).yes; }
-
-bool DemoPlayer::TakeIfNext(DemoRead kind) {
-  if (observing_ || pos_ >= raw_.size()) return false;
+const DemoEvent& DemoPlayer::Ask(DemoRead kind, int32_t arg) {
+  if (kind != DemoRead::kOptions && kind != DemoRead::kInput) return Take(kind, arg);
+  // Kept only when they answered something: taken when they come next.
   size_t p = pos_;
   uint32_t c = clock_;
   DemoEvent e;
-  if (!DecodeDemoEvent(raw_, p, c, e) || e.kind != kind) return false;
-  Take(kind, 0);
-  return true;
-}
-
-bool DemoPlayer::TakeOptionsRequest() { return TakeIfNext(DemoRead::kOptions); }
-std::string DemoPlayer::TakeInput() { return TakeIfNext(DemoRead::kInput) ? ev_.name : std::string(); }
-
-bool DemoPlayer::JoyRead(int id, JoyReading& out) {
-  const DemoEvent& e = Take(DemoRead::kJoyRead, id);
-  out = e.joy;
-  return e.yes;
+  if (!observing_ && p < raw_.size() && DecodeDemoEvent(raw_, p, c, e) && e.kind == kind) {
+    Take(kind, 0);
+    ev_.yes = true;  // an options request is kept as its code alone
+    return ev_;
+  }
+  ev_ = DemoEvent{};
+  ev_.kind = kind;
+  return ev_;
 }
 
 }  // namespace morvik

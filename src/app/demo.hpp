@@ -55,10 +55,37 @@ std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8
 bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error);
 bool LoadDemoFile(const std::string& path, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error);
 
-// Forwards everything to the real platform and logs every read.
-class DemoRecorder : public PlatformRelay {
+// The reads a demo keeps besides the clock, each handed to Ask as the event
+// it is kept as: the recorder answers it from the platform underneath and
+// logs it, the player answers it from the demo.
+class DemoReads : public PlatformRelay {
  public:
-  DemoRecorder(Platform& inner, bool realWindow) : PlatformRelay(inner) { header_.realWindow = realWindow; }
+  using PlatformRelay::PlatformRelay;
+  bool CloseRequested() final { return Ask(DemoRead::kClose, 0).yes; }
+  int DesktopDepth() final { return static_cast<int>(Ask(DemoRead::kDepth, 0).value); }
+  bool KeyDown(int vk) final { return Ask(DemoRead::kKey, vk).yes; }
+  int JoyCount() final { return static_cast<int>(Ask(DemoRead::kJoyCount, 0).value); }
+  bool JoyRead(int id, JoyReading& out) final {
+    const DemoEvent& e = Ask(DemoRead::kJoyRead, id);
+    out = e.joy;
+    return e.yes;
+  }
+  uint32_t JoyArrivals() final { return Ask(DemoRead::kJoyArrivals, 0).value; }
+  bool TakeFocusLoss() final { return Ask(DemoRead::kFocusLoss, 0).yes; }
+  // Kept only when they answered something: a request, an input's name.
+  bool TakeOptionsRequest() final { return Ask(DemoRead::kOptions, 0).yes; }
+  std::string TakeInput() final { return Ask(DemoRead::kInput, 0).name; }
+
+ protected:
+  // The answer to one read of this kind (and argument: the key, the joystick).
+  virtual const DemoEvent& Ask(DemoRead kind, int32_t arg) = 0;
+  DemoEvent ev_;  // the last answer
+};
+
+// Forwards everything to the real platform and logs every read.
+class DemoRecorder : public DemoReads {
+ public:
+  DemoRecorder(Platform& inner, bool realWindow) : DemoReads(inner) { header_.realWindow = realWindow; }
   void SetRecords(int32_t bestScore, int16_t bestCombo) {
     header_.bestScore = bestScore;
     header_.bestCombo = bestCombo;
@@ -71,21 +98,10 @@ class DemoRecorder : public PlatformRelay {
   DemoHeader Header() const;
 
   uint32_t Clock() override;
-  bool CloseRequested() override;
-  int DesktopDepth() override;
-  bool KeyDown(int vk) override;
-  int JoyCount() override;
-  bool JoyRead(int id, JoyReading& out) override;
-  uint32_t JoyArrivals() override;
-  bool TakeFocusLoss() override;
-  bool TakeOptionsRequest() override;
-  std::string TakeInput() override;
 
  private:
+  const DemoEvent& Ask(DemoRead kind, int32_t arg) override;
   void Log(const DemoEvent& e);
-  // Logs a yes-or-no read (with its argument) or a value read, and answers it.
-  bool LogYes(DemoRead kind, int32_t arg, bool yes);
-  uint32_t LogValue(DemoRead kind, uint32_t value);
 
   DemoHeader header_;
   std::vector<uint8_t> raw_;
@@ -99,7 +115,7 @@ class DemoRecorder : public PlatformRelay {
 // for the real clock so that the game runs at the recorded speed. A read the
 // demo does not hold ends the program: status 2 when the game asked for
 // something else (the demo does not match), 1 when the demo ran out.
-class DemoPlayer : public PlatformRelay {
+class DemoPlayer : public DemoReads {
  public:
   DemoPlayer(Platform& inner, const DemoHeader& h, std::vector<uint8_t> raw, std::string name, bool realTime);
   void SetObserving(bool on) { observing_ = on; }
@@ -109,21 +125,11 @@ class DemoPlayer : public PlatformRelay {
   uint32_t Clock() override;
   void WaitUntil(uint32_t) override {}
   void Yield() override;
-  bool CloseRequested() override;
-  int DesktopDepth() override;
-  bool KeyDown(int vk) override;
-  int JoyCount() override;
-  bool JoyRead(int id, JoyReading& out) override;
-  uint32_t JoyArrivals() override;
-  bool TakeFocusLoss() override;
-  bool TakeOptionsRequest() override;
-  std::string TakeInput() override;
 
  private:
+  const DemoEvent& Ask(DemoRead kind, int32_t arg) override;
   // The next event, which must be a read of this kind (and argument).
   const DemoEvent& Take(DemoRead kind, int32_t arg);
-  // Takes the next event when it is of this kind (reads kept only when they answered something).
-  bool TakeIfNext(DemoRead kind);
 
   DemoHeader header_;
   std::vector<uint8_t> raw_;
@@ -131,7 +137,6 @@ class DemoPlayer : public PlatformRelay {
   bool realTime_;
   size_t pos_ = 0, done_ = 0;
   uint32_t clock_;
-  DemoEvent ev_;
   bool observing_ = false;
   bool paceStarted_ = false;
   uint32_t paceBaseDemo_ = 0, paceBaseReal_ = 0;

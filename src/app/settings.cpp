@@ -50,25 +50,66 @@ bool ParseInt(const std::string& v, int lo, int hi, int& out) {
   return true;
 }
 
-// "a, b, c" -> {"a", "b", "c"}; "none" -> {}. False on an empty item.
+// "a, b, c" -> {"a", "b", "c"}; "none" -> {}. A name that holds a comma or
+// a double quote, or is "none", is written in double quotes (a quote in it
+// doubled): "," is the comma key, "Keypad ," the keypad's. A lone comma is
+// the comma key too, as the game wrote it once. False on an empty item.
 bool SplitList(const std::string& v, std::vector<std::string>& out) {
   out.clear();
   if (v == "none") return true;
-  size_t start = 0;
+  if (v == ",") {
+    out.push_back(",");
+    return true;
+  }
+  size_t i = 0;
+  const auto blanks = [&] {
+    while (i < v.size() && (v[i] == ' ' || v[i] == '\t')) ++i;
+  };
   for (;;) {
-    size_t comma = v.find(',', start);
-    std::string item = Trim(v.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    blanks();
+    std::string item;
+    if (i < v.size() && v[i] == '"') {
+      for (++i;; ++i) {
+        if (i >= v.size()) return false;  // no closing quote
+        if (v[i] == '"') {
+          if (i + 1 < v.size() && v[i + 1] == '"') {
+            item += '"';
+            ++i;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        item += v[i];
+      }
+      blanks();
+      if (i < v.size() && v[i] != ',') return false;
+    } else {
+      const size_t comma = v.find(',', i);
+      item = Trim(v.substr(i, comma == std::string::npos ? std::string::npos : comma - i));
+      i = comma == std::string::npos ? v.size() : comma;
+    }
     if (item.empty()) return false;
     out.push_back(item);
-    if (comma == std::string::npos) return true;
-    start = comma + 1;
+    if (i >= v.size()) return true;
+    ++i;  // the comma
   }
 }
 
 std::string JoinList(const std::vector<std::string>& v) {
   if (v.empty()) return "none";
   std::string s;
-  for (size_t i = 0; i < v.size(); ++i) s += (i ? ", " : "") + v[i];
+  for (size_t i = 0; i < v.size(); ++i) {
+    const std::string& n = v[i];
+    const bool quote = n.find_first_of(",\"") != std::string::npos || n == "none" || n != Trim(n);
+    std::string item = n;
+    if (quote) {
+      item = "\"";
+      for (char c : n) item += c == '"' ? std::string("\"\"") : std::string(1, c);
+      item += '"';
+    }
+    s += (i ? ", " : "") + item;
+  }
   return s;
 }
 

@@ -6,6 +6,7 @@
 // halves to even (the default floating-point rounding mode). "Int" is floor.
 #include <cmath>
 #include <cstdint>
+#include <string_view>
 
 namespace morvik {
 
@@ -23,5 +24,19 @@ inline int16_t SatInc16(int16_t v, int by = 1) {
 
 // A 16-bit sum as the placing formulas form it: wrap like a 16-bit register.
 inline int16_t Wrap16(int v) { return static_cast<int16_t>(static_cast<uint16_t>(v)); }
+
+// A whole number written in plain digits (no sign, no spaces), at most max.
+inline bool ParseWholeNumber(std::string_view s, uint64_t max, uint64_t& out) {
+  if (s.empty() || s.size() > 20) return false;
+  uint64_t n = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    const uint64_t d = static_cast<uint64_t>(c - '0');
+    if (n > (max - d) / 10) return false;
+    n = n * 10 + d;
+  }
+  out = n;
+  return true;
+}
 
 }  // namespace morvik

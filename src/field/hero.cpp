@@ -225,10 +225,6 @@ void Waiting(Game& g) {
     const bool z = KeyDown(g, VK_Z);
     const bool space = KeyDown(g, VK_SPACE);
     if (z || space || g.JoyButtons > 1) g.HeroState = 3;
-    // Keys count only in a window that has the focus: a hero brought back by
-    // one has its player at the window, and a focus lost meanwhile pauses
-    // nothing. Brought back by a controller, it pauses once back in play.
-    if (z || space) g.focusLossOwed = false;
     PauseCheck(g, 600, 600);
   } else {
     g.HeroState = 4;
@@ -299,17 +295,18 @@ void KillHero(Game& g) {
 // counts after a release); Escape while paused leaves the game. A window that
 // has lost the focus pauses as a press of the pause key would, but only with
 // the hero in play, where the label is drawn beside it: a loss while the hero
-// dies or waits to come back is owed until it is back in play (or dropped, see
-// Waiting), so the game never stands still with nothing shown. Asking for the
+// dies or waits to come back is dropped, so the game never stands still with
+// nothing shown (the hero waits for its player anyway). Asking for the
 // options screen pauses first, as the pause key would, and the screen opens
 // over the pause; while the hero waits to come back it opens without a pause,
 // whose label would lie off the screen.
 void PauseCheck(Game& g, float x, float y) {
   JoyRead(g);
   if (g.HeroState != 0 && g.HeroState != 2) return;
-  bool focusLost = g.plat.TakeFocusLoss() || g.focusLossOwed;
-  g.focusLossOwed = focusLost && g.HeroState != 0;
-  if (g.focusLossOwed) focusLost = false;
+  // A loss while the hero waits to come back pauses nothing: whoever brings
+  // it back is at the game (no platform reads the keys or the controller
+  // without the focus).
+  bool focusLost = g.plat.TakeFocusLoss() && g.HeroState == 0;
   bool options = g.plat.TakeOptionsRequest();
   if (options && g.HeroState != 0) {
     OptionsScreen(g, false);
@@ -326,7 +323,6 @@ void PauseCheck(Game& g, float x, float y) {
   DrawMasked(g.pic.M, Rnd(static_cast<double>(x) + 22), Rnd(static_cast<double>(y) + 4 - g.ViewY), 52, 14, g.pic.Pose,
              0, 0, 0, 14);
   g.PauseLatch = 1;
-  g.focusLossOwed = false;  // a pause now makes up for a loss owed from before
   if (options) OptionsScreen(g, false);
   uint32_t last = g.plat.Clock();
   for (;;) {

@@ -79,6 +79,14 @@ void DrawNearClouds(Game& g) {
 }
 
 void GustStep(Game& g) {
+  // A gust moves on to its next phase with the clouds' drift and the scroll
+  // that phase has; the timer starts again for it.
+  const auto enter = [&](uint8_t phase, uint8_t drift, uint8_t speed) {
+    g.GustPhase = phase;
+    g.CloudDrift = drift;
+    g.ScrollSpeed = speed;
+    g.GustTimer = 0;
+  };
   switch (g.GustPhase) {
     case 0: {
       int r = 0;
@@ -91,36 +99,19 @@ void GustStep(Game& g) {
       break;
     }
     case 1:  // rising
-      if (g.GustTimer < 85) {
-        g.GustTimer = static_cast<uint8_t>(g.GustTimer + 2);
-      } else {
-        g.GustPhase = 2;
-        g.CloudDrift = 7;
-        g.ScrollSpeed = 4;
-        g.GustTimer = 0;
-      }
+      if (g.GustTimer < 85) g.GustTimer = static_cast<uint8_t>(g.GustTimer + 2);
+      else enter(2, 7, 4);
       break;
     case 2:  // full
       g.GustTimer = static_cast<uint8_t>(g.GustTimer + 1);
-      if (g.GustTimer == 200) {
-        g.GustPhase = 3;
-        g.CloudDrift = 4;
-        g.ScrollSpeed = 3;
-        g.GustTimer = 0;
-      }
+      if (g.GustTimer == 200) enter(3, 4, 3);
       break;
     case 3:  // easing
       g.GustTimer = static_cast<uint8_t>(g.GustTimer + 1);
       if (g.GustTimer >= 85) g.GustPhase = 4;
       break;
-    case 4:
-      g.ScrollSpeed = 2;
-      g.CloudDrift = 0;
-      g.GustTimer = 0;
-      g.GustPhase = 0;
-      break;
-    default:
-      break;
+    case 4: enter(0, 0, 2); break;
+    default: break;
   }
 }
 

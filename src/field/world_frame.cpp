@@ -48,11 +48,12 @@ void DrawHeroAndBalls(Game& g) {
 }
 
 // The part of the field the display shows: all of it on the large display,
-// 320 by 240 from (ViewX, ViewY) on the small one. Only that part of UraM is
-// composed and copied to M; the rest of both is never seen.
+// 320 by 240 from (ViewX, ViewY) on the small one, and one column and row
+// more, which a smoothed window blends into the last ones it shows. Only
+// that part of UraM is composed and copied to M; the rest is never seen.
 Area Shown(const Game& g) {
   if (g.ScreenMode != 0) return {};
-  return {g.ViewY, g.ViewY + 240, g.ViewX + 320};
+  return {g.ViewY, g.ViewY + 241, g.ViewX + 321};
 }
 
 void Present(Game& g) {

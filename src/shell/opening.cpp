@@ -24,19 +24,16 @@ void OpeningScene(Game& g) {
     DrawOpaque(g.pic.UraM, 0, 0, g.pic.M.Width(), g.pic.M.Height(), g.pic.WhiteB, 0, 0);
     switch (g.SceneStep) {
       case 0:
-        g.SceneX[0] = static_cast<float>(g.SceneX[0] + 5.0);
-        if (g.SceneX[0] > 154) {
-          g.SceneX[0] = 154;
-          g.SceneStep = 1;
+      case 1: {
+        // The two lines of the bubble unroll one after the other, the first faster.
+        float& x = g.SceneX[g.SceneStep];
+        x = static_cast<float>(x + (g.SceneStep == 0 ? 5.0 : 3.0));
+        if (x > 154) {
+          x = 154;
+          g.SceneStep = static_cast<int16_t>(g.SceneStep + 1);
         }
         break;
-      case 1:
-        g.SceneX[1] = static_cast<float>(g.SceneX[1] + 3.0);
-        if (g.SceneX[1] > 154) {
-          g.SceneX[1] = 154;
-          g.SceneStep = 2;
-        }
-        break;
+      }
       default:
         WaitMs(g, 460);
         return;

@@ -129,10 +129,8 @@ void PlayFrame(Game& g) {
 }
 
 void PlayLoop(Game& g) {
-  // A focus lost on the title or in the opening belongs to no game, nor does
-  // one owed from the last game's end.
+  // A focus lost on the title or in the opening belongs to no game.
   g.plat.TakeFocusLoss();
-  g.focusLossOwed = false;
   uint32_t t = g.plat.Clock();
   for (;;) {
     g.plat.WaitUntil(t + 35u + g.FrameSlowdown);

@@ -36,6 +36,12 @@ void Wipe(Game& g) {
   }
 }
 
+// Zeroes elements [from, to] of each array.
+template <class... Arrays>
+void ZeroEach(int from, int to, Arrays&... arrays) {
+  for (int i = from; i <= to; ++i) ((arrays[static_cast<size_t>(i)] = 0), ...);
+}
+
 void ResetForGame(Game& g) {
   g.CloudDrift = 0;
   g.PopNext = 1;
@@ -61,34 +67,10 @@ void ResetForGame(Game& g) {
   g.SlotCount = 40;
   g.KillCount = 0;
   // Elements 11 and 12 of the scene table belong to the title screen and stay.
-  for (int i = 0; i <= 10; ++i) {
-    g.BallX[i] = 0;
-    g.BallY[i] = 0;
-    g.BallState[i] = 0;
-    g.BallVX[i] = 0;
-    g.BallVY[i] = 0;
-    g.ShotHits[i] = 0;
-    g.SceneX[i] = 0;
-    g.SceneY[i] = 0;
-    g.SceneV[i] = 0;
-  }
+  ZeroEach(0, 10, g.BallX, g.BallY, g.BallState, g.BallVX, g.BallVY, g.ShotHits, g.SceneX, g.SceneY, g.SceneV);
   // Slot 0 of the enemy table is never used and is left alone.
-  for (int i = 1; i <= 40; ++i) {
-    g.EnemyX[i] = 0;
-    g.EnemyY[i] = 0;
-    g.EnemyFrame[i] = 0;
-    g.EnemyVY[i] = 0;
-    g.EnemyKind[i] = 0;
-    g.EnemyState[i] = 0;
-    g.ThrowX[i] = 0;
-    g.ThrowY[i] = 0;
-    g.ThrowFrame[i] = 0;
-    g.ThrowState[i] = 0;
-    g.ThrowVY[i] = 0;
-    g.PopX[i] = 0;
-    g.PopY[i] = 0;
-    g.PopValue[i] = 0;
-  }
+  ZeroEach(1, 40, g.EnemyX, g.EnemyY, g.EnemyFrame, g.EnemyVY, g.EnemyKind, g.EnemyState, g.ThrowX, g.ThrowY,
+           g.ThrowFrame, g.ThrowState, g.ThrowVY, g.PopX, g.PopY, g.PopValue);
   g.SceneStep = 0;
 }
 

@@ -6,7 +6,7 @@ namespace morvik {
 void HeadlessPlatform::RunScript() {
   while (next_ < script_.size()) {
     const ScriptEvent& e = script_[next_];
-    bool due = e.atFrame ? (frame_ >= static_cast<int>(e.when)) : (static_cast<int32_t>(clock_ - e.when) >= 0);
+    const bool due = e.atFrame ? static_cast<uint64_t>(frame_) >= e.when : now_ >= e.when;
     if (!due) break;
     ++next_;
     SetKeys(e.keys);
@@ -15,6 +15,7 @@ void HeadlessPlatform::RunScript() {
 
 void HeadlessPlatform::Yield() {
   ++clock_;
+  ++now_;
   ++yields_;
   if (onInput) onInput(*this);
   RunScript();

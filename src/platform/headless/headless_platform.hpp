@@ -20,10 +20,15 @@ namespace morvik {
 
 class HeadlessPlatform : public InputEdges {
  public:
-  explicit HeadlessPlatform(uint32_t clockStart = 0) : clock_(clockStart) { ApplySettings(DefaultSettings()); }
+  explicit HeadlessPlatform(uint32_t clockStart = 0) : clock_(clockStart), now_(clockStart) {
+    ApplySettings(DefaultSettings());
+  }
 
   void SetScript(std::vector<ScriptEvent> events) { script_ = std::move(events); next_ = 0; }
-  void SetUntil(uint32_t ms) { until_ = ms; hasUntil_ = true; }
+  // The program is closed once the clock has reached ms. Script times and
+  // this one are read on the clock counted on past 2^32 (the game's own
+  // reading wraps there), so every value means the one moment.
+  void SetUntil(uint64_t ms) { until_ = ms; hasUntil_ = true; }
   // Keys held from now on, for tests that drive the game directly.
   void HoldKeys(uint64_t keys) { SetKeys(keys); }
   uint64_t HeldKeys() const { return keys_; }
@@ -45,11 +50,14 @@ class HeadlessPlatform : public InputEdges {
 
   uint32_t Clock() override { return clock_; }
   void WaitUntil(uint32_t ms) override {
-    if (static_cast<int32_t>(ms - clock_) > 0) clock_ = ms;
+    if (static_cast<int32_t>(ms - clock_) > 0) {
+      now_ += ms - clock_;
+      clock_ = ms;
+    }
   }
   void Yield() override;
   bool CloseRequested() override {
-    return closeAsked_ || StopSignalled() || (hasUntil_ && static_cast<int32_t>(clock_ - until_) >= 0);
+    return closeAsked_ || StopSignalled() || (hasUntil_ && now_ >= until_);
   }
   void AttachScreen(const Surface* m) override { screen_ = m; }
   void SetDisplayMode(int w, int h) override { modeW_ = w; modeH_ = h; }
@@ -104,7 +112,8 @@ class HeadlessPlatform : public InputEdges {
   }
 
   uint32_t clock_;
-  uint32_t until_ = 0;
+  uint64_t now_;  // the clock, not wrapping
+  uint64_t until_ = 0;
   bool hasUntil_ = false;
   bool closeAsked_ = false;
   std::vector<ScriptEvent> script_;

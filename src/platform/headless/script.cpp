@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "core/numeric.hpp"
 #include "core/printable.hpp"
 #include "platform/platform.hpp"
 
@@ -30,15 +31,6 @@ const KeyNames& Names() {
   return k;
 }
 
-bool ParseNumber(const std::string& s, uint32_t& v) {
-  if (s.empty() || s.size() > 10) return false;
-  for (char c : s)
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-  unsigned long long n = std::strtoull(s.c_str(), nullptr, 10);
-  if (n > 0xFFFFFFFFull) return false;
-  v = static_cast<uint32_t>(n);
-  return true;
-}
 }  // namespace
 
 uint64_t ScriptKeyBit(const std::string& name) {
@@ -73,10 +65,11 @@ bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::st
     ScriptEvent e;
     e.line = n;
     if (when[0] == '@') {
-      if (!ParseNumber(when.substr(1), e.when)) return fail("bad time '" + Printable(when) + "'");
+      if (!ParseWholeNumber(when.substr(1), kMaxScriptTime, e.when)) return fail("bad time '" + Printable(when) + "'");
     } else if (when[0] == 'P') {
       e.atFrame = true;
-      if (!ParseNumber(when.substr(1), e.when) || e.when == 0) return fail("bad frame '" + Printable(when) + "'");
+      if (!ParseWholeNumber(when.substr(1), kMaxScriptTime, e.when) || e.when == 0)
+        return fail("bad frame '" + Printable(when) + "'");
     } else {
       return fail("WHEN must be @MS or PN, not '" + Printable(when) + "'");
     }

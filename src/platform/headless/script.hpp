@@ -13,9 +13,12 @@
 
 namespace morvik {
 
+// The largest time or frame a script may name (about 285,000 years of clock).
+constexpr uint64_t kMaxScriptTime = (uint64_t{1} << 53) - 1;
+
 struct ScriptEvent {
   bool atFrame = false;  // PN rather than @MS
-  uint32_t when = 0;
+  uint64_t when = 0;     // the virtual clock's ms (counted on past 2^32), or the frame
   uint64_t keys = 0;     // bit set of script keys (ScriptKey and ScriptKeyBit)
   int line = 0;
 };

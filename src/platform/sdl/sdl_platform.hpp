@@ -48,8 +48,8 @@ class SdlPlatform : public InputEdges {
   void Yield() override;
   bool CloseRequested() override { return closeAsked_ || StopSignalled(); }
   void AttachScreen(const Surface* m) override { screen_ = m; dirty_ = true; }
-  void SetDisplayMode(int w, int h) override;
-  void SetScreenPosition(int l, int t) override;
+  void SetDisplayMode(int w, int h) override { modeW_ = w, modeH_ = h, dirty_ = true; }
+  void SetScreenPosition(int l, int t) override { left_ = l, top_ = t, dirty_ = true; }
   void RestoreDisplay() override;
   int DesktopDepth() override { return depth_; }
   void NoteFrame(int) override {}

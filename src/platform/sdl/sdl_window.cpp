@@ -203,17 +203,6 @@ void SdlPlatform::Yield() {
   if (screen_ && (dirty_ || screen_->Generation() != shownGen_)) Present();
 }
 
-void SdlPlatform::SetDisplayMode(int w, int h) {
-  modeW_ = w;
-  modeH_ = h;
-  dirty_ = true;
-}
-
-void SdlPlatform::SetScreenPosition(int l, int t) {
-  left_ = l;
-  top_ = t;
-  dirty_ = true;
-}
 
 void SdlPlatform::RestoreDisplay() {
   if (win_) SDL_SetWindowFullscreen(win_, 0);

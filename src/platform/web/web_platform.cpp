@@ -152,17 +152,6 @@ void WebPlatform::Present() {
 // The page measures the frame periods from these.
 void WebPlatform::NoteFrame(int frame) { morvik_note_frame(frame); }
 
-void WebPlatform::SetDisplayMode(int w, int h) {
-  modeW_ = w;
-  modeH_ = h;
-  dirty_ = true;
-}
-
-void WebPlatform::SetScreenPosition(int l, int t) {
-  left_ = l;
-  top_ = t;
-  dirty_ = true;
-}
 
 void WebPlatform::OnKey(bool down, const std::string& code, const std::string& key, bool repeat) {
   if (!down) {

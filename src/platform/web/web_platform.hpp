@@ -53,8 +53,8 @@ class WebPlatform : public InputEdges {
   void Yield() override;
   bool CloseRequested() override { return false; }
   void AttachScreen(const Surface* m) override { screen_ = m; dirty_ = true; }
-  void SetDisplayMode(int w, int h) override;
-  void SetScreenPosition(int l, int t) override;
+  void SetDisplayMode(int w, int h) override { modeW_ = w, modeH_ = h, dirty_ = true; }
+  void SetScreenPosition(int l, int t) override { left_ = l, top_ = t, dirty_ = true; }
   void RestoreDisplay() override {}
   int DesktopDepth() override { return 32; }
   void NoteFrame(int frame) override;
