@@ -6,8 +6,9 @@
 // and the opening piece opened and played over it. Prints one line a
 // figure, the median and the largest over the rounds:
 //   call_ms    the time spent in the calls themselves (the game's thread)
-//   sound_ms   from the calls to the piece's first sample in the output (the
-//              mixer's buffers are 23 ms: the next one starts within that)
+//   sound_ms   from the calls to the piece's first sample in the output file
+//              (in the mixer's buffers of 23 ms; the driver's file may lag
+//              the mixer by one)
 // for open (MidiOpen + MidiPlay(false)), restart (MidiPlay(true) while it
 // plays) and change (MidiOpen + MidiPlay(false) of the other piece).
 // Usage: morvik_music_latency [ROUNDS] [DATA_DIR]
