@@ -4,6 +4,7 @@
 // SDL's disk driver: their lengths and levels, and a start, a restart from
 // the top and a change of piece that each come in the mixer's next buffer.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -154,6 +155,7 @@ TEST(SdlAudio, MissingAndBrokenFilesAreReportedOnceAndPlayNothing) {
   { std::ofstream(dir.File("broken.ogg")) << "OggS garbage"; }
   fs::copy_file(Data("stage.mid"), dir.File("midi.ogg"));  // a MIDI file is no render
   fs::copy_file(Data("stage.mid"), dir.File("gone.mid"));  // a piece without its render
+  ASSERT_EQ(::mkfifo(dir.File("fifo.ogg").c_str(), 0600), 0);  // opened, it would wait for a writer
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   setenv("SDL_SOUNDFONTS", dir.File("no.sf2").c_str(), 1);
   SdlAudio audio;
@@ -172,7 +174,8 @@ TEST(SdlAudio, MissingAndBrokenFilesAreReportedOnceAndPlayNothing) {
   EXPECT_EQ(audio.Reports(), base + 3);
   EXPECT_FALSE(audio.MidiOpen(dir.File("broken.mid")));
   EXPECT_FALSE(audio.MidiOpen(dir.File("midi.mid")));
-  EXPECT_EQ(audio.Reports(), base + 5);
+  EXPECT_FALSE(audio.MidiOpen(dir.File("fifo.mid")));
+  EXPECT_EQ(audio.Reports(), base + 6);
   // The game's own pieces open and play, a missing one between them closing the one before.
   audio.PlayWave(Data("piro.wav"));
   EXPECT_TRUE(audio.MidiOpen(Data("opening.mid")));
@@ -183,7 +186,7 @@ TEST(SdlAudio, MissingAndBrokenFilesAreReportedOnceAndPlayNothing) {
   EXPECT_TRUE(audio.MidiOpen(Data("stage.mid")));
   audio.MidiPlay(true);
   EXPECT_EQ(Mix_PlayingMusic(), 1);
-  EXPECT_EQ(audio.Reports(), base + 5);
+  EXPECT_EQ(audio.Reports(), base + 6);
   unsetenv("SDL_SOUNDFONTS");
 }
 

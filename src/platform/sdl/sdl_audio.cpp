@@ -112,8 +112,9 @@ bool SdlAudio::MidiOpen(const std::string& path) {
   if (!ok_) return false;
   MidiCloseAll();
   const std::string file = RenderedPiece(path);
-  if (!Exists(file)) {
-    ReportOnce("cannot play the music " + file, "missing");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) {  // a FIFO would hold the game up at its opening
+    ReportOnce("cannot play the music " + file, Exists(file) ? "not a regular file" : "missing");
     return false;
   }
   // Taken as Ogg Vorbis whatever it holds: no other decoder (nor a MIDI
