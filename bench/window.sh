@@ -33,7 +33,7 @@ sleep 0.5
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/share
 export MORVIK_REPORT_START=1
 mkdir -p "$work/data"
-cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$work/data/" 2>/dev/null
+cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$bin"/*.ogg "$work/data/" 2>/dev/null
 launch=$(date +%s%N)
 "$bin/morvik" "${args[@]}" --data-dir "$work/data" --trace "$work/t.jsonl" >"$work/out" 2>&1 &
 game=$!

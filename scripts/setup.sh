@@ -10,8 +10,8 @@ MORVIK_PACKAGES=(
   libsdl2-dev libsdl2-mixer-dev          # the real window, keys, controllers and sound
   libpng-dev                             # screenshots, shots, sheet dumps and icons
   zlib1g-dev                             # deflated demo files
-  timgm6mb-soundfont                     # the General MIDI soundfont the music plays through
-  libfluidsynth-dev                      # the music-rendering tests (they are left out without it)
+  fluidsynth vorbis-tools                # the music, rendered while building and stored as Ogg Vorbis
+  musescore-general-soundfont-small      # the General MIDI soundfont it is rendered with (MIT)
   libgtest-dev libbenchmark-dev          # the unit tests and the benchmarks
   xvfb xdotool x11-utils openbox         # the real-window tests: a display, keys, xprop/xmessage, a window manager
   clang libclang-rt-14-dev               # the fuzz targets (libFuzzer, sanitizers)

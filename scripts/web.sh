@@ -8,8 +8,9 @@
 #   scripts/web.sh --serve [PORT]  build, then serve the site on 127.0.0.1 (8000)
 #
 # Installs what the build needs from Debian (as root through apt-get, else it
-# prints the command): emscripten, and fluidsynth with the General MIDI
-# soundfont and oggenc, which render the two pieces at build time.
+# prints the command): emscripten, and for the native tree that makes the
+# data, fluidsynth with the General MIDI soundfont and oggenc, which render
+# the two pieces (the same files the desktop plays).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -26,13 +27,13 @@ done
 source scripts/setup.sh
 # Only what the web build needs (the native game's own list is setup.sh's).
 MORVIK_PACKAGES=(g++ cmake ninja-build pkg-config zlib1g-dev)
-morvik_install_packages emscripten nodejs fluidsynth timgm6mb-soundfont vorbis-tools python3
+morvik_install_packages emscripten nodejs fluidsynth musescore-general-soundfont-small vorbis-tools python3
 out=$root/build-web
 # Debian's emcc finds its acorn only here.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
 # 1. The generators run natively: the sheets' source, the course segments,
-#    the effects and the MIDI pieces.
+#    the effects, the MIDI pieces and their renders.
 if [ ! -f "$out/host/build.ninja" ]; then
   launcher=()
   command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
@@ -41,22 +42,10 @@ if [ ! -f "$out/host/build.ninja" ]; then
 fi
 ninja -C "$out/host" -j2 generated/sheet_art_data.cpp morvik_stages morvik_sounds >/dev/null
 
-# 2. The pieces as the player hears them natively: FluidSynth with the same
-#    soundfont at the game's music level, kept as Ogg Vorbis.
-font=/usr/share/sounds/sf2/TimGM6mb.sf2
-mkdir -p "$out/music"
-for n in opening stage; do
-  if [ ! -s "$out/music/$n.ogg" ] || [ "$out/host/$n.mid" -nt "$out/music/$n.ogg" ]; then
-    fluidsynth -n -i -q -g 0.45 -r 44100 -F "$out/music/$n.wav" "$font" "$out/host/$n.mid" >/dev/null
-    oggenc -Q -q 2 -o "$out/music/$n.ogg" "$out/music/$n.wav"
-    rm -f "$out/music/$n.wav"
-  fi
-done
-
-# 3. The game for WebAssembly.
+# 2. The game for WebAssembly.
 if [ ! -f "$out/wasm/build.ninja" ]; then
   emcmake cmake -S web -B "$out/wasm" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVIK_HOST_TREE="$out/host" \
-    -DMORVIK_MUSIC_DIR="$out/music" -DMORVIK_OUT="$out" >/dev/null
+    -DMORVIK_OUT="$out" >/dev/null
 fi
 cmake --build "$out/wasm" -- -j2
 

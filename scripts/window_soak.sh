@@ -18,7 +18,7 @@ start_xvfb "$src" || exit 1
 export SDL_AUDIODRIVER=dummy HOME=$work XDG_CONFIG_HOME=$work/config
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$work/data"
-cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$work/data/" 2>/dev/null
+cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$bin"/*.ogg "$work/data/" 2>/dev/null
 records=$work/data/Mor_vik_0.kvd
 rm -f "$records"
 rss() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status" 2>/dev/null; }

@@ -12,7 +12,7 @@ trap 'kill $game $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 start_xvfb "$src" || exit 1
 export SDL_AUDIODRIVER=dummy HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/share
 mkdir -p "$work/data"
-cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$work/data/" 2>/dev/null
+cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$bin"/*.ogg "$work/data/" 2>/dev/null
 "$bin/morvik" --window=1 --data-dir "$work/data" --record-demo "$work/w.demo" --trace "$work/w.jsonl" >"$work/out" 2>&1 &
 game=$!
 win=$(find_window)

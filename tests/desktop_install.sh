@@ -50,7 +50,7 @@ for n in 16 32 48 64 128 256; do
   [ "$hdr" = "$want" ] || fail "${n}x${n} icon header is '$hdr'"
 done
 for f in "$prefix"/share/morvik/Morvik_1.kvd "$prefix"/share/morvik/Morvik_30.kvd "$prefix"/share/morvik/piro.wav \
-         "$prefix"/share/morvik/stage.mid "$prefix"/share/man/man6/morvik.6; do
+         "$prefix"/share/morvik/stage.mid "$prefix"/share/morvik/stage.ogg "$prefix"/share/man/man6/morvik.6; do
   [ -f "$f" ] || fail "missing $f"
 done
 ok "installed: program, data, desktop entry, six icons, metainfo, manual page"

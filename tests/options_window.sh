@@ -30,7 +30,7 @@ ok() { echo "ok: $*"; passed=$((passed + 1)); }
 
 # The game's data in a folder of its own, so that its records land there.
 mkdir -p "$work/data" "$work/home"
-cp "$build"/*.kvd "$build"/*.wav "$build"/*.mid "$work/data/" 2>/dev/null
+cp "$build"/*.kvd "$build"/*.wav "$build"/*.mid "$build"/*.ogg "$work/data/" 2>/dev/null
 export HOME=$work/home
 unset XDG_CONFIG_HOME XDG_DATA_HOME
 settings=$HOME/.config/morvik/settings.txt

@@ -12,7 +12,7 @@ src=${2:-$(dirname "$0")/..}
 start_xvfb "$src" || exit 1
 export SDL_AUDIODRIVER=dummy XDG_PICTURES_DIR=$work/pics HOME=$work
 mkdir -p "$work/data"
-cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$work/data/" 2>/dev/null
+cp "$bin"/*.kvd "$bin"/*.wav "$bin"/*.mid "$bin"/*.ogg "$work/data/" 2>/dev/null
 # Without a display the game says so in one line and ends with status 1,
 # rather than playing into a window nobody sees.
 env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 10 "$bin/morvik" --data-dir "$work/data" >"$work/nodisp" 2>&1

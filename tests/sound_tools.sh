@@ -2,11 +2,13 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The sound tools refuse sources with mistakes instead of writing a wrong
 # file: a piece that does not fill its bars or its length, a note that is not
-# one, an effect with an unknown setting.
+# one, an effect with an unknown setting, a render of a piece that is short,
+# silent or clipped.
 set -u
 build=$1
 midic=$build/morvik_midic
 sfx=$build/morvik_sfxsynth
+fit=$build/morvik_musicfit
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail=0
@@ -56,6 +58,32 @@ printf 'peak -3\n' > "$work/empty.sfx"
 expect error "$sfx" "$work/empty.sfx" "$work/empty.wav" "no tones"
 printf 'tone wave=square dur=0.1 f=440 gain=0\n' > "$work/silent.sfx"
 expect error "$sfx" "$work/silent.sfx" "$work/silent.wav" "silent"
+
+# musicfit keeps a render's length and one second after it, and refuses one
+# that is shorter than the piece, silent or clipped.
+fitted() {  # fitted ok|error IN LENGTH_MS [text the message must contain]
+  local msg rc
+  rm -f "$work/fit.wav"
+  msg=$("$fit" "$2" "$3" "$work/fit.wav" 2>&1 >/dev/null)
+  rc=$?
+  if [ "$1" = ok ] && [ $rc -ne 0 ]; then echo "FAIL: $2 should fit $3 ms: $msg"; fail=1; fi
+  if [ "$1" = error ]; then
+    if [ $rc -eq 0 ] || [ -e "$work/fit.wav" ]; then echo "FAIL: $2 should be refused for $3 ms"; fail=1; fi
+    if ! grep -q -- "$4" <<<"$msg"; then echo "FAIL: $2: '$msg' lacks '$4'"; fail=1; fi
+  fi
+}
+printf 'tone wave=triangle dur=3 f=220\n' > "$work/render.sfx"
+"$sfx" "$work/render.sfx" "$work/render.wav" >/dev/null
+fitted ok "$work/render.wav" 1500
+# 2.5 s of 16-bit mono at 44.1 kHz after the 44-byte header.
+[ "$(stat -c %s "$work/fit.wav" 2>/dev/null)" = $((44 + 2 * 110250)) ] || { echo "FAIL: the fitted render is not 2.5 s"; fail=1; }
+fitted error "$work/render.wav" 3500 "shorter"
+printf 'peak 0\ntone wave=square dur=3 f=220\n' > "$work/loud.sfx"
+"$sfx" "$work/loud.sfx" "$work/loud.wav" >/dev/null
+fitted error "$work/loud.wav" 1500 "full scale"
+{ head -c 40 "$work/render.wav"; printf '\x10\xb1\x02\x00'; head -c 176400 /dev/zero; } > "$work/quiet.wav"
+fitted error "$work/quiet.wav" 1500 "silent"
+fitted error "$work/render.sfx" 1500 "not a WAV"
 
 [ $fail -eq 0 ] && echo "sound tools: all refusals and successes as expected"
 exit $fail

@@ -16,7 +16,7 @@ fails=0 passes=0
 for sig in TERM INT HUP; do
   d=$work/$sig
   mkdir -p "$d"
-  cp "$bin"/Morvik_*.kvd "$bin"/*.wav "$bin"/*.mid "$d/" 2>/dev/null
+  cp "$bin"/Morvik_*.kvd "$bin"/*.wav "$bin"/*.mid "$bin"/*.ogg "$d/" 2>/dev/null
   "$bin/morvik" --bot --window=1 --data-dir "$d" >"$d.out" 2>&1 &
   game=$!
   win=$(find_window)

@@ -1,22 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // How long the music keeps the caller waiting and how late it starts, through
-// SDL's disk driver at the pace of real time. A piece of one short note is
-// opened and played, asked for from the top while it still plays (in its
-// rest) and again after it has ended, ROUNDS times (default 5). Prints one
-// line a figure, the median and the largest over the rounds:
-//   call_ms      the time spent in the calls themselves (the game's thread)
-//   started_ms   from the calls until the piece is started (its load done)
-//   sound_ms     from the calls to its first audible sample in the output
-//                (in steps of the mixer's buffer, 23 ms)
+// SDL's disk driver at the pace of real time, with the game's own pieces
+// (NAME.ogg in DATA_DIR, by default the build tree). ROUNDS times (default 5)
+// the stage piece is opened and played, started from the top while it plays,
+// and the opening piece opened and played over it. Prints one line a
+// figure, the median and the largest over the rounds:
+//   call_ms    the time spent in the calls themselves (the game's thread)
+//   sound_ms   from the calls to the piece's first sample in the output file
+//              (in the mixer's buffers of 23 ms; the driver's file may lag
+//              the mixer by one)
 // for open (MidiOpen + MidiPlay(false)), restart (MidiPlay(true) while it
-// plays) and replay (MidiPlay(true) after its end).
-// Usage: morvik_music_latency [ROUNDS]
+// plays) and change (MidiOpen + MidiPlay(false) of the other piece).
+// Usage: morvik_music_latency [ROUNDS] [DATA_DIR]
+#include <SDL_mixer.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <thread>
@@ -37,72 +42,87 @@ size_t Written() {
   return ec ? 0 : static_cast<size_t>(n / 4);
 }
 
-// The first frame from `from` on that is not silence, waiting for it to be written.
-size_t FirstAudible(size_t from) {
-  for (int tries = 0; tries < 5000; ++tries) {
-    std::ifstream in(raw, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(from * 4));
-    std::vector<int16_t> b(4096);
-    in.read(reinterpret_cast<char*>(b.data()), static_cast<std::streamsize>(b.size() * 2));
-    size_t got = static_cast<size_t>(in.gcount()) / 4 * 2;
-    for (size_t i = 0; i < got; ++i)
-      if (std::abs(b[i]) > 30) return from + i / 2;
-    from += got / 2;
-    if (got < b.size()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+std::vector<int16_t> Decoded(const std::string& path) {
+  std::vector<int16_t> s;
+  if (Mix_Chunk* c = Mix_LoadWAV(path.c_str())) {
+    s.assign(reinterpret_cast<int16_t*>(c->abuf), reinterpret_cast<int16_t*>(c->abuf) + c->alen / 2);
+    Mix_FreeChunk(c);
   }
-  return from;
+  return s;
 }
 
-// One 0.3 s note of a square lead, then a rest to the end at 2 s.
-void WritePiece(const std::string& path) {
-  const std::string track("\x00\xC0\x50\x00\x90\x3C\x64\x82\x20\x80\x3C\x00\x8C\x60\xFF\x2F\x00", 17);
-  std::string f = std::string("MThd\0\0\0\x06\0\0\0\x01\x01\xE0", 14) + "MTrk";
-  for (int sh = 24; sh >= 0; sh -= 8) f += static_cast<char>((track.size() >> sh) & 0xFF);
-  std::ofstream(path, std::ios::binary) << f + track;
+// The first frame from `from` on where the output holds the piece's start.
+long FindStart(const std::vector<int16_t>& out, const std::vector<int16_t>& piece, size_t from) {
+  const size_t n = std::min<size_t>(piece.size(), 4096 * 2);
+  for (size_t f = from; f * 2 + n <= out.size() && f < from + 44100; ++f)
+    if (std::equal(piece.begin(), piece.begin() + static_cast<long>(n), out.begin() + static_cast<long>(f * 2)))
+      return static_cast<long>(f);
+  return -1;
 }
 
 double Ms(Clock::time_point from) { return std::chrono::duration<double, std::milli>(Clock::now() - from).count(); }
+
+struct Call {
+  std::string name;
+  const std::vector<int16_t>* piece;
+  size_t at;
+  double callMs;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const std::string data = argc > 2 ? argv[2] : MORVIK_BINARY_DIR;
   char dir[] = "/tmp/morvik-latency-XXXXXX";
   if (!mkdtemp(dir)) return 1;
   raw = std::string(dir) + "/out.raw";
-  const std::string piece = std::string(dir) + "/piece.mid";
-  WritePiece(piece);
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
   setenv("SDL_DISKAUDIODELAY", "23", 1);  // a 1024-frame buffer every 23 ms
-  std::map<std::string, std::vector<double>> figures;
+  std::vector<Call> calls;
+  std::vector<int16_t> stage, opening;
   {
     SdlAudio audio;
     audio.Init();
     if (!audio.Ready()) return 1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    auto measure = [&](const std::string& name, auto calls) {
-      size_t at = Written();
-      auto t0 = Clock::now();
-      calls();
-      figures[name + "_call_ms"].push_back(Ms(t0));
-      audio.WaitForLoads();
-      figures[name + "_started_ms"].push_back(Ms(t0));
-      figures[name + "_sound_ms"].push_back((FirstAudible(at) - at) / 44.1);
+    audio.SetVolumes(0, 128);  // the music as decoded, to be found sample for sample
+    stage = Decoded(data + "/stage.ogg");
+    opening = Decoded(data + "/opening.ogg");
+    if (stage.empty() || opening.empty()) {
+      std::fprintf(stderr, "morvik_music_latency: no stage.ogg or opening.ogg in %s\n", data.c_str());
+      return 1;
+    }
+    auto measure = [&](const std::string& name, const std::vector<int16_t>& piece, auto run) {
+      const size_t at = Written();
+      const auto t0 = Clock::now();
+      run();
+      calls.push_back({name, &piece, at, Ms(t0)});
     };
     for (int r = 0; r < rounds; ++r) {
-      measure("open", [&] { audio.MidiOpen(piece); audio.MidiPlay(false); });
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      measure("open", stage, [&] { audio.MidiOpen(data + "/stage.mid"); audio.MidiPlay(false); });
       std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-      measure("restart", [&] { audio.MidiPlay(true); });
-      // Past the end and the two seconds the synth still holds the piece after it.
-      std::this_thread::sleep_for(std::chrono::milliseconds(4700));
-      measure("replay", [&] { audio.MidiPlay(true); });
+      measure("restart", stage, [&] { audio.MidiPlay(true); });
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      measure("change", opening, [&] { audio.MidiOpen(data + "/opening.mid"); audio.MidiPlay(false); });
       std::this_thread::sleep_for(std::chrono::milliseconds(500));
       audio.MidiCloseAll();
     }
     audio.Shutdown();
   }
+  std::ifstream in(raw, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<int16_t> out(bytes.size() / 2);
+  std::memcpy(out.data(), bytes.data(), out.size() * 2);
   std::filesystem::remove_all(dir);
+  std::map<std::string, std::vector<double>> figures;
+  for (const Call& c : calls) {
+    figures[c.name + "_call_ms"].push_back(c.callMs);
+    const long start = FindStart(out, *c.piece, c.at);
+    if (start < 0) std::fprintf(stderr, "morvik_music_latency: a %s never started within a second\n", c.name.c_str());
+    figures[c.name + "_sound_ms"].push_back(start < 0 ? -1.0 : (static_cast<double>(start) - c.at) / 44.1);
+  }
   for (auto& [name, v] : figures) {
     std::sort(v.begin(), v.end());
     std::printf("%s %.1f %.1f\n", name.c_str(), v[v.size() / 2], v.back());

@@ -1,45 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sound for the real window over SDL2_mixer: one wave at a time (a new one
-// cuts off the one playing), each file loaded once and kept; one MIDI piece
-// through FluidSynth with a General MIDI soundfont, played once each time
-// (each file lasts exactly the time after which the game asks for it from the
-// beginning). Loading a piece means loading the whole soundfont into a new
-// synth (tens of milliseconds), so pieces are loaded by a thread of their
-// own, one after another, and start as soon as they are loaded; the game's
-// thread never waits for one, and only one synth is alive at a time (the old
-// piece is freed before the next is loaded). Without a device, files or
-// soundfont the game plays on in silence, saying once what is missing.
-#include <condition_variable>
-#include <cstdint>
+// cuts off the one playing), each file loaded once and kept; one piece of
+// music at a time, played once each time (each lasts its length and a
+// second of its ring, and the game asks for it from the beginning when the
+// length has passed). The game names a piece by its MIDI file; what is heard
+// is that piece rendered at build time, NAME.ogg beside it, streamed by the
+// mixer. Opening a piece reads only the file's headers, and starting it from
+// the top only rewinds the stream, so both take effect in the mixer's next
+// buffer. Without a device or a file the game plays on in silence, saying
+// once what is missing.
 #include <map>
-#include <mutex>
 #include <set>
 #include <string>
-#include <vector>
 
 struct Mix_Chunk;
-struct SDL_Thread;
 typedef struct _Mix_Music Mix_Music;
 
 namespace morvik {
 
-// Mixer levels (0..128). FluidSynth turns the music level into its gain as
-// level x 1.2 / 128, so 48 is a gain of 0.45: the pieces peak near -10 dBFS
-// and the effects (made at -3 dBFS, played at 96/128) near -5.5 dBFS, so an
-// effect over the loudest moment of the music still stays under full scale.
+// Mixer levels (0..128). The pieces are rendered at the full music level
+// (128), and the mixer scales them by level / 128: at 48 they peak near
+// -9 dBFS and the effects (made at -3 dBFS, played at 96/128) near -5.5 dBFS,
+// so an effect over the loudest moment of the music still stays under full scale.
 constexpr int kEffectsVolume = 96;
 constexpr int kMusicVolume = 48;
-constexpr double MusicGain(int level) { return level * 1.2 / 128.0; }
-
-// The soundfont SDL2_mixer should hand to FluidSynth: SDL_SOUNDFONTS when the
-// user has set it, else the first General MIDI soundfont found in `dir`
-// (TimGM6mb first); empty when there is none.
-std::string ChooseSoundFont(const char* userSetting, const std::string& dir = "/usr/share/sounds/sf2");
-
-// Why a MIDI file cannot be played ("" when it looks sound): unreadable,
-// not a Standard MIDI File, or cut short before its last track.
-std::string MidiFileProblem(const std::string& path);
 
 class SdlAudio {
  public:
@@ -58,39 +43,18 @@ class SdlAudio {
   void MidiPlay(bool fromStart);
   void SetVolumes(int effects, int music);  // 0..128
 
-  // For tests: whether a device is open, how many problems were reported,
-  // and a wait until the music's loader has done all it was asked.
+  // For tests: whether a device is open, and how many problems were reported.
   bool Ready() const { return ok_; }
-  int Reports() const;
-  void WaitForLoads();
+  int Reports() const { return reports_; }
 
  private:
   void ReportOnce(const std::string& what, const std::string& detail);
-  static int LoaderMain(void* self);
-  void Loader();
-  // With mu_ held: halts the piece, hands its synth to the loader to be
-  // freed, and makes every load asked for before this one stale.
-  void DropPieceLocked();
 
   bool ok_ = false;
-  std::map<std::string, Mix_Chunk*> chunks_;     // nullptr: could not be loaded
+  std::map<std::string, Mix_Chunk*> chunks_;  // nullptr: could not be loaded
+  Mix_Music* music_ = nullptr;                // the piece open now
+  std::string musicPath_;                     // its file ("" when none is open)
 
-  // The music, shared with the loader thread under mu_. A request is the
-  // piece's path with pending_ set; each one bumps generation_, and a load
-  // finished for an older generation is freed unheard.
-  std::mutex mu_;
-  std::condition_variable wake_, idle_;
-  SDL_Thread* loader_ = nullptr;
-  Mix_Music* music_ = nullptr;                   // the piece open now, once loaded
-  std::string musicPath_;                        // its file ("" when none is open)
-  std::vector<Mix_Music*> stale_;                // halted synths the loader frees
-  uint64_t generation_ = 0;
-  bool pending_ = false;                         // musicPath_ is to be loaded
-  bool loading_ = false;                         // the loader is at work
-  bool playWhenLoaded_ = false;
-  bool stop_ = false;
-
-  mutable std::mutex reportMu_;
   std::set<std::string> reported_;
   int reports_ = 0;
   int effects_ = kEffectsVolume, musicVol_ = kMusicVolume;

@@ -134,8 +134,8 @@ var MorvikWeb = {
     MorvikWeb.volumes = [effects, music];
     if (!MorvikWeb.audio) return;
     MorvikWeb.effectsGain.gain.value = Math.max(0, Math.min(128, effects)) / 128;
-    // The pieces are rendered at the game's own music level (48).
-    MorvikWeb.musicGain.gain.value = Math.max(0, Math.min(128, music)) / 48;
+    // The pieces are rendered at the full music level (128).
+    MorvikWeb.musicGain.gain.value = Math.max(0, Math.min(128, music)) / 128;
   },
 
   playWave: function (path) {
