@@ -207,7 +207,7 @@ TEST(SdlAudio, EachPieceLastsItsLengthAndPlaysAudibleAndUnclipped) {
     std::vector<int16_t> s = rec.Output();
     Level l = Measure(s, start, start + 30 * kRate);
     std::printf("%s: %.0f ms; through the mixer at level %d: peak %.2f dBFS, RMS %.2f dBFS, %zu clipped\n", name,
-                1000.0 * frames / kRate, kMusicVolume, l.peakDb, l.rmsDb, l.clipped);
+                1000.0 * frames / kRate, kDefaultMusicVolume, l.peakDb, l.rmsDb, l.clipped);
     EXPECT_EQ(l.clipped, 0u) << name;
     EXPECT_LT(l.peakDb, -6.0) << name;
     EXPECT_GT(l.rmsDb, -35.0) << name << " is nearly silent";

@@ -14,17 +14,12 @@
 #include <set>
 #include <string>
 
+#include "platform/bindings.hpp"
+
 struct Mix_Chunk;
 typedef struct _Mix_Music Mix_Music;
 
 namespace morvik {
-
-// Mixer levels (0..128). The pieces are rendered at the full music level
-// (128), and the mixer scales them by level / 128: at 48 they peak near
-// -9 dBFS and the effects (made at -3 dBFS, played at 96/128) near -5.5 dBFS,
-// so an effect over the loudest moment of the music still stays under full scale.
-constexpr int kEffectsVolume = 96;
-constexpr int kMusicVolume = 48;
 
 class SdlAudio {
  public:
@@ -57,7 +52,7 @@ class SdlAudio {
 
   std::set<std::string> reported_;
   int reports_ = 0;
-  int effects_ = kEffectsVolume, musicVol_ = kMusicVolume;
+  int effects_ = kDefaultEffectsVolume, musicVol_ = kDefaultMusicVolume;
 };
 
 }  // namespace morvik

@@ -15,9 +15,6 @@
 
 namespace morvik {
 
-static_assert(kDefaultEffectsVolume == kEffectsVolume && kDefaultMusicVolume == kMusicVolume,
-              "the settings' default volumes are the mixer's tuned levels");
-
 std::unique_ptr<SdlPlatform> SdlPlatform::Create(const SdlOptions& o, std::string& error) {
   std::unique_ptr<SdlPlatform> p(new SdlPlatform());
   if (!p->Open(o, error)) return nullptr;

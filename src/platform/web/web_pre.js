@@ -68,7 +68,7 @@ var MorvikWeb = {
   audio: null,
   effectsGain: null,
   musicGain: null,
-  volumes: [96, 48],
+  volumes: [0, 0],  // the game sets them as it starts
   buffers: {},      // file -> AudioBuffer, or null while decoding / when it cannot be played
   effect: null,     // the one effect channel
   music: { file: null, playing: false, startedAt: 0, position: 0, source: null },
