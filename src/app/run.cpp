@@ -217,7 +217,7 @@ int StartFromArguments(int argc, char** argv, Options& o) {
 }
 
 int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
-                   const std::string& recordPath, const SettingsStore* settings) {
+                   const std::string& recordPath, const SettingsStore* settings, FrameObserver* watch) {
   const bool realWindow = headless == nullptr;
   {
     // Nothing is written before every file has been checked.
@@ -288,6 +288,7 @@ int RunWithOptions(Platform& base, HeadlessPlatform* headless, const Options& o,
   if (!openTrace(trace, o.trace, "trace") || !openTrace(digest, o.traceDigest, "trace digest")) return 2;
   ShotTaker shots(o.shots);
   observers.Add(&shots);
+  if (watch) observers.Add(watch);
   QuietClock quiet(observers, recorder ? &*recorder : nullptr, player ? &*player : nullptr);
   g->observer = &quiet;
   int status = RunGame(*g);
