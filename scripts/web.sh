@@ -25,21 +25,21 @@ done
 
 source scripts/setup.sh
 # Only what the web build needs (the native game's own list is setup.sh's).
-MORVIK_PACKAGES=(g++ cmake ninja-build pkg-config zlib1g-dev)
+MORVIK_PACKAGES=(g++ cmake ninja-build pkg-config zlib1g-dev libpng-dev)
 morvik_install_packages emscripten nodejs fluidsynth timgm6mb-soundfont vorbis-tools python3
 out=$root/build-web
 # Debian's emcc finds its acorn only here.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
 # 1. The generators run natively: the sheets' source, the course segments,
-#    the effects and the MIDI pieces.
+#    the effects, the MIDI pieces and the app's icons.
 if [ ! -f "$out/host/build.ninja" ]; then
   launcher=()
   command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   cmake -S . -B "$out/host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVIK_SDL=OFF -DMORVIK_TESTS=OFF \
     -DMORVIK_BENCH=OFF "${launcher[@]}" >/dev/null
 fi
-ninja -C "$out/host" -j2 generated/sheet_art_data.cpp morvik_stages morvik_sounds >/dev/null
+ninja -C "$out/host" -j2 generated/sheet_art_data.cpp morvik_stages morvik_sounds morvik_iconmake >/dev/null
 
 # 2. The pieces as the player hears them natively: FluidSynth with the same
 #    soundfont at the game's music level, kept as Ogg Vorbis.
