@@ -28,6 +28,7 @@ const shots = process.argv[3] || '';
   const shot = async (name) => {
     if (shots) await page.screenshot({ path: path.join(shots, name + '.png') });
   };
+  // WebDriver's keys are what they type: Space is ' '.
   const press = async (key) => {
     await page.keyboard.down(key);
     await sleep(200);
@@ -41,7 +42,7 @@ const shots = process.argv[3] || '';
 
   // After the opening, Space skips the title's intro: the menu shows.
   await sleep(6000);
-  await press('Space');
+  await press(' ');
   await sleep(800);
   const title = await canvasLook(page);
   await shot('firefox-title');
@@ -49,7 +50,7 @@ const shots = process.argv[3] || '';
   const bestBefore = await storedBest(page);
 
   for (let i = 0; i < 20 && !(await page.evaluate(() => Module.MorvikWeb.frame > 0)); ++i) {
-    await press('Space');
+    await press(' ');
     await sleep(500);
   }
   await waitFor(page, 'Space started no game', () => Module.MorvikWeb.frame > 0, 5000);
