@@ -4,7 +4,7 @@
 var MorvikWeb = {
   canvas: null,
   ctx2d: null,
-  image: null,  // the last picture of M
+  image: null,  // the last picture of M on the screen, in the game's memory
   modeW: 0,
   modeH: 0,
   left: -1,
@@ -40,11 +40,8 @@ var MorvikWeb = {
       MorvikWeb.left = -1;
       MorvikWeb.fit();
     }
-    if (!MorvikWeb.image || MorvikWeb.image.width !== w || MorvikWeb.image.height !== h) {
-      if (!MorvikWeb.ctx2d) MorvikWeb.ctx2d = c.getContext('2d', { alpha: false });
-      MorvikWeb.image = MorvikWeb.ctx2d.createImageData(w, h);
-    }
-    MorvikWeb.image.data.set(HEAPU8.subarray(rgba, rgba + w * h * 4));
+    // The picture is read where the game left it, not copied.
+    MorvikWeb.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, w * h * 4), w, h);
     MorvikWeb.at = [left, top];
     MorvikWeb.paint();
     MorvikWeb.shown++;
@@ -57,6 +54,8 @@ var MorvikWeb = {
   // picture of its own, enlarged pixel by pixel.
   paint: function () {
     var c = MorvikWeb.canvas, k = MorvikWeb.scale, img = MorvikWeb.image;
+    // The game's memory has grown since: the next picture comes soon.
+    if (!img.data.length) return;
     if (!MorvikWeb.ctx2d) MorvikWeb.ctx2d = c.getContext('2d', { alpha: false });
     var g = MorvikWeb.ctx2d, left = MorvikWeb.at[0], top = MorvikWeb.at[1];
     if (left !== MorvikWeb.left || top !== MorvikWeb.top) {
@@ -65,7 +64,6 @@ var MorvikWeb = {
       MorvikWeb.left = left;
       MorvikWeb.top = top;
     }
-    // M overhangs the small screen: the canvas cuts it.
     if (k === 1) {
       g.putImageData(img, left, top);
       return;
