@@ -249,6 +249,15 @@ async function phone(browser, host) {
   // The game stays paused behind it: Pause resumes.
   await hold(page, fingers, 'Pause', 100);
 
+  // Sound the browser stopped (the page sent to the background) comes back
+  // with the next touch, the piece where it has got to.
+  await page.evaluate(() => Module.MorvikWeb.audio.suspend());
+  await waitFor(page, 'the music goes on with the sound stopped', () => !Module.MorvikWeb.music.source, 3000);
+  await fingers.down(1, { x: 200, y: 100 });
+  await fingers.up(1);
+  await waitFor(page, 'the music did not come back after a touch',
+                () => Module.MorvikWeb.audio.state === 'running' && !!Module.MorvikWeb.music.source, 3000);
+
   // Landscape: the picture as large as fits, the pad beside it, not over it.
   await page.setViewportSize({ width: 844, height: 390 });
   await sleep(500);
@@ -310,6 +319,11 @@ async function offline(browser, host) {
   await waitFor(page, 'the site was not kept for offline play', () => !!navigator.serviceWorker.controller, 60000);
   await waitFor(page, 'the offline copy is incomplete', (n) => caches.keys().then((k) => k.length === 1 &&
                   caches.open(k[0]).then((c) => c.keys()).then((r) => r.length === n)), 30000, files);
+  // Installable: the browser finds nothing missing in the manifest.
+  const cdp = await context.newCDPSession(page);
+  // (The tests' browser context is a private one, which is no fault of the page.)
+  const installErrors = (await cdp.send('Page.getInstallabilityErrors')).installabilityErrors;
+  if (installErrors.some((e) => e.errorId !== 'in-incognito')) fail('the page cannot be installed: ' + JSON.stringify(installErrors));
   const copy = await kept();
   if (copy['morvik-' + v1] !== files) fail(`the offline copy holds ${JSON.stringify(copy)}, not the ${files} files of ${v1}`);
   const firstVisit = host.sent;
