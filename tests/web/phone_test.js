@@ -74,9 +74,9 @@ async function thrownSpeed(page) {
   return best;
 }
 
-// Until the hero is in play with no ball in flight. A lost life waits for
-// Throw to come back; a lost game for Throw to leave its screen and another
-// to start the next game.
+// Until the hero is in play, away from the left edge, with no ball in
+// flight. A lost life waits for Throw to come back; a lost game for Throw
+// to leave its screen and another to start the next game.
 async function ready(page, fingers) {
   for (let i = 0; i < 60; ++i) {
     const s = await state(page);
@@ -84,8 +84,10 @@ async function ready(page, fingers) {
       const f = Module.MorvikWeb.frames;
       return f.length > 0 && performance.now() - f[f.length - 1][1] < 300;
     });
-    if (inPlay && s.heroState === 0 && s.balls.every((b) => b[0] === 0)) return;
+    const away = s.heroX > 30;  // the left edge, where the scroll pushes the hero into what comes
+    if (inPlay && s.heroState === 0 && away && s.balls.every((b) => b[0] === 0)) return;
     if (!inPlay || s.heroState === 2) await hold(page, fingers, 'Throw', 150);
+    else if (s.heroState === 0 && !away) await hold(page, fingers, 'Right', 400);
     await sleep(300);
   }
   fail('the hero never came back into play');
