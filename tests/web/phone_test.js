@@ -24,6 +24,8 @@ async function shot(page, name) {
   if (shots) await page.screenshot({ path: path.join(shots, name + '.png') });
 }
 
+const phoneProfile = { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, hasTouch: true, isMobile: true };
+
 // Fingers on the screen, through the DevTools protocol: each event lists
 // the fingers down after it; one lifted among others is left out of a move.
 class Fingers {
@@ -116,8 +118,7 @@ function overlap(a, b) {
 
 async function phone(browser, host) {
   const t0 = Date.now();
-  const context = await browser.newContext({ viewport: { width: 390, height: 844 }, deviceScaleFactor: 3,
-                                             hasTouch: true, isMobile: true });
+  const context = await browser.newContext(phoneProfile);
   const page = await context.newPage();
   const errors = [];
   page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
@@ -280,11 +281,12 @@ async function phone(browser, host) {
   console.log(`phone: all checks passed in ${((Date.now() - t0) / 1000).toFixed(0)} s`);
 }
 
-// The offline copy, in a context of its own.
+// The offline copy, on a phone of its own, played by touch.
 async function offline(browser, host) {
   const t0 = Date.now();
-  const context = await browser.newContext({ viewport: { width: 1024, height: 800 } });
+  const context = await browser.newContext(phoneProfile);
   const page = await context.newPage();
+  const fingers = new Fingers(await context.newCDPSession(page));
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));
   const version = () => page.evaluate(() => document.querySelector('meta[name="morvik-version"]').content);
@@ -303,7 +305,7 @@ async function offline(browser, host) {
     await waitFor(page, `no picture ${what}`, hasPicture, 30000);
     await sleep(6000);
     for (let i = 0; i < 20 && !(await page.evaluate(() => Module.MorvikWeb.frame > 0)); ++i) {
-      await press('Space');
+      await hold(page, fingers, 'Throw', 150);
       await sleep(500);
     }
     await waitFor(page, `no game starts ${what}`, () => Module.MorvikWeb.frame > 0, 5000);
@@ -321,10 +323,9 @@ async function offline(browser, host) {
   await waitFor(page, 'the site was not kept for offline play', () => !!navigator.serviceWorker.controller, 60000);
   await waitFor(page, 'the offline copy is incomplete', (n) => caches.keys().then((k) => k.length === 1 &&
                   caches.open(k[0]).then((c) => c.keys()).then((r) => r.length === n)), 30000, files);
-  // Installable: the browser finds nothing missing in the manifest.
-  const cdp = await context.newCDPSession(page);
-  // (The tests' browser context is a private one, which is no fault of the page.)
-  const installErrors = (await cdp.send('Page.getInstallabilityErrors')).installabilityErrors;
+  // Installable: the browser finds nothing missing in the manifest. (The
+  // tests' browser context is a private one, which is no fault of the page.)
+  const installErrors = (await fingers.cdp.send('Page.getInstallabilityErrors')).installabilityErrors;
   if (installErrors.some((e) => e.errorId !== 'in-incognito')) fail('the page cannot be installed: ' + JSON.stringify(installErrors));
   const copy = await kept();
   if (copy['morvik-' + v1] !== files) fail(`the offline copy holds ${JSON.stringify(copy)}, not the ${files} files of ${v1}`);
