@@ -26,28 +26,29 @@ async function shot(page, name) {
 
 const phoneProfile = { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, hasTouch: true, isMobile: true };
 
-// Fingers on the screen, through the DevTools protocol: each event lists
-// the fingers down after it; one lifted among others is left out of a move.
+// Fingers on the screen, through the DevTools protocol: a start or a move
+// lists every finger down; an end lists the finger lifted (the others stay).
 class Fingers {
   constructor(cdp) {
     this.cdp = cdp;
     this.at = new Map();
   }
-  send(type) {
-    const touchPoints = [...this.at].map(([id, p]) => ({ x: p.x, y: p.y, id }));
+  send(type, points) {
+    const touchPoints = points.map(([id, p]) => ({ x: p.x, y: p.y, id }));
     return this.cdp.send('Input.dispatchTouchEvent', { type, touchPoints });
   }
   down(id, p) {
     this.at.set(id, p);
-    return this.send('touchStart');
+    return this.send('touchStart', [...this.at]);
   }
   move(id, p) {
     this.at.set(id, p);
-    return this.send('touchMove');
+    return this.send('touchMove', [...this.at]);
   }
   up(id) {
+    const p = this.at.get(id);
     this.at.delete(id);
-    return this.send(this.at.size ? 'touchMove' : 'touchEnd');
+    return this.send('touchEnd', [[id, p]]);
   }
 }
 
