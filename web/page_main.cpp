@@ -9,6 +9,7 @@
 #include "app/run.hpp"
 #include "app/settings.hpp"
 #include "platform/web/web_platform.hpp"
+#include "platform/web/web_probe.hpp"
 
 extern "C" void morvik_ended(int status);
 
@@ -25,7 +26,8 @@ int main() {
   Options o;
   const SettingsStore settings = MakeSettingsStore(fromFile, file, o);
   WebPlatform plat(settings.run);
-  const int status = PlayOnPlatform(plat, nullptr, o, dataDir, recordPath, &settings);
+  WebProbe probe;  // what the page's checks read of the game
+  const int status = PlayOnPlatform(plat, nullptr, o, dataDir, recordPath, &settings, &probe);
   morvik_ended(status);
   return status;
 }

@@ -211,7 +211,7 @@ int ReadCommandLine(int argc, char** argv, Options& o) {
 }
 
 int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
-                   const std::string& recordPath, const SettingsStore* settings) {
+                   const std::string& recordPath, const SettingsStore* settings, FrameObserver* watch) {
   const bool realWindow = headless == nullptr;
   {
     // Nothing is written before every file has been checked.
@@ -286,6 +286,7 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
   if (!openTrace(trace, o.trace, "trace") || !openTrace(digest, o.traceDigest, "trace digest")) return 2;
   ShotTaker shots(o.shots);
   observers.Add(&shots);
+  if (watch) observers.Add(watch);
   QuietClock quiet(observers, recorder ? &*recorder : nullptr, player ? &*player : nullptr);
   g->observer = &quiet;
   int status = RunUntilProgramEnds(*g);

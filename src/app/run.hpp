@@ -68,9 +68,11 @@ int RunUntilProgramEnds(Game& g);
 // the command line's demo, trace and shot options; `headless` is base when it
 // is the headless platform (the automatic player needs it). `settings` are the
 // player's (the real window's); without them the run keeps the defaults in
-// memory, and so does a demo's playback. Returns the exit status.
+// memory, and so does a demo's playback. `watch`, when given, sees every
+// play frame after the command line's observers. Returns the exit status.
 int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
-                   const std::string& recordPath, const SettingsStore* settings = nullptr);
+                   const std::string& recordPath, const SettingsStore* settings = nullptr,
+                   FrameObserver* watch = nullptr);
 
 // What every entry does first: reads the arguments, and answers what ends the
 // program before a game (a bad argument, --help, --version, --dump-sheets).

@@ -7,88 +7,21 @@
 // reload, and so is a music volume set on the options screen (F1). Prints
 // the figures; exits 1 on the first failure.
 'use strict';
-const http = require('http');
-const fs = require('fs');
 const path = require('path');
 const { chromium } = require('playwright-core');
+const { fail, serve, canvasLook, storedBest, waitFor } = require('./common');
 
 const site = path.resolve(process.argv[2] || 'build-web/site');
 const shots = process.argv[3] || '';
 const playMs = Number(process.env.MORVIK_WEB_PLAY_MS || 30000);
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm' };
-
-function fail(why) {
-  console.log('FAIL: ' + why);
-  process.exit(1);
-}
-
-// A static server of our own, as any host would serve the folder.
-function serve() {
-  const srv = http.createServer((req, res) => {
-    let p = path.normalize(decodeURIComponent(req.url.split('?')[0]));
-    if (p.endsWith('/')) p += 'index.html';
-    const file = path.join(site, p);
-    if (!file.startsWith(site + path.sep)) {
-      res.writeHead(403);
-      res.end();
-      return;
-    }
-    fs.readFile(file, (err, data) => {
-      if (err) {
-        res.writeHead(404);
-        res.end();
-        return;
-      }
-      res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-      res.end(data);
-    });
-  });
-  return new Promise((resolve) => srv.listen(0, '127.0.0.1', () => resolve(srv)));
-}
 
 async function shot(page, name) {
   if (shots) await page.screenshot({ path: path.join(shots, name + '.png') });
 }
 
-// A digest of the canvas: how many colours, and a hash of its pixels.
-function canvasLook(page) {
-  return page.evaluate(() => {
-    const c = document.getElementById('canvas');
-    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-    const colours = new Set();
-    let h = 0;
-    for (let i = 0; i < d.length; i += 4) {
-      const v = (d[i] << 16) | (d[i + 1] << 8) | d[i + 2];
-      if (colours.size < 1000) colours.add(v);
-      h = (Math.imul(h, 31) + v) | 0;
-    }
-    return { colours: colours.size, hash: h };
-  });
-}
-
-// The best score kept in the records file in the browser's storage.
-function storedBest(page) {
-  return page.evaluate(() => {
-    try {
-      const b = Module.MorvikWeb.readFile('/save/Mor_vik_0.kvd');
-      return b.length >= 42244 ? new DataView(b.buffer, b.byteOffset).getInt32(42240, true) : -1;
-    } catch (e) {
-      return null;
-    }
-  });
-}
-
-async function waitFor(page, what, fn, ms) {
-  try {
-    await page.waitForFunction(fn, null, { timeout: ms, polling: 100 });
-  } catch (e) {
-    fail(what);
-  }
-}
-
 (async () => {
-  const srv = await serve();
-  const url = `http://127.0.0.1:${srv.address().port}/`;
+  const host = await serve(site);
+  const url = host.url;
   const browser = await chromium.launch({ executablePath: process.env.MORVIK_CHROMIUM || '/usr/bin/chromium',
                                           args: ['--no-sandbox'] });
   const context = await browser.newContext({ viewport: { width: 1024, height: 800 } });
@@ -270,5 +203,5 @@ async function waitFor(page, what, fn, ms) {
   if (!/WebAssembly/.test(said)) fail('no message where WebAssembly is missing');
   console.log('browser: all checks passed');
   await browser.close();
-  srv.close();
+  host.srv.close();
 })().catch((e) => fail(e.stack || String(e)));

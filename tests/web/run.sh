@@ -4,17 +4,21 @@
 #  1. the WebAssembly headless runner replays the committed regression demos
 #     to their committed digests, byte for byte;
 #  2. a demo recorded by that runner plays back to the same digest;
-#  3. the site in Debian's chromium (browser_test.js, playwright-core from npm).
-# Screenshots of the browser test go to build-web/shots/.
+#  3. the site in Debian's chromium (playwright-core from npm): on a desktop
+#     page (browser_test.js), then on a touch phone and offline (phone_test.js);
+#  4. the site in Debian's firefox-esr (puppeteer-core from npm, over WebDriver
+#     BiDi; firefox_test.js).
+# Screenshots of the browser tests go to build-web/shots/.
 set -u
 src=$(cd "$(dirname "$0")/../.." && pwd)
-# npm brings playwright-core; the browser is Debian's.
+# npm brings playwright-core and puppeteer-core; the browsers are Debian's.
 source "$src/scripts/setup.sh"
 MORVIK_PACKAGES=()
 need=()
 command -v node >/dev/null 2>&1 || need+=(nodejs)
 command -v npm >/dev/null 2>&1 || need+=(npm)   # some nodejs builds carry their own npm
 [ -x /usr/bin/chromium ] || need+=(chromium)
+[ -x /usr/bin/firefox-esr ] || need+=(firefox-esr)
 [ ${#need[@]} -eq 0 ] || morvik_install_packages "${need[@]}"
 set +e
 out=$src/build-web
@@ -42,12 +46,17 @@ else
   echo "FAIL: the recorded demo does not play back the same"; cat "$work/rec.out"; status=1
 fi
 
-echo "== the site in chromium"
+echo "== the site in chromium and firefox-esr"
 if (cd "$src/tests/web" && npm ci --no-audit --no-fund --silent >/dev/null 2>&1); then
   mkdir -p "$out/shots"
-  node "$src/tests/web/browser_test.js" "$out/site" "$out/shots" || status=1
+  for t in browser_test phone_test firefox_test; do
+    echo "-- $t"
+    start=$(date +%s)
+    node "$src/tests/web/$t.js" "$out/site" "$out/shots" || status=1
+    echo "$t: $(($(date +%s) - start)) s"
+  done
 else
-  echo "FAIL: npm ci in tests/web failed (playwright-core comes from npm)"; status=1
+  echo "FAIL: npm ci in tests/web failed (playwright-core and puppeteer-core come from npm)"; status=1
 fi
 [ $status -eq 0 ] && echo "web: all passed"
 exit $status

@@ -133,20 +133,24 @@ void WebPlatform::Yield() {
 void WebPlatform::Present() {
   dirty_ = false;
   shownGen_ = screen_->Generation();
-  const int w = screen_->Width(), h = screen_->Height();
+  // Only the part of M that lies on the screen: in the small mode M
+  // overhangs it by almost half.
+  const int x0 = std::max(0, -left_), y0 = std::max(0, -top_);
+  const int w = std::min(screen_->Width(), modeW_ - left_) - x0;
+  const int h = std::min(screen_->Height(), modeH_ - top_) - y0;
+  if (w <= 0 || h <= 0) return;
   rgba_.resize(static_cast<size_t>(w) * h * 4);
   uint8_t* p = rgba_.data();
-  for (int y = 0; y < h; ++y) {
-    const uint32_t* row = screen_->Row(y);
+  for (int y = y0; y < y0 + h; ++y) {
+    const uint32_t* row = screen_->Row(y) + x0;
     for (int x = 0; x < w; ++x, p += 4) {
+      // XRGB to the canvas's bytes R, G, B, A: one store a pixel.
       const uint32_t c = row[x];
-      p[0] = static_cast<uint8_t>(c >> 16);
-      p[1] = static_cast<uint8_t>(c >> 8);
-      p[2] = static_cast<uint8_t>(c);
-      p[3] = 255;
+      const uint32_t v = 0xFF000000u | (c & 0xFF00u) | ((c >> 16) & 0xFFu) | ((c & 0xFFu) << 16);
+      std::memcpy(p, &v, 4);
     }
   }
-  morvik_show(rgba_.data(), w, h, modeW_, modeH_, left_, top_);
+  morvik_show(rgba_.data(), w, h, modeW_, modeH_, left_ + x0, top_ + y0);
 }
 
 // The page measures the frame periods from these.

@@ -4,52 +4,80 @@
 var MorvikWeb = {
   canvas: null,
   ctx2d: null,
-  image: null,
+  image: null,  // the last picture of M on the screen, in the game's memory
   modeW: 0,
   modeH: 0,
   left: -1,
   top: -1,
 
-  // The logical screen at the largest whole-number scale of the device's
-  // pixels that fits, centred on black.
+  // The page lays the picture out (page.js: Module.fitPicture) and says how
+  // many device pixels the canvas holds for each of the screen's: `scale`.
+  scale: 1,
   fit: function () {
+    if (MorvikWeb.modeW && Module.fitPicture) Module.fitPicture(MorvikWeb.modeW, MorvikWeb.modeH);
+  },
+
+  setScale: function (k) {
     var c = MorvikWeb.canvas;
-    if (!c || !MorvikWeb.modeW) return;
-    var box = c.parentElement;
-    var dpr = window.devicePixelRatio || 1;
-    var bw = box.clientWidth * dpr, bh = box.clientHeight * dpr;
-    var s = Math.max(1, Math.floor(Math.min(bw / MorvikWeb.modeW, bh / MorvikWeb.modeH)));
-    c.style.width = (MorvikWeb.modeW * s / dpr) + 'px';
-    c.style.height = (MorvikWeb.modeH * s / dpr) + 'px';
+    k = Math.max(1, Math.floor(k));
+    if (!c || !MorvikWeb.modeW || (k === MorvikWeb.scale && c.width === MorvikWeb.modeW * k)) return;
+    MorvikWeb.scale = k;
+    // A new size clears the canvas: the last picture is drawn again.
+    c.width = MorvikWeb.modeW * k;
+    c.height = MorvikWeb.modeH * k;
+    MorvikWeb.left = -1;
+    if (MorvikWeb.image) MorvikWeb.paint();
   },
 
   show: function (rgba, w, h, modeW, modeH, left, top) {
     var c = MorvikWeb.canvas;
     if (!c) return;
-    if (!MorvikWeb.ctx2d) MorvikWeb.ctx2d = c.getContext('2d', { alpha: false });
-    var g = MorvikWeb.ctx2d;
     if (modeW !== MorvikWeb.modeW || modeH !== MorvikWeb.modeH) {
-      c.width = modeW;
-      c.height = modeH;
       MorvikWeb.modeW = modeW;
       MorvikWeb.modeH = modeH;
+      c.width = modeW * MorvikWeb.scale;
+      c.height = modeH * MorvikWeb.scale;
       MorvikWeb.left = -1;
       MorvikWeb.fit();
     }
-    if (left !== MorvikWeb.left || top !== MorvikWeb.top) {
-      g.fillStyle = '#000';
-      g.fillRect(0, 0, modeW, modeH);
-      MorvikWeb.left = left;
-      MorvikWeb.top = top;
-    }
-    if (!MorvikWeb.image || MorvikWeb.image.width !== w || MorvikWeb.image.height !== h)
-      MorvikWeb.image = g.createImageData(w, h);
-    MorvikWeb.image.data.set(HEAPU8.subarray(rgba, rgba + w * h * 4));
-    // M overhangs the small screen: the canvas cuts it.
-    g.putImageData(MorvikWeb.image, left, top);
+    // The picture is read where the game left it, not copied.
+    MorvikWeb.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, w * h * 4), w, h);
+    MorvikWeb.at = [left, top];
+    MorvikWeb.paint();
     MorvikWeb.shown++;
   },
   shown: 0,
+  at: [0, 0],
+  picture: null,  // M at one pixel a pixel, when the canvas holds more
+
+  // M, centred on black: put as it is, or (at a larger scale) from a
+  // picture of its own, enlarged pixel by pixel.
+  paint: function () {
+    var c = MorvikWeb.canvas, k = MorvikWeb.scale, img = MorvikWeb.image;
+    // The game's memory has grown since: the next picture comes soon.
+    if (!img.data.length) return;
+    if (!MorvikWeb.ctx2d) MorvikWeb.ctx2d = c.getContext('2d', { alpha: false });
+    var g = MorvikWeb.ctx2d, left = MorvikWeb.at[0], top = MorvikWeb.at[1];
+    if (left !== MorvikWeb.left || top !== MorvikWeb.top) {
+      g.fillStyle = '#000';
+      g.fillRect(0, 0, c.width, c.height);
+      MorvikWeb.left = left;
+      MorvikWeb.top = top;
+    }
+    if (k === 1) {
+      g.putImageData(img, left, top);
+      return;
+    }
+    var p = MorvikWeb.picture;
+    if (!p || p.width !== img.width || p.height !== img.height) {
+      p = MorvikWeb.picture = document.createElement('canvas');
+      p.width = img.width;
+      p.height = img.height;
+    }
+    p.getContext('2d').putImageData(img, 0, 0);
+    g.imageSmoothingEnabled = false;
+    g.drawImage(p, left * k, top * k, img.width * k, img.height * k);
+  },
 
   toggleFullscreen: function () {
     MorvikWeb.setFullscreen(!document.fullscreenElement);
@@ -58,7 +86,7 @@ var MorvikWeb = {
   // The browser refuses full screen but just after a key or click: then the
   // page simply stays as it is.
   setFullscreen: function (on) {
-    var stage = document.getElementById('stage');
+    var stage = Module.fullscreenTarget ? Module.fullscreenTarget() : document.getElementById('stage');
     if (!on && document.fullscreenElement) document.exitFullscreen().catch(function () {});
     else if (on && !document.fullscreenElement && stage && stage.requestFullscreen)
       stage.requestFullscreen().catch(function () {});
@@ -117,13 +145,29 @@ var MorvikWeb = {
         if (/\.(wav|ogg)$/i.test(n)) MorvikWeb.decode('/data/' + n);
       });
     } catch (e) {}
-    a.onstatechange = function () { MorvikWeb.musicSync(); };
+    // Sound stopped by the browser leaves the piece going on in time: it is
+    // heard again from where it has got to, not from where it fell silent.
+    a.onstatechange = function () {
+      if (a.state !== 'running') MorvikWeb.musicStop();
+      MorvikWeb.musicSync();
+    };
   },
 
-  // Browsers start sound only after a first click or key: the game plays
-  // silent until then, and the music comes in where it has got to.
+  // Browsers start sound only after a first click, key or touch (some only
+  // inside the end of a touch, and only once a sound has started there): the
+  // game plays silent until then, and the music comes in where it has got to.
+  // A page back from the background (a phone's other app, a locked screen)
+  // may find its sound stopped: the next touch or key starts it again.
   unlock: function () {
-    if (MorvikWeb.audio && MorvikWeb.audio.state !== 'running') MorvikWeb.audio.resume().catch(function () {});
+    var a = MorvikWeb.audio;
+    if (!a || a.state === 'running') return;
+    a.resume().catch(function () {});
+    try {
+      var s = a.createBufferSource();
+      s.buffer = a.createBuffer(1, 1, a.sampleRate);
+      s.connect(a.destination);
+      s.start();
+    } catch (e) {}
   },
 
   running: function () {
@@ -256,6 +300,11 @@ var MorvikWeb = {
     return FS.readFile(path);
   },
 
+  // For the page's own checks: the hero and its balls at the last play frame.
+  state: function () {
+    return JSON.parse(UTF8ToString(Module['_morvik_state']()));
+  },
+
   // --- frames, for the page's own measurement ---
   frames: [],  // [play frame, time] at the top of each play frame
   noteFrame: function (frame) {
@@ -291,16 +340,15 @@ Module.preRun.push(function () {
     else MorvikWeb.mounted = true;
     removeRunDependency('morvik-records');
   });
-  ['keydown', 'mousedown', 'pointerdown', 'touchstart'].forEach(function (t) {
+  ['keydown', 'mousedown', 'pointerdown', 'touchstart', 'touchend', 'pointerup', 'click'].forEach(function (t) {
     window.addEventListener(t, MorvikWeb.unlock, true);
   });
-  window.addEventListener('resize', MorvikWeb.fit);
-  document.addEventListener('fullscreenchange', MorvikWeb.fit);
   // A tab can close at any moment: what is written is stored as the page goes.
   window.addEventListener('pagehide', MorvikWeb.syncFiles);
   // Files the game writes without telling (the settings file of a first start) are stored now and then.
   setInterval(MorvikWeb.syncFiles, 10000);
   document.addEventListener('visibilitychange', function () {
     if (document.visibilityState === 'hidden') MorvikWeb.syncFiles();
+    else MorvikWeb.unlock();
   });
 });
