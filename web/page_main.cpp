@@ -9,7 +9,7 @@
 #include "app/run.hpp"
 #include "app/settings.hpp"
 #include "platform/web/web_platform.hpp"
-#include "platform/web/web_probe.hpp"
+#include "probe.hpp"
 
 extern "C" void morvik_ended(int status);
 

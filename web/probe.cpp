@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/web/web_probe.hpp"
+#include "probe.hpp"
 
 #include <emscripten.h>
 
