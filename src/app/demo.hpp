@@ -141,6 +141,10 @@ class DemoPlayer : public PlatformRelay {
   DemoPlayer(Platform& inner, const DemoHeader& h, std::vector<uint8_t> raw, std::string name, bool realTime);
   void SetObserving(bool on) { observing_ = on; }
   size_t ReadsDone() const { return done_; }
+  // Why the replay ended early (the demo ran out, or does not match); with
+  // quiet set it is only kept here, not printed.
+  void SetQuiet(bool on) { quiet_ = on; }
+  const std::string& Message() const { return message_; }
   bool Finished() const { return pos_ >= raw_.size(); }
 
   uint32_t Clock() override;
@@ -159,6 +163,7 @@ class DemoPlayer : public PlatformRelay {
  private:
   // The next event, which must be a read of this kind (and argument).
   const DemoEvent& Take(DemoRead kind, int32_t arg);
+  void Say(const std::string& words);
   // Takes the next event when it is of this kind (reads kept only when they answered something).
   bool TakeIfNext(DemoRead kind);
 
@@ -170,6 +175,8 @@ class DemoPlayer : public PlatformRelay {
   uint32_t clock_;
   DemoEvent ev_;
   bool observing_ = false;
+  bool quiet_ = false;
+  std::string message_;
   bool paceStarted_ = false;
   uint32_t paceBaseDemo_ = 0, paceBaseReal_ = 0;
 };
