@@ -8,6 +8,7 @@
 #include "app/options.hpp"
 #include "app/run.hpp"
 #include "app/settings.hpp"
+#include "app/submit.hpp"
 #include "game.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "platform/stop_signals.hpp"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
                 settingsPath.empty() ? "(none: neither XDG_CONFIG_HOME nor HOME is set)" : settingsPath.c_str());
     return 0;
   }
+  if (o.submit) return SubmitCommand(o, recordPath, settingsPath);
   // From here a stop signal ends the game as closing its window does.
   CatchStopSignals();
   // Headless runs (tests, traces, demos) never depend on a player's settings.
