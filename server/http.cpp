@@ -190,6 +190,8 @@ std::unique_ptr<httplib::Server> MakeHttpServer(const HttpConfig& config, Store&
       {"Content-Security-Policy", "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'; img-src 'self' data:"},
       {"X-Content-Type-Options", "nosniff"},
       {"Referrer-Policy", "no-referrer"},
+      // Tells the page that the board's API is here (a plain static host has none).
+      {"Morvik-Board", "1"},
   });
   svr->set_error_handler([](const Request&, Response& res) {
     if (res.body.empty()) SendError(res, res.status, StatusWords(res.status));

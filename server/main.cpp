@@ -46,6 +46,7 @@ const char kUsage[] =
     "  --per-minute N         submissions one address may make a minute (default 10; 0: no limit)\n"
     "  --trust-forwarded      count submissions by X-Forwarded-For (behind a reverse proxy)\n"
     "  --threads N            requests answered at once (default 16)\n"
+    "  --body-seconds N       time a demo's upload may take (default 10)\n"
     "  --lease SECONDS        how long a verifier's claim on a run lasts unrenewed (default 30)\n"
     "  --help, --version\n";
 
@@ -126,6 +127,8 @@ int ParseArgs(int argc, char** argv, Config& c) {
       c.http.trustForwarded = true;
     } else if (a == "--threads") {
       if (!number(1, 256, c.http.threads)) return 2;
+    } else if (a == "--body-seconds") {
+      if (!number(1, 600, c.http.bodySeconds)) return 2;
     } else if (a == "--lease") {
       if (!number(1, 3600, c.lease)) return 2;
     } else {
