@@ -47,11 +47,16 @@
   }
 
   // ---- the panel ----
-  var title = el('h2', 'Leaderboard');
+  var title = el('h2');
+  var toggle = el('button', 'Leaderboard');
+  toggle.type = 'button';
+  title.appendChild(toggle);
   var note = el('p', '', 'board-note');
   var table = el('table');
   var head = el('tr');
-  ['#', 'Name', 'Score', 'Combo', 'Date', 'Version', ''].forEach(function (h) { head.appendChild(el('th', h)); });
+  ['#', 'Name', 'Score', 'Combo', 'Date', 'Version', ''].forEach(function (h, i) {
+    head.appendChild(el('th', h, i === 0 || i === 2 || i === 3 ? 'board-number' : ''));
+  });
   var thead = el('thead');
   thead.appendChild(head);
   var rows = el('tbody');
@@ -85,24 +90,41 @@
     window.dispatchEvent(new Event('resize'));
   }
 
+  // Open, the panel takes the right of the page and the game makes room;
+  // shut, only its title shows. It starts shut where the game would not fit beside it.
+  var shown = false;
+  function shut(yes) {
+    root.classList.toggle('board-shut', yes);
+    document.body.classList.toggle('with-board', !yes);
+    toggle.setAttribute('aria-expanded', String(!yes));
+    toggle.title = yes ? 'Show the leaderboard' : 'Hide the leaderboard';
+    window.dispatchEvent(new Event('resize'));  // the game's picture fits itself again
+  }
+  toggle.addEventListener('click', function () {
+    shut(!root.classList.contains('board-shut'));
+    backToGame();
+  });
+
   function show(board) {
-    if (root.className !== 'board-on') {
+    if (!shown) {
+      shown = true;
       root.textContent = '';
       root.className = 'board-on';
       [title, note, table, form, said].forEach(function (e) { root.appendChild(e); });
       root.hidden = false;
-      document.body.classList.add('with-board');
-      window.dispatchEvent(new Event('resize'));  // the game's picture makes room
+      shut(window.innerWidth < 1100);
     }
     note.textContent = 'Games played with ' + board.version + '. Each version has its own board: ' +
         'a replay counts only on the board of the version that played it.';
     rows.textContent = '';
     board.scores.forEach(function (run) {
       var tr = el('tr');
-      tr.appendChild(el('td', run.rank));
-      tr.appendChild(el('td', run.name, 'board-name'));
-      tr.appendChild(el('td', run.score));
-      tr.appendChild(el('td', run.combo));
+      tr.appendChild(el('td', run.rank, 'board-number'));
+      var who = el('td', run.name, 'board-name');
+      who.title = run.name;  // a long name, cut on the row, in full
+      tr.appendChild(who);
+      tr.appendChild(el('td', run.score, 'board-number'));
+      tr.appendChild(el('td', run.combo, 'board-number'));
       tr.appendChild(el('td', String(run.date || '').slice(0, 10)));
       tr.appendChild(el('td', String(run.version || '').replace(/^morvik /, '')));
       var td = el('td');
@@ -211,6 +233,6 @@
   }).catch(unavailable);
   // Others play too: the board is read again now and then while it is shown.
   setInterval(function () {
-    if (root.className === 'board-on' && !document.hidden) load().catch(function () {});
+    if (shown && !document.hidden) load().catch(function () {});
   }, 120000);
 })();
