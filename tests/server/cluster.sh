@@ -47,10 +47,10 @@ morvik_cluster_start() {
   chmod 755 "$MORVIK_PG_DIR/sock"
   morvik_as_pg "$bin/initdb" -D "$MORVIK_PG_DIR/pg/data" -U pgadmin --auth=trust -E UTF8 --locale=C --no-sync \
     >"$MORVIK_PG_DIR/pg/initdb.log" 2>&1 || { cat "$MORVIK_PG_DIR/pg/initdb.log" >&2; return 1; }
-  # No TCP at all: only the socket in the cluster's own folder. A throwaway
-  # cluster needs no durability.
+  # No TCP at all: only the socket in the cluster's own folder. A test's
+  # cluster needs no durability (MORVIK_PG_OPTS replaces that choice).
   morvik_as_pg "$bin/pg_ctl" -D "$MORVIK_PG_DIR/pg/data" -l "$MORVIK_PG_DIR/pg/log" -w -t 60 \
-    -o "-k $MORVIK_PG_DIR/sock -p 5432 -c listen_addresses='' -c fsync=off -c max_connections=200" start \
+    -o "-k $MORVIK_PG_DIR/sock -p 5432 -c listen_addresses='' ${MORVIK_PG_OPTS--c fsync=off} -c max_connections=200" start \
     >/dev/null || { cat "$MORVIK_PG_DIR/pg/log" >&2; return 1; }
   MORVIK_PG_RUNNING=1
   # The server's own role owns its database and nothing else.
