@@ -42,6 +42,7 @@ const char kUsage[] =
     "                         (default: the PG* environment variables)\n"
     "  --workers N            verifier threads in this process (default 1; 0 for none)\n"
     "  --verify-only          only verify: no HTTP, just the verifier threads\n"
+    "  --migrate-only         create or bring up the database's schema, then end\n"
     "  --data-dir DIR         the course files the replays play on\n"
     "  --per-minute N         submissions one address may make a minute (default 10; 0: no limit)\n"
     "  --trust-forwarded      count submissions by X-Forwarded-For (behind a reverse proxy)\n"
@@ -55,7 +56,7 @@ struct Config {
   int port = 8080;
   std::string site, db, dataDir;
   int workers = 1;
-  bool verifyOnly = false;
+  bool verifyOnly = false, migrateOnly = false;
   HttpConfig http;
   int lease = 30;
 };
@@ -121,6 +122,8 @@ int ParseArgs(int argc, char** argv, Config& c) {
       if (!number(0, 64, c.workers)) return 2;
     } else if (a == "--verify-only") {
       c.verifyOnly = true;
+    } else if (a == "--migrate-only") {
+      c.migrateOnly = true;
     } else if (a == "--per-minute") {
       if (!number(0, 1000000, c.http.perMinute)) return 2;
     } else if (a == "--trust-forwarded") {
@@ -157,7 +160,7 @@ int main(int argc, char** argv) {
   const std::string exeDir = ExecutableDir();
   if (c.dataDir.empty())
     c.dataDir = FindDataDir(exeDir, InstalledDataDir(exeDir, MORVIK_DATA_FROM_BIN, MORVIK_INSTALLED_DATA_DIR));
-  if (c.workers > 0) {
+  if (c.workers > 0 && !c.migrateOnly) {
     // Without the course every replay would play another game.
     if (const std::string note = MissingCourseNote(c.dataDir); !note.empty()) {
       std::fprintf(stderr, "morvik-server: %s; the replays cannot be verified (--data-dir DIR)\n", note.c_str());
@@ -189,6 +192,10 @@ int main(int argc, char** argv) {
     while (!what.empty() && (what.back() == '\n' || what.back() == ' ')) what.pop_back();
     std::fprintf(stderr, "morvik-server: the database cannot be used: %s\n", Printable(what).c_str());
     return 1;
+  }
+  if (c.migrateOnly) {
+    std::printf("morvik-server: the schema is at version %d\n", kSchemaVersion);
+    return 0;
   }
 
   std::atomic<bool> stopping{false};

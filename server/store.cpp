@@ -100,8 +100,10 @@ void Migrate(pqxx::connection& c) {
   pqxx::work w(c);
   // One server at a time; the others find the work done.
   w.exec("SELECT pg_advisory_xact_lock(7270926)");
-  w.exec("CREATE TABLE IF NOT EXISTS schema_migrations (version integer PRIMARY KEY, "
-         "applied timestamptz NOT NULL DEFAULT now())");
+  // Nothing is created where the schema is there already, so that a role
+  // with no right to create (a server whose schema an owner keeps) starts too.
+  if (w.exec1("SELECT to_regclass('schema_migrations') IS NULL")[0].as<bool>())
+    w.exec("CREATE TABLE schema_migrations (version integer PRIMARY KEY, applied timestamptz NOT NULL DEFAULT now())");
   const int have = w.exec1("SELECT coalesce(max(version), 0) FROM schema_migrations")[0].as<int>();
   if (have > kSchemaVersion)
     throw std::runtime_error("the database's schema is version " + std::to_string(have) +

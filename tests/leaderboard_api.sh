@@ -6,7 +6,8 @@
 # garbage, an empty body, 2 MiB, a bad name and a flood are refused with a
 # JSON error and store nothing; the site is served safely; a slow body times
 # out; morvik --submit lands on the board (over https only with a trusted
-# certificate); the server refuses root and stops cleanly.
+# certificate); the server refuses root and stops cleanly. The server's
+# database role may only read and write rows.
 #   tests/leaderboard_api.sh BUILD_DIR SOURCE_DIR
 set -u
 bin=$(cd "$1" && pwd)
@@ -35,6 +36,14 @@ echo 'secret' >"$work/secret.txt"
 ln -s "$work/secret.txt" "$work/site/out.txt"
 echo 'hidden' >"$work/site/.hidden"
 chmod -R a+rX "$work/site" "$work/secret.txt"
+# Deployed as docs/leaderboard.md says: the owner keeps the schema, the
+# server's role may only read and write rows.
+"${MORVIK_AS_SERVER[@]}" "$MORVIK_SERVER_BIN/morvik-server" --migrate-only --db "$MORVIK_DB" >/dev/null || exit 1
+morvik_psql_admin -c "CREATE ROLE board LOGIN" -c "GRANT CONNECT ON DATABASE morvik TO board" >/dev/null || exit 1
+morvik_sql "GRANT USAGE ON SCHEMA public TO board; GRANT SELECT ON schema_migrations TO board;
+            GRANT SELECT, INSERT, UPDATE ON runs TO board;
+            GRANT SELECT, INSERT, UPDATE, DELETE ON submissions TO board" >/dev/null || exit 1
+MORVIK_DB=${MORVIK_DB/user=morvik/user=board}
 morvik_server_start "$work/server.log" --listen 127.0.0.1:0 --site "$work/site" --per-minute 3 \
   --trust-forwarded --body-seconds 2 || exit 1
 url=$MORVIK_URL
