@@ -12,8 +12,8 @@ bin=$(cd "$1" && pwd)
 src=$(cd "${2:-$(dirname "$0")/..}" && pwd)
 [ -x "$bin/morvik-server" ] || { echo "no $bin/morvik-server (MORVIK_SERVER=OFF): nothing to test"; exit 0; }
 source "$src/tests/server/cluster.sh"
-games=200
-grep -q '^MORVIK_SANITIZE:BOOL=ON' "$bin/CMakeCache.txt" 2>/dev/null && games=60
+games=200 sanitized=0
+grep -q '^MORVIK_SANITIZE:BOOL=ON' "$bin/CMakeCache.txt" 2>/dev/null && games=60 sanitized=1
 work=$(mktemp -d)
 verifiers=()
 cleanup() {
@@ -40,13 +40,26 @@ done
 python3 - "$work" "$games" <<'EOF'
 import sys, zlib
 work, games = sys.argv[1], int(sys.argv[2])
-for i in range(games):
-    d = bytearray(open(f"{work}/base{i % 10}.demo", "rb").read())
+def variant(base, best, out):
+    d = bytearray(open(base, "rb").read())
     at = 16 + d[10]  # the best score the game started with
-    d[at:at + 4] = (5000 + i).to_bytes(4, "little")
+    d[at:at + 4] = best.to_bytes(4, "little")
     d[-4:] = zlib.crc32(bytes(d[:-4])).to_bytes(4, "little")
-    open(f"{work}/games/{i:03d}.demo", "wb").write(d)
+    open(out, "wb").write(d)
+for i in range(games):
+    variant(f"{work}/base{i % 10}.demo", 5000 + i, f"{work}/games/{i:03d}.demo")
+variant(f"{work}/base0.demo", 4999, f"{work}/long0.demo")
 EOF
+# The game whose verifier is killed: long enough to be caught in the middle
+# of its replay (a sanitized build plays even a short one slowly), and what
+# its replay must reach.
+if [ $sanitized = 1 ]; then
+  long_demo=$work/long0.demo long_like=Load000
+else
+  long_demo=$src/tests/demos/bot.demo long_like=
+  long_best=$(awk '{for (i = 1; i <= NF; i++) if ($i ~ /^score/) { s = substr($i, 6) + 0; if (s > m) m = s }} END {print m}' \
+    "$src/tests/demos/bot.digest")
+fi
 
 morvik_cluster_start "$work" || exit 1
 MORVIK_SERVER_BIN=$work/bin
@@ -65,7 +78,7 @@ port=${url##*:}
 echo "== a verifier killed in the middle of a replay"
 start_verifier doomed
 doomed=${verifiers[0]}
-curl -s -o "$work/long.json" --data-binary @"$src/tests/demos/bot.demo" "$url/api/runs?name=Long"
+curl -s -o "$work/long.json" --data-binary @"$long_demo" "$url/api/runs?name=Long"
 long=$(jq -r .id "$work/long.json")
 for i in $(seq 1 400); do
   [ "$(morvik_sql "SELECT claims FROM runs WHERE id = $long")" = 1 ] && break
@@ -125,9 +138,10 @@ cat "$work"/one.log "$work"/two.log | sed -n 's/^morvik-server: run \([0-9]*\) v
   awk '$1 != 1 { print "run " $2 " verified " $1 " times" }' >"$work/twice"
 verdicts=$(cat "$work"/one.log "$work"/two.log | grep -c '^morvik-server: run [0-9]* verified')
 [ ! -s "$work/twice" ] && [ "$verdicts" = $((games + 1)) ] && ok || bad "$verdicts verdicts: $(cat "$work/twice")"
-[ "$(morvik_sql "SELECT status || ' ' || score || ' ' || claims FROM runs WHERE id = $long")" = "verified 64600 2" ] && ok ||
+[ -n "$long_like" ] && long_best=$(morvik_sql "SELECT score FROM runs WHERE name = '$long_like'")
+[ "$(morvik_sql "SELECT status || ' ' || score || ' ' || claims FROM runs WHERE id = $long")" = "verified $long_best 2" ] && ok ||
   bad "the killed verifier's run: $(morvik_sql "SELECT status, score, claims FROM runs WHERE id = $long")"
-curl -s "$url/api/scores?limit=100" | jq -e '.scores | length > 10 and .[0].rank == 1 and .[0].name == "Long"' \
+curl -s "$url/api/scores?limit=100" | jq -e '.scores | length > 10 and .[0].rank == 1 and .[0].score >= .[1].score' \
   >/dev/null && ok || bad "the board after the load"
 
 echo "$pass passed, $fail failed"

@@ -40,7 +40,7 @@ class Budget : public PlatformRelay {
       : PlatformRelay(inner), limits_(limits), cpuStart_(ThreadCpuSeconds()) {}
 
   uint32_t Clock() override {
-    if (++reads_ % 4096 == 0) Check();
+    if (++reads_ % 256 == 0) Check();
     return in_.Clock();
   }
 
