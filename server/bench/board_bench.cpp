@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     threads.emplace_back([&, c] {
       httplib::Client cli(host, port);
       cli.set_keep_alive(true);
+      cli.set_tcp_nodelay(true);
       cli.set_read_timeout(30, 0);
       std::vector<double>& mine = times[static_cast<size_t>(c)];
       mine.reserve(static_cast<size_t>(each));

@@ -185,6 +185,7 @@ bool SubmitReplay(const std::string& url, const std::vector<uint8_t>& demo, cons
   cli.set_read_timeout(60, 0);
   cli.set_write_timeout(60, 0);
   cli.set_follow_location(false);
+  cli.set_tcp_nodelay(true);
   auto failed = [&](const httplib::Result& res) {
     std::string w = "the board at " + Printable(url) + " cannot be reached (" + httplib::to_string(res.error()) + ")";
     if (b.https && res.error() == httplib::Error::SSLServerVerification)
