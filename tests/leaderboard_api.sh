@@ -166,11 +166,14 @@ out=$("$bin/morvik" --submit "$work/desk.demo" --name Desk --server http://examp
 if command -v openssl >/dev/null; then
   openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -days 1 -keyout "$work/key.pem" -out "$work/cert.pem" \
     >/dev/null 2>&1
-  tls_port=$((20000 + RANDOM % 20000))
-  openssl s_server -quiet -accept "127.0.0.1:$tls_port" -cert "$work/cert.pem" -key "$work/key.pem" -www \
-    >/dev/null 2>&1 &
-  tls_pid=$!
-  sleep 1
+  for try in 1 2 3 4 5; do  # a free port: the server is still there a moment later
+    tls_port=$((20000 + RANDOM % 20000))
+    openssl s_server -quiet -accept "127.0.0.1:$tls_port" -cert "$work/cert.pem" -key "$work/key.pem" -www \
+      >/dev/null 2>&1 &
+    tls_pid=$!
+    sleep 1
+    kill -0 "$tls_pid" 2>/dev/null && break
+  done
   out=$(timeout 30 "$bin/morvik" --submit "$work/desk.demo" --name Desk --server "https://127.0.0.1:$tls_port" 2>&1)
   [ $? = 1 ] && [[ $out == *"not trusted"* ]] && ok || bad "a self-signed certificate was not refused: $out"
   kill "$tls_pid" 2>/dev/null; wait "$tls_pid" 2>/dev/null; tls_pid=
