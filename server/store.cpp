@@ -176,11 +176,12 @@ std::vector<Run> Store::Scores(int limit, const std::string& version) {
   auto lease = pool_.Take();
   pqxx::read_transaction t(*lease);
   // Each name's best run (the earlier of equal ones), then the best of those;
-  // equal scores rank by which was sent first.
+  // equal scores rank by which was sent first. The demos stay out of the sort.
   const pqxx::result r = t.exec_params(
       std::string("SELECT ") + kRunColumns +
           ", row_number() OVER (ORDER BY score DESC, id) FROM ("
-          "  SELECT DISTINCT ON (name) * FROM runs WHERE status = 'verified' AND version = $1"
+          "  SELECT DISTINCT ON (name) id, name, status, score, combo, frames, games, version, reason, submitted"
+          "  FROM runs WHERE status = 'verified' AND version = $1"
           "  ORDER BY name, score DESC, id) best "
           "ORDER BY score DESC, id LIMIT $2",
       version, limit);
