@@ -214,6 +214,9 @@ TEST_F(Verify, ForeignCutShortOverlongAndStoppedReplaysAreRejectedWithTheReasonI
   VerifyLimits bytes;
   bytes.maxBytes = good.size() - 1;
   EXPECT_NE(reason(good, bytes).find("larger"), std::string::npos);
+  VerifyLimits stream;
+  stream.maxStream = 100;
+  EXPECT_NE(reason(good, stream).find("unpack"), std::string::npos);
   VerifyLimits stop;
   stop.progress = [] { return false; };
   reason(good, stop);

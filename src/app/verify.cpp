@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -99,6 +100,17 @@ bool ReadDemo(const uint8_t* data, size_t size, const VerifyLimits& limits, Demo
   if (size > limits.maxBytes) {
     why = "the demo is larger than " + std::to_string(limits.maxBytes) + " bytes";
     return false;
+  }
+  // The stream's unpacked size is looked at before anything is unpacked:
+  // it follows the version line (of n bytes at offset 11) and 15 bytes more.
+  if (size >= 12 && size >= 30u + data[10]) {
+    const uint8_t* p = data + 26 + data[10];
+    const uint32_t stream = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    const bool ours = std::memcmp(data, "MORVIKDM", 8) == 0 && (data[8] | (data[9] << 8)) == kDemoFormat;
+    if (ours && stream > limits.maxStream) {
+      why = "the demo's reads unpack to more than " + std::to_string(limits.maxStream >> 20) + " MiB";
+      return false;
+    }
   }
   if (ReadDemoBytes(data, size, header, raw, why)) return true;
   // A demo of another version cannot replay here: say which, and which this is.

@@ -16,6 +16,9 @@ namespace morvik {
 
 struct VerifyLimits {
   size_t maxBytes = size_t{1} << 20;   // the demo file
+  // Its read stream unpacked: a 1 MiB file could unpack to 256 MiB, where
+  // two million play frames take some 20 MB.
+  size_t maxStream = size_t{64} << 20;
   int64_t maxFrames = 2'000'000;       // play frames over all its games
   double maxCpuSeconds = 60;           // of this thread's processor time
   // Called every few hundred frames while the replay runs (a verifier
