@@ -84,7 +84,7 @@ for i in $(seq 1 400); do
   [ "$(morvik_sql "SELECT claims FROM runs WHERE id = $long")" = 1 ] && break
   sleep 0.05
 done
-sleep 0.2
+sleep 0.05
 kill -KILL "$doomed"
 wait "$doomed" 2>/dev/null
 verifiers=()
