@@ -141,7 +141,7 @@ verdicts=$(cat "$work"/one.log "$work"/two.log | grep -c '^morvik-server: run [0
 [ -n "$long_like" ] && long_best=$(morvik_sql "SELECT score FROM runs WHERE name = '$long_like'")
 # Claimed again once the dead verifier's lease ran out (twice at least: a
 # starved verifier may lose a claim too, which changes nothing else).
-[ "$(morvik_sql "SELECT status || ' ' || score || ' ' || (claims >= 2) FROM runs WHERE id = $long")" = "verified $long_best t" ] && ok ||
+[ "$(morvik_sql "SELECT status || ' ' || score || ' ' || (claims >= 2) FROM runs WHERE id = $long")" = "verified $long_best true" ] && ok ||
   bad "the killed verifier's run: $(morvik_sql "SELECT status, score, claims FROM runs WHERE id = $long")"
 curl -s "$url/api/scores?limit=100" | jq -e '.scores | length > 10 and .[0].rank == 1 and .[0].score >= .[1].score' \
   >/dev/null && ok || bad "the board after the load"
