@@ -11,7 +11,7 @@ morvik_install_packages
 morvik_build build Release
 morvik_build build-asan Debug -DMORVIK_SANITIZE=ON -DMORVIK_BENCH=OFF
 morvik_build build-fuzz Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DMORVIK_FUZZ=ON \
-  -DMORVIK_SDL=OFF -DMORVIK_TESTS=OFF -DMORVIK_BENCH=OFF
+  -DMORVIK_SDL=OFF -DMORVIK_TESTS=OFF -DMORVIK_BENCH=OFF -DMORVIK_SERVER=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 passed=0
@@ -30,6 +30,7 @@ step "the Debian package: built, checked by lintian, its tree played headless" b
   'scripts/deb.sh && bash tests/package/deb_tree.sh \
      "build-deb/morvik_$(dpkg-parsechangelog -S Version)_$(dpkg-architecture -q DEB_HOST_ARCH).deb"'
 step "the browser build (build-web/)" bash -c 'scripts/web.sh >/dev/null && tests/web/run.sh'
+step "the leaderboard's page in chromium, against the server" tests/web/board.sh build
 step "fuzzing, ${MORVIK_FUZZ_SECONDS:-5} s a target" fuzz/run.sh build-fuzz "${MORVIK_FUZZ_SECONDS:-5}"
 echo "test.sh: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -11,8 +11,8 @@ source scripts/setup.sh
 # debhelper and dpkg-dev make the package, lintian checks it; the rest are
 # the build dependencies listed in debian/control.
 MORVIK_PACKAGES=(build-essential debhelper dpkg-dev lintian cmake pkg-config
-                 libsdl2-dev libsdl2-mixer-dev libpng-dev zlib1g-dev
-                 fluidsynth musescore-general-soundfont-small vorbis-tools)
+                 libsdl2-dev libsdl2-mixer-dev libpng-dev zlib1g-dev libcpp-httplib-dev libssl-dev
+                 nlohmann-json3-dev fluidsynth musescore-general-soundfont-small vorbis-tools)
 morvik_install_packages
 
 version=$(dpkg-parsechangelog -S Version)

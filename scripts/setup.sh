@@ -16,6 +16,9 @@ MORVIK_PACKAGES=(
   xvfb xdotool x11-utils openbox         # the real-window tests: a display, keys, xprop/xmessage, a window manager
   clang libclang-rt-14-dev               # the fuzz targets (libFuzzer, sanitizers)
   desktop-file-utils appstream           # validating the installed desktop entry and metainfo
+  libcpp-httplib-dev libssl-dev          # HTTP(S) for morvik --submit and the leaderboard server
+  libpqxx-dev nlohmann-json3-dev         # the leaderboard server: PostgreSQL and JSON
+  postgresql curl jq openssl python3     # the leaderboard's tests: a throwaway cluster, requests, answers
 )
 
 morvik_install_packages() {

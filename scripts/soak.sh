@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 frames=${1:?usage: scripts/soak.sh FRAMES [PARTS]}
 parts=${2:-2}
 source scripts/setup.sh
-morvik_build build-soak RelWithDebInfo -DMORVIK_SANITIZE=ON -DMORVIK_BENCH=OFF \
+morvik_build build-soak RelWithDebInfo -DMORVIK_SANITIZE=ON -DMORVIK_BENCH=OFF -DMORVIK_SERVER=OFF \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g -fno-omit-frame-pointer"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

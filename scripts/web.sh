@@ -38,7 +38,7 @@ if [ ! -f "$out/host/build.ninja" ]; then
   launcher=()
   command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   cmake -S . -B "$out/host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVIK_SDL=OFF -DMORVIK_TESTS=OFF \
-    -DMORVIK_BENCH=OFF "${launcher[@]}" >/dev/null
+    -DMORVIK_BENCH=OFF -DMORVIK_SERVER=OFF "${launcher[@]}" >/dev/null
 fi
 ninja -C "$out/host" -j2 generated/sheet_art_data.cpp morvik_stages morvik_sounds morvik_iconmake >/dev/null
 

@@ -8,6 +8,7 @@
 #include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "app/settings.hpp"
+#include "app/submit.hpp"
 #include "core/printable.hpp"
 #include "game.hpp"
 #include "platform/sdl/sdl_platform.hpp"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
                 shown(settingsPath, "(none: neither XDG_CONFIG_HOME nor HOME is set)").c_str());
     return 0;
   }
+  if (o.submit) return SubmitCommand(o, recordPath, settingsPath);
   // From here a stop signal ends the game as closing its window does.
   CatchStopSignals();
   // Headless runs (tests, traces, demos) never depend on a player's settings.

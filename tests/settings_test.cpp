@@ -95,11 +95,15 @@ TEST(Settings, TheWrittenFileReadsBackAsWhatItHoldsWithACommentOnEverySetting) {
   s.keys[kActFire] = {"Left Shift", "Space"};
   s.pad[kActLeave] = {"back"};
   s.pad[kActPause] = {};
+  s.leaderboard = "https://board.example:8443/morvik";
   Parsed q;
   q.s = DefaultSettings();
   ParseSettings(SettingsText(s), "x", Names(), q.s, q.messages);
   EXPECT_TRUE(q.messages.empty());
   EXPECT_TRUE(Same(q.s, s));
+  EXPECT_EQ(q.s.leaderboard, s.leaderboard);
+  // The board's address is a web address or nothing.
+  EXPECT_EQ(Parse("leaderboard ftp://board.example\n").messages.size(), 1u);
 
   // Every setting line has its own comment line just above it.
   std::istringstream in(SettingsText(DefaultSettings()));

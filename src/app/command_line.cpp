@@ -51,6 +51,10 @@ const char* UsageText() {
          "  --trace FILE           write one JSON line of game state per play frame\n"
          "  --trace-digest FILE    write one short line and a hash of the state per play frame\n"
          "  --shot FRAME:FILE      save the screen after play frame FRAME as a PNG\n"
+         "  --submit [REPLAY]      send a replay (default: your best game's) to the leaderboard and\n"
+         "                         wait for its verdict\n"
+         "    --name NAME          the name on the board: 1 to 20 letters, digits, spaces, - _ .\n"
+         "    --server URL         the board (default: the settings file's 'leaderboard' line)\n"
          "  --help, --version\n";
 }
 
@@ -94,6 +98,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     else if (a == "--dump-sheets") { if (!value(o.dumpSheets)) return false; }
     else if (a == "--record-demo") { if (!value(o.recordDemo)) return false; }
     else if (a == "--play-demo") { if (!value(o.playDemo)) return false; }
+    else if (a == "--submit") {
+      o.submit = true;
+      // The replay is optional: the next argument, unless it is an option.
+      if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 && !args[i + 1].empty()) o.submitReplay = args[++i];
+    } else if (a == "--name") { if (!value(o.submitName)) return false; }
+    else if (a == "--server") { if (!value(o.submitServer)) return false; }
     else if (a == "--clock-start") {
       if (!value(v)) return false;
       if (!ParseU32(v, o.clockStart)) {
@@ -121,6 +131,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       error = "unknown argument '" + Printable(a) + "' (try --help)";
       return false;
     }
+  }
+  if (!o.submit && (!o.submitName.empty() || !o.submitServer.empty())) {
+    error = std::string(o.submitName.empty() ? "--server" : "--name") + " works only with --submit";
+    return false;
+  }
+  if (o.submit && o.submitName.empty() && !o.help && !o.version) {
+    error = "--submit needs --name NAME, the name to show on the board";
+    return false;
   }
   if (!o.recordDemo.empty() && !o.playDemo.empty()) {
     error = "--record-demo and --play-demo cannot be used together";

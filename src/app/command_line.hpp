@@ -34,6 +34,9 @@ struct Options {
   bool paths = false;
   std::string recordDemo, playDemo;
   bool bot = false;              // the automatic player plays (headless or in the window)
+  // the leaderboard: --submit [REPLAY] --name NAME [--server URL]
+  bool submit = false;
+  std::string submitReplay, submitName, submitServer;
 };
 
 // Parses argv; on a bad argument returns false with a one-line message. An

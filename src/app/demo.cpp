@@ -452,24 +452,28 @@ DemoPlayer::DemoPlayer(Platform& inner, const DemoHeader& h, std::vector<uint8_t
                        bool realTime)
     : DemoReads(inner), header_(h), raw_(std::move(raw)), name_(std::move(name)), realTime_(realTime), clock_(h.clockFirst) {}
 
+void DemoPlayer::Say(const std::string& words) {
+  message_ = words;
+  if (!quiet_) std::fprintf(stderr, "morvik: %s\n", words.c_str());
+}
+
 const DemoEvent& DemoPlayer::Take(DemoRead kind, int32_t arg) {
   DemoEvent asked;
   asked.kind = kind;
   asked.arg = arg;
   if (pos_ >= raw_.size()) {
-    std::fprintf(stderr, "morvik: the demo %s ends after %zu reads; the game asked for %s, the replay stops\n",
-                 Printable(name_).c_str(), done_, DescribeDemoEvent(asked).c_str());
+    Say("the demo " + Printable(name_) + " ends after " + std::to_string(done_) + " reads; the game asked for " +
+        DescribeDemoEvent(asked) + ", the replay stops");
     throw ProgramEnd{1};
   }
   const uint32_t before = clock_;
   if (!DecodeDemoEvent(raw_, pos_, clock_, ev_)) {  // checked on loading; kept safe all the same
-    std::fprintf(stderr, "morvik: the demo %s is damaged at read %zu\n", Printable(name_).c_str(), done_ + 1);
+    Say("the demo " + Printable(name_) + " is damaged at read " + std::to_string(done_ + 1));
     throw ProgramEnd{2};
   }
   if (ev_.kind != kind || ((kind == DemoRead::kKey || kind == DemoRead::kJoyRead) && ev_.arg != arg)) {
-    std::fprintf(stderr, "morvik: the demo %s does not match this program: at read %zu the game asked for %s, "
-                 "the demo holds %s\n", Printable(name_).c_str(), done_ + 1, DescribeDemoEvent(asked).c_str(),
-                 DescribeDemoEvent(ev_).c_str());
+    Say("the demo " + Printable(name_) + " does not match this program: at read " + std::to_string(done_ + 1) +
+        " the game asked for " + DescribeDemoEvent(asked) + ", the demo holds " + DescribeDemoEvent(ev_));
     clock_ = before;
     throw ProgramEnd{2};
   }

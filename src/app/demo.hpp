@@ -120,6 +120,10 @@ class DemoPlayer : public DemoReads {
   DemoPlayer(Platform& inner, const DemoHeader& h, std::vector<uint8_t> raw, std::string name, bool realTime);
   void SetObserving(bool on) { observing_ = on; }
   size_t ReadsDone() const { return done_; }
+  // Why the replay ended early (the demo ran out, or does not match); with
+  // quiet set it is only kept here, not printed.
+  void SetQuiet(bool on) { quiet_ = on; }
+  const std::string& Message() const { return message_; }
   bool Finished() const { return pos_ >= raw_.size(); }
 
   uint32_t Clock() override;
@@ -130,6 +134,7 @@ class DemoPlayer : public DemoReads {
   const DemoEvent& Ask(DemoRead kind, int32_t arg) override;
   // The next event, which must be a read of this kind (and argument).
   const DemoEvent& Take(DemoRead kind, int32_t arg);
+  void Say(const std::string& words);
 
   DemoHeader header_;
   std::vector<uint8_t> raw_;
@@ -138,6 +143,8 @@ class DemoPlayer : public DemoReads {
   size_t pos_ = 0, done_ = 0;
   uint32_t clock_;
   bool observing_ = false;
+  bool quiet_ = false;
+  std::string message_;
   bool paceStarted_ = false;
   uint32_t paceBaseDemo_ = 0, paceBaseReal_ = 0;
 };

@@ -137,6 +137,13 @@ std::string ApplyLine(const std::string& name, const std::string& value, const I
     if (!ParseInt(value, 0, 128, v)) return name + " is a whole number from 0 to 128, not '" + value + "'";
     return "";
   }
+  if (name == "leaderboard") {
+    const bool web = value.rfind("http://", 0) == 0 || value.rfind("https://", 0) == 0;
+    if (!web || value.find_first_of(" \t") != std::string::npos)
+      return "leaderboard is the board's address (https://HOST or http://127.0.0.1:PORT), not '" + value + "'";
+    s.leaderboard = value;
+    return "";
+  }
   const bool key = name.rfind("key-", 0) == 0, pad = name.rfind("pad-", 0) == 0;
   if (key || pad) {
     const std::string act = name.substr(4);
@@ -226,6 +233,8 @@ std::string SettingsText(const Settings& s) {
     t += std::string("# controller inputs to ") + kActionHelp[a] + "\n";
     t += std::string("pad-") + ActionName(a) + " " + JoinList(s.pad[a]) + "\n";
   }
+  t += "# the leaderboard that 'morvik --submit' sends your best game to: leaderboard https://HOST\n";
+  if (!s.leaderboard.empty()) t += "leaderboard " + s.leaderboard + "\n";
   return t;
 }
 
@@ -352,7 +361,8 @@ bool OwnLine(const std::string& line, const std::vector<std::string>& layout) {
     return false;
   }
   const std::string name = line.substr(0, line.find_first_of(" \t"));
-  if (name == "display" || name == "scale" || name == "smooth" || name == "effects-volume" || name == "music-volume")
+  if (name == "display" || name == "scale" || name == "smooth" || name == "effects-volume" || name == "music-volume" ||
+      name == "leaderboard")
     return true;
   if (name.rfind("key-", 0) == 0 || name.rfind("pad-", 0) == 0)
     for (int a = 0; a < kActionCount; ++a)

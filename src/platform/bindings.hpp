@@ -34,6 +34,8 @@ struct Settings {
   // Inputs of each action: key names, and controller buttons or axis
   // directions ("a", "dpleft", "-leftx", "+righttrigger").
   std::array<std::vector<std::string>, kActionCount> keys, pad;
+  // The leaderboard morvik --submit sends to (http:// or https://); none by default.
+  std::string leaderboard;
 };
 
 Settings DefaultSettings();

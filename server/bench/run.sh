@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The leaderboard's figures, on a PostgreSQL cluster of its own:
+#  1. GET /api/scores under 32 concurrent clients (kept-alive connections),
+#     on a board of 2,000 verified runs (4 KB demos) by 500 names: latency p50 / p99;
+#  2. verification throughput: GAMES copies of a known game (three games,
+#     12,945 play frames) verified by one verifier process, then by two.
+#   server/bench/run.sh [BUILD_DIR] [GAMES]      (default: build, 40)
+# Take figures on an idle machine: the verifiers want a core each. Their
+# processor time is given too, which a busy machine stretches less.
+set -euo pipefail
+src=$(cd "$(dirname "$0")/../.." && pwd)
+bin=$(cd "${1:-$src/build}" && pwd)
+games=${2:-40}
+[ -x "$bin/morvik-server" ] && [ -x "$bin/morvik_board_bench" ] || { echo "build $bin first (with benchmarks)" >&2; exit 1; }
+source "$src/tests/server/cluster.sh"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null; wait "$p" 2>/dev/null || true; done
+  morvik_server_stop >/dev/null 2>&1 || true
+  morvik_cluster_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+morvik_cluster_start "$work"
+MORVIK_SERVER_BIN=$work/bin
+morvik_server_copy "$bin" "$MORVIK_SERVER_BIN"
+morvik_server_start "$work/server.log" --listen 127.0.0.1:0 --workers 0 --per-minute 0 --threads 32 >/dev/null
+port=${MORVIK_URL##*:}
+version=$("$bin/morvik" --version 2>/dev/null || echo "morvik $(sed -n 's/^project(morvik VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")")
+
+echo "== GET /api/scores, 32 clients"
+morvik_sql "INSERT INTO runs (digest, name, address, demo, status, score, combo, frames, games, version, verified_at)
+            SELECT sha256(i::text::bytea), 'Player ' || (i % 500), 'bench', convert_to(repeat(md5(i::text), 128), 'UTF8'),
+                   'verified', (i * 7919) % 1000000,
+                   i % 30, 10000, 1, '$version', now()
+            FROM generate_series(1, 2000) i" >/dev/null
+morvik_sql "ANALYZE runs" >/dev/null
+"$bin/morvik_board_bench" 127.0.0.1 "$port" /api/scores 32 50 >/dev/null  # warm up
+"$bin/morvik_board_bench" 127.0.0.1 "$port" /api/scores 32 500
+morvik_sql "DELETE FROM runs" >/dev/null
+
+echo "== verification: $games copies of a known game"
+python3 - "$src/tests/demos/bot.demo" "$work" "$games" <<'EOF'
+import sys, zlib
+demo, work, games = sys.argv[1], sys.argv[2], int(sys.argv[3])
+base = open(demo, "rb").read()
+for i in range(games):
+    d = bytearray(base)
+    at = 16 + d[10]  # the records the game started with: other bytes, the same game
+    d[at:at + 4] = (5000 + i).to_bytes(4, "little")
+    d[-4:] = zlib.crc32(bytes(d[:-4])).to_bytes(4, "little")
+    open(f"{work}/g{i:03d}.demo", "wb").write(d)
+EOF
+for f in "$work"/g*.demo; do
+  curl -s -o /dev/null --data-binary @"$f" "$MORVIK_URL/api/runs?name=Bench"
+done
+for n in 1 2; do
+  morvik_sql "UPDATE runs SET status = 'pending', claims = 0, lease_until = NULL, score = NULL" >/dev/null
+  start=$(date +%s.%N)
+  pids=()
+  for k in $(seq 1 "$n"); do
+    "${MORVIK_AS_SERVER[@]}" "$MORVIK_SERVER_BIN/morvik-server" --verify-only --workers 1 --db "$MORVIK_DB" \
+      --data-dir "$MORVIK_SERVER_BIN" >"$work/v$n-$k.log" 2>&1 &
+    pids+=($!)
+  done
+  while [ "$(morvik_sql "SELECT count(*) FROM runs WHERE status = 'pending'")" != 0 ]; do sleep 0.05; done
+  end=$(date +%s.%N)
+  # The verifiers' own processor time (user + system), which a busy machine does not stretch.
+  ticks=0
+  for p in "${pids[@]}"; do
+    ticks=$((ticks + $(awk '{ print $14 + $15 }' "/proc/$p/stat")))
+    kill -TERM "$p"
+    wait "$p" || true
+  done
+  pids=()
+  frames=$(morvik_sql "SELECT sum(frames) FROM runs WHERE status = 'verified'")
+  awk -v n="$n" -v g="$games" -v f="$frames" -v a="$start" -v b="$end" -v c="$ticks" -v hz="$(getconf CLK_TCK)" 'BEGIN {
+    t = b - a; cpu = c / hz
+    printf "%d verifier process%s: %d replays in %.2f s: %.1f replays a minute (%.1f per verifier), %.0f play frames a second;", \
+           n, n == 1 ? "" : "es", g, t, g * 60 / t, g * 60 / t / n, f / t
+    printf " their processor time %.1f s: %.1f replays a processor-minute, %.0f play frames a processor-second\n", \
+           cpu, g * 60 / cpu, f / cpu }'
+done
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,0 +1,253 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// morvik-server: the leaderboard. Takes games as demos, replays each with the
+// game itself, and keeps what the replay reached in PostgreSQL; serves the
+// site and its API on one origin.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <httplib.h>
+
+#include "app/command_line.hpp"
+#include "app/run.hpp"
+#include "core/printable.hpp"
+#include "http.hpp"
+#include "store.hpp"
+#include "verifier.hpp"
+
+#ifndef MORVIK_INSTALLED_DATA_DIR
+#define MORVIK_INSTALLED_DATA_DIR ""
+#endif
+#ifndef MORVIK_DATA_FROM_BIN
+#define MORVIK_DATA_FROM_BIN ""
+#endif
+
+namespace {
+
+using namespace morvik;
+using namespace morvik::server;
+
+const char kUsage[] =
+    "usage: morvik-server [options]\n"
+    "  --listen HOST:PORT     where to answer HTTP (default 127.0.0.1:8080; port 0 takes a free one)\n"
+    "  --site DIR             serve the site's files from DIR beside the API\n"
+    "  --db CONNINFO          the PostgreSQL database, as a libpq connection string\n"
+    "                         (default: the PG* environment variables)\n"
+    "  --workers N            verifier threads in this process (default 1; 0 for none)\n"
+    "  --verify-only          only verify: no HTTP, just the verifier threads\n"
+    "  --migrate-only         create or bring up the database's schema, then end\n"
+    "  --data-dir DIR         the course files the replays play on\n"
+    "  --per-minute N         submissions one address may make a minute (default 10; 0: no limit)\n"
+    "  --trust-forwarded      count submissions by X-Forwarded-For (behind a reverse proxy)\n"
+    "  --threads N            requests answered at once (default 16)\n"
+    "  --body-seconds N       time a demo's upload may take (default 10)\n"
+    "  --lease SECONDS        how long a verifier's claim on a run lasts unrenewed (default 30)\n"
+    "  --help, --version\n";
+
+struct Config {
+  std::string host = "127.0.0.1";
+  int port = 8080;
+  std::string site, db, dataDir;
+  int workers = 1;
+  bool verifyOnly = false, migrateOnly = false;
+  HttpConfig http;
+  int lease = 30;
+};
+
+bool ParseInt(const std::string& s, int lo, int hi, int& out) {
+  if (s.empty() || s.size() > 9) return false;
+  int n = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + (c - '0');
+  }
+  if (n < lo || n > hi) return false;
+  out = n;
+  return true;
+}
+
+// 0 to go on, else the exit status.
+int ParseArgs(int argc, char** argv, Config& c) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc || !*argv[i + 1]) {
+        std::fprintf(stderr, "morvik-server: %s needs a value\n", a.c_str());
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    auto number = [&](int lo, int hi, int& out) {
+      std::string v;
+      if (!value(v)) return false;
+      if (ParseInt(v, lo, hi, out)) return true;
+      std::fprintf(stderr, "morvik-server: %s takes a whole number from %d to %d, not '%s'\n", a.c_str(), lo, hi,
+                   Printable(v).c_str());
+      return false;
+    };
+    std::string v;
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return -1;
+    } else if (a == "--version") {
+      std::printf("morvik-server (%s)\n", VersionText());
+      return -1;
+    } else if (a == "--listen") {
+      if (!value(v)) return 2;
+      const size_t colon = v.rfind(':');
+      int port = 0;
+      std::string host = colon == std::string::npos ? "" : v.substr(0, colon);
+      if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+      if (host.empty() || !ParseInt(v.substr(colon + 1), 0, 65535, port)) {
+        std::fprintf(stderr, "morvik-server: --listen takes HOST:PORT, not '%s'\n", Printable(v).c_str());
+        return 2;
+      }
+      c.host = host;
+      c.port = port;
+    } else if (a == "--site") {
+      if (!value(c.site)) return 2;
+    } else if (a == "--db") {
+      if (!value(c.db)) return 2;
+    } else if (a == "--data-dir") {
+      if (!value(c.dataDir)) return 2;
+    } else if (a == "--workers") {
+      if (!number(0, 64, c.workers)) return 2;
+    } else if (a == "--verify-only") {
+      c.verifyOnly = true;
+    } else if (a == "--migrate-only") {
+      c.migrateOnly = true;
+    } else if (a == "--per-minute") {
+      if (!number(0, 1000000, c.http.perMinute)) return 2;
+    } else if (a == "--trust-forwarded") {
+      c.http.trustForwarded = true;
+    } else if (a == "--threads") {
+      if (!number(1, 256, c.http.threads)) return 2;
+    } else if (a == "--body-seconds") {
+      if (!number(1, 600, c.http.bodySeconds)) return 2;
+    } else if (a == "--lease") {
+      if (!number(1, 3600, c.lease)) return 2;
+    } else {
+      std::fprintf(stderr, "morvik-server: unknown argument '%s' (try --help)\n", Printable(a).c_str());
+      return 2;
+    }
+  }
+  if (c.verifyOnly && c.workers == 0) {
+    std::fprintf(stderr, "morvik-server: --verify-only needs at least one worker\n");
+    return 2;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Config c;
+  if (const int status = ParseArgs(argc, argv, c); status != 0) return status < 0 ? 0 : status;
+  // It reads what strangers send: never with the rights of root.
+  if (::geteuid() == 0) {
+    std::fprintf(stderr, "morvik-server: refusing to run as root; run it as an unprivileged user "
+                         "(for example a system user of its own)\n");
+    return 2;
+  }
+  const std::string exeDir = ExecutableDir();
+  if (c.dataDir.empty())
+    c.dataDir = FindDataDir(exeDir, InstalledDataDir(exeDir, MORVIK_DATA_FROM_BIN, MORVIK_INSTALLED_DATA_DIR));
+  if (c.workers > 0 && !c.migrateOnly) {
+    // Without the course every replay would play another game.
+    if (const std::string note = MissingCourseNote(c.dataDir); !note.empty()) {
+      std::fprintf(stderr, "morvik-server: %s; the replays cannot be verified (--data-dir DIR)\n", note.c_str());
+      return 2;
+    }
+  }
+  if (!c.verifyOnly && !c.site.empty()) {
+    struct stat st {};
+    if (::stat(c.site.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      std::fprintf(stderr, "morvik-server: the site %s is not a folder\n", Printable(c.site).c_str());
+      return 2;
+    }
+  }
+  c.http.site = c.site;
+
+  // The stop signals are taken by one thread of their own; every other
+  // thread leaves them alone.
+  sigset_t stops;
+  sigemptyset(&stops);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, s);
+  pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+
+  try {
+    pqxx::connection conn(c.db);
+    Migrate(conn);
+  } catch (const std::exception& e) {
+    std::string what = e.what();
+    while (!what.empty() && (what.back() == '\n' || what.back() == ' ')) what.pop_back();
+    std::fprintf(stderr, "morvik-server: the database cannot be used: %s\n", Printable(what).c_str());
+    return 1;
+  }
+  if (c.migrateOnly) {
+    std::printf("morvik-server: the schema is at version %d\n", kSchemaVersion);
+    return 0;
+  }
+
+  std::atomic<bool> stopping{false};
+  std::unique_ptr<httplib::Server> svr;
+  ConnectionPool pool(c.db, static_cast<size_t>(c.http.threads));
+  Store store(pool);
+  if (!c.verifyOnly) {
+    svr = MakeHttpServer(c.http, store);
+    const bool bound = c.port == 0 ? (c.port = svr->bind_to_any_port(c.host)) > 0 : svr->bind_to_port(c.host, c.port);
+    if (!bound) {
+      std::fprintf(stderr, "morvik-server: cannot listen on %s:%d\n", Printable(c.host).c_str(), c.port);
+      return 1;
+    }
+  }
+
+  std::thread signals([&] {
+    const timespec tick{0, 200 * 1000 * 1000};
+    while (!stopping) {
+      const int s = sigtimedwait(&stops, nullptr, &tick);
+      if (s > 0) {
+        stopping = true;
+        if (svr) svr->stop();
+      }
+    }
+  });
+
+  VerifierConfig vc;
+  vc.conninfo = c.db;
+  vc.dataDir = c.dataDir;
+  vc.leaseSeconds = c.lease;
+  Verifiers verifiers(vc, stopping);
+  verifiers.Start(c.workers);
+
+  int status = 0;
+  if (svr) {
+    const std::string shown = c.host.find(':') != std::string::npos ? "[" + c.host + "]" : c.host;
+    std::printf("morvik-server: serving http://%s:%d/ (%s; %d verifier%s)\n", shown.c_str(), c.port,
+                c.site.empty() ? "no site" : ("site " + Printable(c.site)).c_str(), c.workers,
+                c.workers == 1 ? "" : "s");
+    std::fflush(stdout);
+    if (!svr->listen_after_bind() && !stopping) {
+      std::fprintf(stderr, "morvik-server: the HTTP server stopped\n");
+      status = 1;
+    }
+  } else {
+    std::printf("morvik-server: verifying with %d verifier%s\n", c.workers, c.workers == 1 ? "" : "s");
+    std::fflush(stdout);
+    while (!stopping) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  stopping = true;
+  verifiers.Join();
+  signals.join();
+  std::fprintf(stderr, "morvik-server: stopped\n");
+  return status;
+}

@@ -1,0 +1,297 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/submit.hpp"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include "app/command_line.hpp"
+#include "app/settings.hpp"
+#include "app/verify.hpp"
+#include "core/files.hpp"
+#include "core/printable.hpp"
+
+namespace morvik {
+
+namespace {
+
+using nlohmann::json;
+
+// The system's store of certificate authorities, as Debian keeps it.
+constexpr const char* kCaFile = "/etc/ssl/certs/ca-certificates.crt";
+constexpr const char* kCaDir = "/etc/ssl/certs";
+
+bool Loopback(const std::string& host) {
+  if (host == "localhost") return true;
+  in_addr a4{};
+  if (::inet_pton(AF_INET, host.c_str(), &a4) == 1) return (ntohl(a4.s_addr) >> 24) == 127;
+  in6_addr a6{};
+  return ::inet_pton(AF_INET6, host.c_str(), &a6) == 1 && IN6_IS_ADDR_LOOPBACK(&a6);
+}
+
+// Reads a replay of at most `limit` bytes; false with the reason.
+bool ReadReplay(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, std::string& why) {
+  const FileRead r = ReadPlainFile(path, limit);
+  if (r.outcome != FileRead::kRead) {
+    why = r.outcome == FileRead::kTooLarge ? "larger than the board takes (" + std::to_string(limit >> 20) + " MiB)"
+                                           : r.Why();
+    return false;
+  }
+  bytes.assign(r.bytes.begin(), r.bytes.end());
+  return true;
+}
+
+// The words of a refusal: the board's {"error"} when it gave one.
+std::string Refusal(const httplib::Result& res) {
+  try {
+    const json j = json::parse(res->body);
+    if (j.is_object() && j.contains("error") && j["error"].is_string())
+      return Printable(j["error"].get<std::string>());
+  } catch (const std::exception&) {
+  }
+  return "it answered " + std::to_string(res->status);
+}
+
+// A value for the query string: all but letters, digits and -_. as %XX.
+std::string QueryValue(const std::string& v) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : v) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+int64_t Number(const json& j, const char* key) {
+  return j.contains(key) && j[key].is_number_integer() ? j[key].get<int64_t>() : 0;
+}
+std::string Text(const json& j, const char* key) {
+  return j.contains(key) && j[key].is_string() ? Printable(j[key].get<std::string>()) : "";
+}
+
+}  // namespace
+
+bool ParseBoardUrl(const std::string& url, BoardUrl& out, std::string& why) {
+  out = BoardUrl{};
+  std::string rest;
+  if (url.rfind("https://", 0) == 0) {
+    out.https = true;
+    rest = url.substr(8);
+  } else if (url.rfind("http://", 0) == 0) {
+    rest = url.substr(7);
+  } else {
+    why = "the board's address " + Printable(url) + " does not start with https:// (or http:// on this machine)";
+    return false;
+  }
+  const size_t slash = rest.find('/');
+  std::string hostPort = rest.substr(0, slash);
+  out.prefix = slash == std::string::npos ? "" : rest.substr(slash);
+  while (!out.prefix.empty() && out.prefix.back() == '/') out.prefix.pop_back();
+  if (out.prefix.find_first_of("?# ") != std::string::npos || hostPort.find('@') != std::string::npos) {
+    why = "the board's address " + Printable(url) + " is not a plain https://HOST[:PORT][/PATH]";
+    return false;
+  }
+  out.port = out.https ? 443 : 80;
+  std::string portText;
+  if (!hostPort.empty() && hostPort[0] == '[') {
+    const size_t close = hostPort.find(']');
+    if (close == std::string::npos) {
+      why = "the board's address " + Printable(url) + " has an unclosed [";
+      return false;
+    }
+    out.host = hostPort.substr(1, close - 1);
+    if (close + 1 < hostPort.size()) {
+      if (hostPort[close + 1] != ':') {
+        why = "the board's address " + Printable(url) + " is not a plain https://HOST[:PORT][/PATH]";
+        return false;
+      }
+      portText = hostPort.substr(close + 2);
+    }
+  } else {
+    const size_t colon = hostPort.find(':');
+    out.host = hostPort.substr(0, colon);
+    if (colon != std::string::npos) portText = hostPort.substr(colon + 1);
+  }
+  if (out.host.empty()) {
+    why = "the board's address " + Printable(url) + " names no host";
+    return false;
+  }
+  if (!portText.empty() || hostPort.back() == ':') {
+    int p = 0;
+    bool digits = !portText.empty() && portText.size() <= 5;
+    for (char c : portText) digits = digits && c >= '0' && c <= '9';
+    if (digits) p = std::stoi(portText);
+    if (!digits || p < 1 || p > 65535) {
+      why = "the board's address " + Printable(url) + " has a port that is not a number from 1 to 65535";
+      return false;
+    }
+    out.port = p;
+  }
+  if (!out.https && !Loopback(out.host)) {
+    why = "plain http:// goes only to this machine (127.0.0.1, ::1, localhost); for " + Printable(out.host) +
+          " use https://";
+    return false;
+  }
+  return true;
+}
+
+bool SubmitReplay(const std::string& url, const std::vector<uint8_t>& demo, const std::string& name, int waitSeconds,
+                  SubmitResult& out, std::string& why, const std::function<void(const std::string&)>& note) {
+  BoardUrl b;
+  if (!ParseBoardUrl(url, b, why)) return false;
+  const std::string host = b.host.find(':') != std::string::npos ? "[" + b.host + "]" : b.host;
+  const std::string origin = (b.https ? "https://" : "http://") + host + ":" + std::to_string(b.port);
+  httplib::Client cli(origin);
+  if (b.https) {
+    cli.enable_server_certificate_verification(true);
+    cli.set_ca_cert_path(kCaFile, kCaDir);
+  }
+  cli.set_connection_timeout(10, 0);
+  cli.set_read_timeout(60, 0);
+  cli.set_write_timeout(60, 0);
+  cli.set_follow_location(false);
+  cli.set_tcp_nodelay(true);
+  auto failed = [&](const httplib::Result& res) {
+    std::string w = "the board at " + Printable(url) + " cannot be reached (" + httplib::to_string(res.error()) + ")";
+    if (b.https && res.error() == httplib::Error::SSLServerVerification)
+      w = "the board at " + Printable(url) + " did not prove who it is: its certificate is not trusted here";
+    return w;
+  };
+  const std::string api = b.prefix + "/api";
+  auto res = cli.Post((api + "/runs?name=" + QueryValue(name)).c_str(),
+                      reinterpret_cast<const char*>(demo.data()), demo.size(), "application/octet-stream");
+  if (!res) {
+    why = failed(res);
+    return false;
+  }
+  if (res->status != 200 && res->status != 202) {
+    why = "the board refused the replay: " + Refusal(res);
+    return false;
+  }
+  json sent;
+  try {
+    sent = json::parse(res->body);
+  } catch (const std::exception&) {
+  }
+  out.id = sent.is_object() ? Number(sent, "id") : 0;
+  if (out.id <= 0) {
+    why = "the board at " + Printable(url) + " gave no run number; is it a Morvik leaderboard?";
+    return false;
+  }
+  out.runUrl = origin + api + "/runs/" + std::to_string(out.id);
+  if (note) note("sent as run " + std::to_string(out.id) + "; waiting for its replay to be verified");
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
+  for (;;) {
+    auto r = cli.Get((api + "/runs/" + std::to_string(out.id)).c_str());
+    if (!r) {
+      why = failed(r);
+      return false;
+    }
+    json j;
+    try {
+      j = json::parse(r->body);
+    } catch (const std::exception&) {
+    }
+    if (r->status != 200 || !j.is_object()) {
+      why = "the board could not say how run " + std::to_string(out.id) + " went: " + Refusal(r);
+      return false;
+    }
+    out.status = Text(j, "status");
+    if (out.status != "pending") {
+      out.score = Number(j, "score");
+      out.combo = Number(j, "combo");
+      out.frames = Number(j, "frames");
+      out.games = Number(j, "games");
+      out.version = Text(j, "version");
+      out.reason = Text(j, "reason");
+      return true;
+    }
+    if (std::chrono::steady_clock::now() >= until) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  }
+}
+
+int SubmitCommand(const Options& o, const std::string& recordPath, const std::string& settingsPath) {
+  std::string why;
+  if (!CheckPlayerName(o.submitName, why)) {
+    std::fprintf(stderr, "morvik: --name: %s\n", why.c_str());
+    return 2;
+  }
+  std::string url = o.submitServer;
+  if (url.empty()) {
+    std::vector<std::string> notes;
+    const Settings s = LoadSettings(settingsPath, InputNames{}, notes);
+    url = s.leaderboard;
+    if (url.empty()) {
+      std::fprintf(stderr, "morvik: no leaderboard named: give --server URL, or add a line 'leaderboard URL' to %s\n",
+                   settingsPath.empty() ? "the settings file" : settingsPath.c_str());
+      return 2;
+    }
+  }
+  BoardUrl b;
+  if (!ParseBoardUrl(url, b, why)) {
+    std::fprintf(stderr, "morvik: %s\n", why.c_str());
+    return 2;
+  }
+  const std::string replay =
+      !o.submitReplay.empty()
+          ? o.submitReplay
+          : (std::filesystem::path(recordPath).parent_path() / "replays" / "best.demo").string();
+  std::vector<uint8_t> bytes;
+  const VerifyLimits limits;
+  if (!ReadReplay(replay, limits.maxBytes, bytes, why)) {
+    if (o.submitReplay.empty() && why == std::strerror(ENOENT))
+      std::fprintf(stderr, "morvik: no best game to send yet (%s): a game that beats your best score keeps its "
+                           "replay there; or name a replay: morvik --submit FILE\n", Printable(replay).c_str());
+    else
+      std::fprintf(stderr, "morvik: cannot read the replay %s: %s\n", Printable(replay).c_str(), why.c_str());
+    return 2;
+  }
+  // Said here rather than by the board: a demo of another version, or no demo at all.
+  if (!CheckDemoBytes(bytes.data(), bytes.size(), limits, why)) {
+    std::fprintf(stderr, "morvik: %s cannot go on the board: %s\n", Printable(replay).c_str(), why.c_str());
+    return 2;
+  }
+  SubmitResult r;
+  const bool sent = SubmitReplay(url, bytes, o.submitName, 300, r, why, [](const std::string& step) {
+    std::printf("morvik: %s\n", step.c_str());
+    std::fflush(stdout);
+  });
+  if (!sent) {
+    std::fprintf(stderr, "morvik: %s\n", why.c_str());
+    return 1;
+  }
+  if (r.status == "verified") {
+    std::printf("morvik: run %lld verified: score %lld, combo %lld, %lld game%s, %lld frames (%s)\n",
+                static_cast<long long>(r.id), static_cast<long long>(r.score), static_cast<long long>(r.combo),
+                static_cast<long long>(r.games), r.games == 1 ? "" : "s", static_cast<long long>(r.frames),
+                r.version.c_str());
+    return 0;
+  }
+  if (r.status == "rejected") {
+    std::printf("morvik: run %lld rejected: %s\n", static_cast<long long>(r.id), r.reason.c_str());
+    return 1;
+  }
+  std::printf("morvik: run %lld is still waiting for its replay; see %s\n", static_cast<long long>(r.id),
+              r.runUrl.c_str());
+  return 1;
+}
+
+}  // namespace morvik

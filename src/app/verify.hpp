@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Checking a submitted game by playing it: the demo's reads are fed to the
+// game itself, headless and flat out, and what counts is what that replay
+// reaches — never the records the demo's header says it started with.
+//
+// Nothing is read but the course files of the data folder and nothing is
+// written: no record file, no settings, no trace. Several verifications may
+// run at once on different threads.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace morvik {
+
+struct VerifyLimits {
+  size_t maxBytes = size_t{1} << 20;   // the demo file
+  // Its read stream unpacked: a 1 MiB file could unpack to 256 MiB, where
+  // two million play frames take some 20 MB.
+  size_t maxStream = size_t{64} << 20;
+  int64_t maxFrames = 2'000'000;       // play frames over all its games
+  double maxCpuSeconds = 60;           // of this thread's processor time
+  // Called every few hundred frames while the replay runs (a verifier
+  // renews its claim on the run there); returning false stops the replay.
+  std::function<bool()> progress;
+};
+
+struct Verdict {
+  enum Kind { kVerified, kRejected, kStopped };
+  Kind kind = kRejected;
+  int32_t score = 0;       // the best score any of its games reached
+  int32_t combo = 0;       // the most enemies one ball hit, in any of its games
+  int64_t frames = 0;      // play frames played
+  int32_t games = 0;       // games that played at least one frame
+  std::string version;     // the program line the demo was recorded by (when readable)
+  std::string reason;      // why it was rejected or stopped, in words
+};
+
+// Checks that `data` is a whole demo of this version within the byte limit,
+// without playing it: false with the reason in words (for a demo of another
+// version, which version it is and which this is).
+bool CheckDemoBytes(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why);
+
+// Plays the demo held in `data` on the course files of `dataDir`.
+//
+// Verified: the replay ran to the program's close with every read matching,
+// and played at least one game. Rejected, with the reason: not a demo, a
+// damaged one, one of another version, one that does not match the game, one
+// whose reads run out before the program closes (a whole recording always
+// ends with the close), or one over a limit.
+Verdict VerifyDemo(const uint8_t* data, size_t size, const std::string& dataDir, const VerifyLimits& limits = {});
+
+// A name for the board: 1 to 20 characters, each a letter (A to Z, a to z),
+// a digit, a space, '-', '_' or '.', neither starting nor ending with a
+// space. False with the reason in words.
+constexpr size_t kMaxPlayerName = 20;
+bool CheckPlayerName(const std::string& name, std::string& why);
+
+}  // namespace morvik
