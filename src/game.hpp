@@ -8,6 +8,7 @@
 // function taking the game; arguments the game passes around stay arguments.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/settings.hpp"
@@ -27,6 +28,8 @@ class FrameObserver {
  public:
   virtual ~FrameObserver() = default;
   virtual void OnPlayFrame(Game& g) = 0;
+  // Told as a game ends (left, or over), before its records are saved.
+  virtual void OnGameEnd(Game& /*g*/) {}
 };
 
 struct Game : GameState {
@@ -59,6 +62,14 @@ struct Game : GameState {
   SettingsStore settings;
 
   FrameObserver* observer = nullptr;
+  // Replays kept around the game (app/replays): where the best game lies
+  // ("" where none are kept: headless runs, a demo's playback), and playing
+  // one at its recorded speed, after which the title comes back as it was.
+  // A page may ask for a replay to be watched; the title takes the request.
+  // None of it changes the game or what it reads.
+  std::string bestReplayPath;
+  std::function<void(Game&, const std::string&)> watchReplay;
+  std::function<std::string()> takeWatchRequest;
   bool recordsWarned = false;
   bool recordsLockWarned = false;
   // A demo's playback takes its records from the demo and leaves the file alone.
@@ -153,6 +164,7 @@ void TitleScreen(Game& g);
 void GameOverScreen(Game& g);
 // The options screen over the picture on M, until the player closes it; the
 // title's music goes on under it when `onTitle`.
-void OptionsScreen(Game& g, bool onTitle);
+// True when the player asked, on the title, to watch the best game kept.
+bool OptionsScreen(Game& g, bool onTitle);
 
 }  // namespace morvik

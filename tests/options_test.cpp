@@ -37,7 +37,7 @@ TEST(OptionsMenu, RowsInOrderEachValueChangedByLeftRightOrReturnAndTheCommandLin
   const V labels = {"DISPLAY",    "WINDOW SCALE", "SMOOTHING",  "EFFECTS VOLUME", "MUSIC VOLUME", "KEY LEFT",
                     "KEY RIGHT",  "KEY JUMP",     "KEY DOWN",   "KEY ACTION",     "KEY PAUSE",    "KEY LEAVE",
                     "PAD LEFT",   "PAD RIGHT",    "PAD JUMP",   "PAD DOWN",       "PAD ACTION",   "PAD PAUSE",
-                    "PAD LEAVE",  "RESTORE DEFAULTS", "BACK"};
+                    "PAD LEAVE",  "WATCH YOUR BEST GAME", "RESTORE DEFAULTS", "BACK"};
   ASSERT_EQ(labels.size(), static_cast<size_t>(kRowCount));
   for (int r = 0; r < kRowCount; ++r) EXPECT_EQ(OptionsMenu::Label(r), labels[r]);
   EXPECT_EQ(t.m.Value(kRowKeyFirst + kActFire), "SPACE, Z");

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvik in the browser: the game on the page's canvas, its data preloaded
 // under /data, the records and the settings file kept under /save.
+#include <emscripten.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +14,14 @@
 #include "probe.hpp"
 
 extern "C" void morvik_ended(int status);
+
+namespace {
+// A replay the page asked to watch (its Watch buttons), until the title takes it.
+std::string gWatch;
+}  // namespace
+
+// The page: play the replay at `path` (in the game's file system) from the title.
+extern "C" EMSCRIPTEN_KEEPALIVE void morvik_watch(const char* path) { gWatch = path ? path : ""; }
 
 int main() {
   using namespace morvik;
@@ -27,7 +37,11 @@ int main() {
   const SettingsStore settings = MakeSettingsStore(fromFile, file, o);
   WebPlatform plat(settings.run);
   WebProbe probe;  // what the page's checks read of the game
-  const int status = PlayOnPlatform(plat, nullptr, o, dataDir, recordPath, &settings, &probe);
+  const int status = PlayOnPlatform(plat, nullptr, o, dataDir, recordPath, &settings, &probe, [] {
+    std::string path;
+    path.swap(gWatch);
+    return path;
+  });
   morvik_ended(status);
   return status;
 }

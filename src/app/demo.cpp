@@ -272,7 +272,7 @@ std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8
   const std::string prog = h.program.substr(0, 255);
   o.push_back(static_cast<uint8_t>(prog.size()));
   o.insert(o.end(), prog.begin(), prog.end());
-  o.push_back(h.realWindow ? 1 : 0);
+  o.push_back(static_cast<uint8_t>((h.realWindow ? 1 : 0) | (h.endsWithGame ? 2 : 0)));
   Put32(o, h.clockFirst);
   Put32(o, static_cast<uint32_t>(h.bestScore));
   Put16(o, static_cast<uint16_t>(h.bestCombo));
@@ -317,7 +317,8 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
     return false;
   }
   h.program.assign(prog, n);
-  h.realWindow = flag == 1;
+  h.realWindow = (flag & 1) != 0;
+  h.endsWithGame = (flag & 2) != 0;
   h.bestScore = static_cast<int32_t>(score);
   h.bestCombo = static_cast<int16_t>(combo);
   if (h.program != VersionText()) {
@@ -325,7 +326,7 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
             ", this is " + VersionText();
     return false;
   }
-  if (flag > 1 || rawSize > kMaxRaw || packed > size - in.p) {
+  if (flag > 3 || rawSize > kMaxRaw || packed > size - in.p) {
     error = "the demo is damaged (its sizes are wrong)";
     return false;
   }
@@ -461,6 +462,8 @@ const DemoEvent& DemoPlayer::Take(DemoRead kind, int32_t arg) {
   DemoEvent asked;
   asked.kind = kind;
   asked.arg = arg;
+  // A best game kept as a replay ends with that game: the program ends there.
+  if (pos_ >= raw_.size() && header_.endsWithGame) throw ProgramEnd{0};
   if (pos_ >= raw_.size()) {
     Say("the demo " + Printable(name_) + " ends after " + std::to_string(done_) + " reads; the game asked for " +
         DescribeDemoEvent(asked) + ", the replay stops");
@@ -501,7 +504,8 @@ uint32_t DemoPlayer::Clock() {
 void DemoPlayer::Yield() {
   in_.Yield();
   // Closing the window during a replay ends it.
-  if (realTime_ && in_.CloseRequested()) throw ProgramEnd{0};
+  if ((realTime_ || stopOnEscape_) && in_.CloseRequested()) throw ProgramEnd{0};
+  if (stopOnEscape_ && in_.KeyDown(VK_ESCAPE)) throw ProgramEnd{0};
 }
 
 const DemoEvent& DemoPlayer::Ask(DemoRead kind, int32_t arg) {

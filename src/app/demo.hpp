@@ -18,6 +18,9 @@ struct DemoHeader {
   uint16_t format = kDemoFormat;
   std::string program;      // the program's version line
   bool realWindow = false;  // recorded in the real window (else headless)
+  // A game kept as a replay: it ends at that game's end, where its reads run
+  // out, and playing it stops there as a close would (status 0).
+  bool endsWithGame = false;
   uint32_t clockFirst = 0;  // the first clock value the game read
   int32_t bestScore = 0;    // the records the game started with
   int16_t bestCombo = 0;
@@ -125,6 +128,14 @@ class DemoPlayer : public DemoReads {
   void SetQuiet(bool on) { quiet_ = on; }
   const std::string& Message() const { return message_; }
   bool Finished() const { return pos_ >= raw_.size(); }
+  // At the recorded speed from now on (or flat out again); the pace is taken
+  // from the next clock read.
+  void SetRealTime(bool on) {
+    realTime_ = on;
+    paceStarted_ = false;
+  }
+  // The player's own Escape, read from the platform underneath, ends the replay.
+  void StopOnEscape(bool on) { stopOnEscape_ = on; }
 
   uint32_t Clock() override;
   void WaitUntil(uint32_t) override {}
@@ -146,6 +157,7 @@ class DemoPlayer : public DemoReads {
   bool quiet_ = false;
   std::string message_;
   bool paceStarted_ = false;
+  bool stopOnEscape_ = false;
   uint32_t paceBaseDemo_ = 0, paceBaseReal_ = 0;
 };
 

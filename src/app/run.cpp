@@ -13,6 +13,7 @@
 
 #include "app/bot.hpp"
 #include "app/demo.hpp"
+#include "app/replays.hpp"
 #include "core/files.hpp"
 #include "core/printable.hpp"
 #include "media/png.hpp"
@@ -31,6 +32,11 @@ class QuietClock : public FrameObserver {
   void OnPlayFrame(Game& g) override {
     Set(true);
     inner_.OnPlayFrame(g);
+    Set(false);
+  }
+  void OnGameEnd(Game& g) override {
+    Set(true);
+    inner_.OnGameEnd(g);
     Set(false);
   }
 
@@ -211,7 +217,8 @@ int ReadCommandLine(int argc, char** argv, Options& o) {
 }
 
 int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
-                   const std::string& recordPath, const SettingsStore* settings, FrameObserver* watch) {
+                   const std::string& recordPath, const SettingsStore* settings, FrameObserver* extra,
+                   std::function<std::string()> watchRequests) {
   const bool realWindow = headless == nullptr;
   {
     // Nothing is written before every file has been checked.
@@ -229,6 +236,9 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
   std::optional<DemoPlayer> player;
   std::optional<DemoRecorder> recorder;
   Platform* plat = under;
+  // A player's session (the window's, the page's) is recorded as it is
+  // played, so that its best game can be kept as a replay.
+  const bool keepReplays = settings != nullptr && o.playDemo.empty();
   DemoHeader header;
   if (!o.playDemo.empty()) {
     std::vector<uint8_t> raw;
@@ -238,8 +248,8 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
       return 2;
     }
     plat = &player.emplace(*under, header, std::move(raw), o.playDemo, realWindow);
-  } else if (!o.recordDemo.empty()) {
-    // Written at the end; CheckRunFiles has made sure it can be.
+  } else if (!o.recordDemo.empty() || keepReplays) {
+    // Written at the end when asked for; CheckRunFiles has made sure it can be.
     plat = &recorder.emplace(*under, realWindow);
   }
   if (const std::string note = MissingCourseNote(dataDir); !note.empty())
@@ -286,7 +296,16 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
   if (!openTrace(trace, o.trace, "trace") || !openTrace(digest, o.traceDigest, "trace digest")) return 2;
   ShotTaker shots(o.shots);
   observers.Add(&shots);
-  if (watch) observers.Add(watch);
+  std::optional<BestReplayKeeper> keeper;
+  if (keepReplays) {
+    if (const std::string folder = ReplayFolder(recordPath); !folder.empty()) {
+      observers.Add(&keeper.emplace(*recorder, folder));
+      g->bestReplayPath = (std::filesystem::path(folder) / "best.demo").string();
+    }
+    g->watchReplay = [under](Game& gg, const std::string& path) { WatchReplay(gg, *under, path); };
+    g->takeWatchRequest = std::move(watchRequests);
+  }
+  if (extra) observers.Add(extra);
   QuietClock quiet(observers, recorder ? &*recorder : nullptr, player ? &*player : nullptr);
   g->observer = &quiet;
   int status = RunUntilProgramEnds(*g);
@@ -301,7 +320,7 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
   };
   closeTrace(trace, o.trace, "trace");
   closeTrace(digest, o.traceDigest, "trace digest");
-  if (recorder) {
+  if (recorder && !o.recordDemo.empty()) {
     std::string err;
     if (!recorder->Save(o.recordDemo, err)) {
       std::fprintf(stderr, "morvik: could not write the demo %s: %s\n", Printable(o.recordDemo).c_str(), err.c_str());

@@ -8,6 +8,7 @@
 //   RunUntilProgramEnds  the game until its Unload event ends the program
 //   RunProgram           (shell/) the Load event, then the main timer's cycles:
 //                        title, stage start, PlayLoop, one PlayFrame every 35 ms
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ class ObserverList : public FrameObserver {
   void Add(FrameObserver* o) { list_.push_back(o); }
   void OnPlayFrame(Game& g) override {
     for (FrameObserver* o : list_) o->OnPlayFrame(g);
+  }
+  void OnGameEnd(Game& g) override {
+    for (FrameObserver* o : list_) o->OnGameEnd(g);
   }
 
  private:
@@ -64,15 +68,18 @@ bool ReadScriptFile(const std::string& path, std::string& text, std::string& err
 // Runs the program on the game's platform until it ends; returns the exit status.
 int RunUntilProgramEnds(Game& g);
 
-// Runs the program on `base` (the real window, or a headless platform) with
-// the command line's demo, trace and shot options; `headless` is base when it
-// is the headless platform (the automatic player needs it). `settings` are the
-// player's (the real window's); without them the run keeps the defaults in
-// memory, and so does a demo's playback. `watch`, when given, sees every
-// play frame after the command line's observers. Returns the exit status.
+// Runs the program on `base` (the real window, the page, or a headless
+// platform) with the command line's demo, trace and shot options; `headless`
+// is base when it is the headless platform (the automatic player needs it).
+// `settings` are the player's (the window's, the page's): without them the
+// run keeps the defaults in memory, and so does a demo's playback. With them
+// the session is recorded and its best games kept as replays, which the
+// options screen plays back, as it does those `watchRequests` names (the
+// page's). `extra`, when given, sees every play frame after the command
+// line's observers. Returns the exit status.
 int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
                    const std::string& recordPath, const SettingsStore* settings = nullptr,
-                   FrameObserver* watch = nullptr);
+                   FrameObserver* extra = nullptr, std::function<std::string()> watchRequests = {});
 
 // What every entry does first: reads the arguments, and answers what ends the
 // program before a game (a bad argument, --help, --version, --dump-sheets).

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "game.hpp"
 
@@ -62,12 +63,13 @@ std::string OptionsMenu::Label(int row) {
     case kRowSmooth: return "SMOOTHING";
     case kRowEffects: return "EFFECTS VOLUME";
     case kRowMusic: return "MUSIC VOLUME";
+    case kRowWatch: return "WATCH YOUR BEST GAME";
     case kRowDefaults: return "RESTORE DEFAULTS";
     case kRowBack: return "BACK";
     default: break;
   }
   if (row >= kRowKeyFirst && row < kRowPadFirst) return std::string("KEY ") + kActionLabels[row - kRowKeyFirst];
-  if (row >= kRowPadFirst && row < kRowDefaults) return std::string("PAD ") + kActionLabels[row - kRowPadFirst];
+  if (row >= kRowPadFirst && row < kRowWatch) return std::string("PAD ") + kActionLabels[row - kRowPadFirst];
   return "";
 }
 
@@ -80,12 +82,13 @@ std::string OptionsMenu::Value(int row) const {
     case kRowSmooth: v = s.smooth ? "ON" : "OFF"; break;
     case kRowEffects: return std::to_string(s.effectsVolume);
     case kRowMusic: return std::to_string(s.musicVolume);
+    case kRowWatch: return !onTitle_ ? "ON THE TITLE" : bestKept_ ? "" : "NONE KEPT YET";
     case kRowDefaults:
     case kRowBack: return "";
     default:
       if (waiting_ && row == row_) return row < kRowPadFirst ? "PRESS A KEY" : "PRESS A BUTTON";
       if (row >= kRowKeyFirst && row < kRowPadFirst) return List(s.keys[row - kRowKeyFirst]);
-      if (row >= kRowPadFirst && row < kRowDefaults) return List(s.pad[row - kRowPadFirst]);
+      if (row >= kRowPadFirst && row < kRowWatch) return List(s.pad[row - kRowPadFirst]);
       return "";
   }
   return Fixed(row) ? v + " (COMMAND LINE)" : v;
@@ -101,7 +104,9 @@ std::string OptionsMenu::Hint() const {
   }
   if (Fixed(row_)) return "SET ON THE COMMAND LINE FOR THIS RUN";
   if (row_ < kRowKeyFirst) return "UP DOWN: ROW - LEFT RIGHT: CHANGE - ESC: CLOSE";
-  if (row_ < kRowDefaults) return "RETURN: NEW BINDING - DELETE: NONE - ESC: CLOSE";
+  if (row_ < kRowWatch) return "RETURN: NEW BINDING - DELETE: NONE - ESC: CLOSE";
+  if (row_ == kRowWatch && onTitle_)
+    return bestKept_ ? "RETURN: PLAY IT BACK - ESC DURING IT: STOP" : "A GAME THAT BEATS YOUR BEST IS KEPT HERE";
   return "UP DOWN: ROW - RETURN: CHOOSE - ESC: CLOSE";
 }
 
@@ -135,10 +140,11 @@ OptionsMenu::Outcome OptionsMenu::Input(const std::string& in) {
     o = Change(1);
   } else if (IsChoose(in)) {
     if (row_ == kRowBack) o.close = true;
+    else if (row_ == kRowWatch) o.close = o.watch = onTitle_;
     else if (row_ == kRowDefaults) confirming_ = true;
-    else if (row_ >= kRowKeyFirst) waiting_ = true;
+    else if (row_ >= kRowKeyFirst && row_ < kRowWatch) waiting_ = true;
     else o = Change(0);
-  } else if (IsClear(in) && row_ >= kRowKeyFirst && row_ < kRowDefaults) {
+  } else if (IsClear(in) && row_ >= kRowKeyFirst && row_ < kRowWatch) {
     const bool key = row_ < kRowPadFirst;
     const int a = row_ - (key ? kRowKeyFirst : kRowPadFirst);
     (key ? st_.file.keys : st_.file.pad)[a].clear();
@@ -268,10 +274,10 @@ Surface Dimmed(const Surface& s) {
   return d;
 }
 
-// Row groups are set apart by a little space: display, volumes, keys, controller, the last two.
+// Row groups are set apart by a little space: display, volumes, keys, controller, the last three.
 int RowY(int row) {
-  int gaps = (row >= kRowEffects) + (row >= kRowKeyFirst) + (row >= kRowPadFirst) + (row >= kRowDefaults);
-  return 9 * row + 2 * gaps;
+  int gaps = (row >= kRowEffects) + (row >= kRowKeyFirst) + (row >= kRowPadFirst) + (row >= kRowWatch);
+  return 9 * row + gaps;
 }
 
 void DrawVolume(Surface& m, int x, int y, int v, uint32_t ink) {
@@ -286,7 +292,7 @@ void DrawVolume(Surface& m, int x, int y, int v, uint32_t ink) {
 
 // Draws the screen onto m inside the visible area (ax, ay, aw, ah).
 void DrawOptions(Surface& m, const OptionsMenu& menu, int ax, int ay, int aw, int ah) {
-  const int w = 308, h = 4 + 13 + RowY(kRowBack) + 9 + 4 + 1 + 3 + 9 + 4;
+  const int w = 308, h = 4 + 13 + RowY(kRowBack) + 9 + 2 + 1 + 2 + 9 + 3;
   const int x0 = ax + (aw - w) / 2, y0 = ay + std::max(0, (ah - h) / 2);
   Bubble(m, x0, y0, w, h, false);
   // The heading in a small bubble of its own, as the game's labels are.
@@ -303,20 +309,27 @@ void DrawOptions(Surface& m, const OptionsMenu& menu, int ax, int ay, int aw, in
       Text(m, x0 + 6, y, ">", kNavy);
     }
     const bool fixed = menu.Fixed(row);
-    Text(m, labelX, y, OptionsMenu::Label(row), fixed ? kGrey : kNavy);
+    const std::string label = OptionsMenu::Label(row);
+    Text(m, labelX, y, label, fixed ? kGrey : kNavy);
     const uint32_t ink = fixed ? kGrey : chosen && menu.Waiting() ? kRed : kCapDark;
-    if (row == kRowEffects || row == kRowMusic)
+    if (row == kRowEffects || row == kRowMusic) {
       DrawVolume(m, valueX, y, row == kRowEffects ? menu.Shown().effectsVolume : menu.Shown().musicVolume, ink);
-    else Text(m, valueX, y, menu.Value(row), ink, valueW);
+    } else if (labelX + TextWidth(label) + 6 > valueX) {
+      // A label longer than its column: the value keeps to the right edge.
+      const std::string v = menu.Value(row);
+      Text(m, x0 + w - 8 - TextWidth(v), y, v, ink);
+    } else {
+      Text(m, valueX, y, menu.Value(row), ink, valueW);
+    }
   }
-  const int hy = y0 + h - 4 - 9;
-  Fill(m, x0 + 4, hy - 3, w - 9, 1, kShade);
+  const int hy = y0 + h - 3 - 9;
+  Fill(m, x0 + 4, hy - 2, w - 9, 1, kShade);
   const std::string hint = menu.Hint();
   Text(m, x0 + std::max(4, (w - TextWidth(hint)) / 2), hy, hint, kNavy, w - 8);
   m.Touch();
 }
 
-void OptionsScreen(Game& g, bool onTitle) {
+bool OptionsScreen(Game& g, bool onTitle) {
   Surface& m = g.pic.M;
   const Surface under = m;
   const Surface dim = Dimmed(m);
@@ -324,7 +337,8 @@ void OptionsScreen(Game& g, bool onTitle) {
   const bool small = g.ScreenMode == 0;
   const int aw = small ? 320 : m.Width(), ah = small ? 240 : m.Height();
   SettingsStore& st = g.settings;
-  OptionsMenu menu(st);
+  std::error_code ec;
+  OptionsMenu menu(st, onTitle, !g.bestReplayPath.empty() && std::filesystem::is_regular_file(g.bestReplayPath, ec));
   if (st.disk.keep) menu.Note("CHANGES LAST THIS RUN: THE FILE IS LEFT ALONE");
   auto draw = [&] {
     for (int y = 0; y < m.Height(); ++y) std::copy(dim.Row(y), dim.Row(y) + m.Width(), m.Row(y));
@@ -333,6 +347,7 @@ void OptionsScreen(Game& g, bool onTitle) {
   draw();
   YieldToSystem(g);
   uint32_t t = g.plat.Clock();
+  bool watch = false;
   for (bool open = true; open;) {
     g.plat.WaitUntil(t + 45);
     t = g.plat.Clock();
@@ -350,6 +365,7 @@ void OptionsScreen(Game& g, bool onTitle) {
       // Straight to the platform: the game's own sound state stays as it was.
       if (o.effect) g.plat.PlayWave(g.dataDir + "/piro.wav");
       if (o.close) open = false;
+      watch = watch || o.watch;
     }
     if (onTitle) ServiceMusic(g);
     draw();
@@ -368,6 +384,7 @@ void OptionsScreen(Game& g, bool onTitle) {
     t = g.plat.Clock();
     YieldToSystem(g);
   }
+  return watch;
 }
 
 }  // namespace morvik

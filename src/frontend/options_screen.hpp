@@ -14,17 +14,22 @@ namespace morvik {
 constexpr int kRowDisplay = 0, kRowScale = 1, kRowSmooth = 2, kRowEffects = 3, kRowMusic = 4;
 constexpr int kRowKeyFirst = 5;                            // one row per action, keyboard
 constexpr int kRowPadFirst = kRowKeyFirst + kActionCount;  // the same for the controller
-constexpr int kRowDefaults = kRowPadFirst + kActionCount, kRowBack = kRowDefaults + 1, kRowCount = kRowBack + 1;
+constexpr int kRowWatch = kRowPadFirst + kActionCount;     // the best game kept, played back
+constexpr int kRowDefaults = kRowWatch + 1, kRowBack = kRowDefaults + 1, kRowCount = kRowBack + 1;
 
 class OptionsMenu {
  public:
-  explicit OptionsMenu(SettingsStore& st) : st_(st) {}
+  // `onTitle`: the screen was opened on the title, where the best game can
+  // be watched; `bestKept`: there is one to watch (it only changes the words).
+  explicit OptionsMenu(SettingsStore& st, bool onTitle = true, bool bestKept = false)
+      : st_(st), onTitle_(onTitle), bestKept_(bestKept) {}
 
   // What one input did.
   struct Outcome {
     bool changed = false;  // the settings changed: apply them and save them
     bool effect = false;   // the effects volume changed: let it be heard
     bool close = false;    // the screen is done
+    bool watch = false;    // ... and the best game is to be played back
   };
   Outcome Input(const std::string& name);
 
@@ -47,6 +52,7 @@ class OptionsMenu {
   Outcome Bind(const std::string& name);
 
   SettingsStore& st_;
+  bool onTitle_, bestKept_;
   int row_ = 0;
   bool waiting_ = false;
   bool confirming_ = false;

@@ -261,9 +261,14 @@ void TitleScreen(Game& g) {
   bool shown = false;
   uint32_t t = g.plat.Clock();
   for (;;) {
+    // A replay asked for by the page plays before the frame, and nothing the
+    // title reads changes for it, so the session stays a replay of its own.
+    if (shown && g.watchReplay && g.takeWatchRequest)
+      if (const std::string path = g.takeWatchRequest(); !path.empty()) g.watchReplay(g, path);
     g.plat.WaitUntil(t + 45);
     if (shown && g.plat.TakeOptionsRequest()) {
-      OptionsScreen(g, true);
+      const bool watch = OptionsScreen(g, true);
+      if (watch && g.watchReplay) g.watchReplay(g, g.bestReplayPath);
       t = g.plat.Clock();
       continue;
     }

@@ -141,6 +141,7 @@ void PlayLoop(Game& g) {
     g.frameSoundCount = 0;
     YieldToSystem(g);
   }
+  if (g.observer) g.observer->OnGameEnd(g);
   g.QuitToTitle = 0;
   ArmAll(g, 5);
   EndGameCourse(g);
