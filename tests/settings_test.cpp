@@ -2,6 +2,8 @@
 // The settings file: what it holds, how damaged lines are passed over, and
 // that the game writes it only when it is missing.
 #include <gtest/gtest.h>
+
+#include <tuple>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,7 +67,12 @@ TEST(Settings, TheDefaultsAreTheGamesOwnKeysAndLevels) {
   const Settings d = DefaultSettings();
   EXPECT_FALSE(d.window);
   EXPECT_EQ(d.scale, 0);
-  EXPECT_FALSE(d.smooth);
+  EXPECT_EQ(d.smooth, kSmoothAuto);
+  // Auto fills the common laptop screens (one whole multiple would leave over
+  // a quarter of their height empty) and keeps larger ones sharp.
+  for (const auto& [w, h, smooths] : {std::tuple{1366, 768, true}, {1280, 800, true}, {1920, 1080, false},
+                                      {1280, 1024, false}, {1000, 1000, true}})
+    EXPECT_EQ(SmoothsAt(kSmoothAuto, 640, 480, w, h), smooths) << w << "x" << h;
   EXPECT_EQ(d.effectsVolume, 96);
   EXPECT_EQ(d.musicVolume, 48);
   EXPECT_EQ(d.keys[kActLeft], std::vector<std::string>{"Left"});

@@ -127,9 +127,10 @@ std::string ApplyLine(const std::string& name, const std::string& value, const I
     return "";
   }
   if (name == "smooth") {
-    if (value == "on") s.smooth = true;
-    else if (value == "off") s.smooth = false;
-    else return "smooth is 'on' or 'off', not '" + value + "'";
+    if (value == "on") s.smooth = kSmoothOn;
+    else if (value == "off") s.smooth = kSmoothOff;
+    else if (value == "auto") s.smooth = kSmoothAuto;
+    else return "smooth is 'auto', 'on' or 'off', not '" + value + "'";
     return "";
   }
   if (name == "effects-volume" || name == "music-volume") {
@@ -219,8 +220,9 @@ std::string SettingsText(const Settings& s) {
   t += std::string("display ") + (s.window ? "window" : "fullscreen") + "\n";
   t += "# window size in multiples of 640x480, 1 to 8; 0 takes the largest that fits the desktop\n";
   t += "scale " + std::to_string(s.scale) + "\n";
-  t += "# off: sharp pixels, scaled by whole numbers; on: fill the screen, smoothing only the last step\n";
-  t += std::string("smooth ") + (s.smooth ? "on" : "off") + "\n";
+  t += "# off: sharp pixels, scaled by whole numbers; on: fill the screen, smoothing only the last step;\n"
+       "# auto: as on where whole numbers would leave more than a quarter of the screen's height empty\n";
+  t += std::string("smooth ") + (s.smooth == kSmoothOn ? "on" : s.smooth == kSmoothOff ? "off" : "auto") + "\n";
   t += "# loudness of the sound effects, 0 (silent) to 128\n";
   t += "effects-volume " + std::to_string(s.effectsVolume) + "\n";
   t += "# loudness of the music, 0 (silent) to 128\n";
@@ -333,7 +335,7 @@ void ApplyOptions(const Options& o, Settings& s) {
   if (o.fullscreen) s.window = false;
   else if (o.window) s.window = true;
   if (o.scale > 0) s.scale = o.scale;
-  if (o.smooth) s.smooth = true;
+  if (o.smooth) s.smooth = kSmoothOn;
 }
 
 SettingsStore MakeSettingsStore(const Settings& file, const SettingsFile& disk, const Options& o) {
@@ -355,7 +357,10 @@ namespace {
 bool OwnLine(const std::string& line, const std::vector<std::string>& layout) {
   if (line.empty()) return true;
   if (line[0] == '#') {
-    if (line == "# The game wrote this file with every setting at its default and never rewrites it.") return true;
+    // Comments of layouts the game wrote before.
+    if (line == "# The game wrote this file with every setting at its default and never rewrites it." ||
+        line == "# off: sharp pixels, scaled by whole numbers; on: fill the screen, smoothing only the last step")
+      return true;
     for (const std::string& l : layout)
       if (l == line) return true;
     return false;

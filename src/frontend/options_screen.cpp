@@ -79,7 +79,7 @@ std::string OptionsMenu::Value(int row) const {
   switch (row) {
     case kRowDisplay: v = s.window ? "WINDOW" : "FULL SCREEN"; break;
     case kRowScale: v = s.scale == 0 ? "AUTO" : std::to_string(s.scale) + "X"; break;
-    case kRowSmooth: v = s.smooth ? "ON" : "OFF"; break;
+    case kRowSmooth: v = s.smooth == kSmoothOn ? "ON" : s.smooth == kSmoothOff ? "OFF" : "AUTO"; break;
     case kRowEffects: return std::to_string(s.effectsVolume);
     case kRowMusic: return std::to_string(s.musicVolume);
     case kRowWatch: return !onTitle_ ? "ON THE TITLE" : bestKept_ ? "" : "NONE KEPT YET";
@@ -165,7 +165,8 @@ OptionsMenu::Outcome OptionsMenu::Change(int dir) {
   Settings& r = st_.run;
   switch (row_) {
     case kRowDisplay: r.window = !r.window; break;
-    case kRowSmooth: r.smooth = !r.smooth; break;
+    // Off, on, auto, round; Left goes the other way.
+    case kRowSmooth: r.smooth = (r.smooth + (dir < 0 ? 2 : 1)) % 3; break;
     case kRowScale: r.scale = dir == 0 ? (r.scale + 1) % 9 : std::clamp(r.scale + dir, 0, 8); break;
     case kRowEffects: r.effectsVolume = dir == 0 ? r.effectsVolume : Step(r.effectsVolume, dir); break;
     case kRowMusic: r.musicVolume = dir == 0 ? r.musicVolume : Step(r.musicVolume, dir); break;

@@ -25,10 +25,25 @@ int ActionOfKey(int vk);
 // music still stays under full scale.
 constexpr int kDefaultEffectsVolume = 96, kDefaultMusicVolume = 48;
 
+// How the picture fills the screen. Off: sharp pixels, whole multiples only.
+// On: sharp up to the largest whole multiple, then one smoothed step to the
+// largest size that keeps the shape. Auto: as on, whenever the whole
+// multiple alone would leave more than a quarter of the screen's height
+// unused (640 x 480 on a 1366 x 768 screen), else as off.
+enum Smoothing : int { kSmoothOff = 0, kSmoothOn = 1, kSmoothAuto = 2 };
+// Whether an output of outW x outH shows the display mode modeW x modeH smoothed.
+inline bool SmoothsAt(int smooth, int modeW, int modeH, int outW, int outH) {
+  if (smooth != kSmoothAuto) return smooth == kSmoothOn;
+  if (modeW <= 0 || modeH <= 0) return false;
+  const int byW = outW / modeW, byH = outH / modeH;
+  const int whole = byW < byH ? byW : byH;
+  return 4 * (outH - (whole > 1 ? whole : 1) * modeH) > outH;
+}
+
 struct Settings {
   bool window = false;           // false: full screen on the desktop
   int scale = 0;                 // window size in multiples of 640x480, 0 = the largest that fits
-  bool smooth = false;           // fill the screen, smoothing the last step
+  int smooth = kSmoothAuto;      // kSmoothOff, kSmoothOn or kSmoothAuto
   int effectsVolume = kDefaultEffectsVolume;
   int musicVolume = kDefaultMusicVolume;
   // Inputs of each action: key names, and controller buttons or axis

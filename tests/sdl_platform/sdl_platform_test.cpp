@@ -80,9 +80,10 @@ Box Lit(const std::vector<uint32_t>& px, int w, int h) {
 }
 
 TEST(SdlWindow, AResizedWindowShowsMSharpAndCentredOrSmoothedToFit) {
-  for (bool smooth : {false, true}) {
+  for (int mode : {kSmoothOff, kSmoothOn}) {
+    const bool smooth = mode != kSmoothOff;
     Settings s = DefaultSettings();
-    s.smooth = smooth;
+    s.smooth = mode;
     Window w(s);
     ASSERT_TRUE(w.plat);
     Surface m = Stripes();
@@ -116,6 +117,21 @@ TEST(SdlWindow, AResizedWindowShowsMSharpAndCentredOrSmoothedToFit) {
       EXPECT_GT(colours.size(), 10u);
     }
   }
+  // Where whole multiples fill the window but for a quarter of its height, auto keeps them sharp.
+  Window w;
+  Surface m = Stripes();
+  w.plat->AttachScreen(&m);
+  w.plat->SetDisplayMode(640, 480);
+  w.plat->SetScreenPosition(108, 76);
+  SDL_SetWindowSize(w.Win(), 1300, 1000);
+  m.Touch();
+  w.plat->Yield();
+  int ow = 0, oh = 0;
+  const std::vector<uint32_t> px = w.Shown(ow, oh);
+  const Box b = Lit(px, ow, oh);
+  EXPECT_EQ(b.y1 - b.y0 + 1, 2 * 329);
+  std::set<uint32_t> colours(px.begin(), px.end());
+  EXPECT_EQ(colours, (std::set<uint32_t>{0, 0xFF0000, 0x0000FF}));
 }
 
 TEST(SdlWindow, TheSmallModeCutsMToTheScreenAndScalesByWholeNumbers) {

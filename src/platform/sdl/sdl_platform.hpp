@@ -77,8 +77,10 @@ class SdlPlatform : public InputEdges {
   // The next window event: those a wait took first, then the queue's.
   bool NextEvent(SDL_Event& e);
   // How the picture reaches the window (sdl_present.cpp): a renderer, or
-  // straight into the window's own pixels; false with a reason when neither
-  // works. May make the window again (through remakeWindow) without GL.
+  // straight into the window's own pixels, which cannot smooth (`smooth`:
+  // the picture is smoothed at the window's first size, so SDL's software
+  // renderer draws it where there is no GL); false with a reason when
+  // neither works. May make the window again (through remakeWindow) without GL.
   bool OpenPresenter(bool smooth, const std::function<bool()>& remakeWindow, std::string& error);
   void Present();
   void PresentDirect(bool full);

@@ -167,7 +167,7 @@ void SdlPlatform::Present() {
   // the largest size that fits.
   const double fit = std::min(static_cast<double>(ow) / modeW_, static_cast<double>(oh) / modeH_);
   const int whole = std::max(1, static_cast<int>(fit));
-  const bool smooth = opt_.settings.smooth;
+  const bool smooth = SmoothsAt(opt_.settings.smooth, modeW_, modeH_, ow, oh);
   const double sc = (!smooth && fit >= 1.0) ? whole : fit;
   const int lw = static_cast<int>(modeW_ * sc), lh = static_cast<int>(modeH_ * sc);
   const SDL_Rect screenRect{(ow - lw) / 2, (oh - lh) / 2, lw, lh};

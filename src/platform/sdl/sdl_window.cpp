@@ -61,7 +61,10 @@ bool SdlPlatform::Open(const SdlOptions& o, std::string& error) {
     SDL_SetWindowMinimumSize(win_, 320, 240);
     return true;
   };
-  if (!makeWindow() || !OpenPresenter(set.smooth, makeWindow, error)) {
+  // Whether the picture is smoothed at the window's first size, in either mode.
+  const int firstW = fullscreen_ ? dispW : 640 * scale, firstH = fullscreen_ ? dispH : 480 * scale;
+  const bool smooths = SmoothsAt(set.smooth, 640, 480, firstW, firstH) || SmoothsAt(set.smooth, 320, 240, firstW, firstH);
+  if (!makeWindow() || !OpenPresenter(smooths, makeWindow, error)) {
     if (win_) SDL_DestroyWindow(win_);
     win_ = nullptr;
     SDL_Quit();
