@@ -41,7 +41,11 @@ export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 (cd "$src/tests/web" && npm ci --no-audit --no-fund --silent >/dev/null 2>&1) ||
   { echo "FAIL: npm ci in tests/web failed (playwright-core comes from npm)"; exit 1; }
 mkdir -p "$src/build-web/shots"
-node "$src/tests/web/board_test.js" "$MORVIK_URL" "$src/tests/demos/bot.demo" "$hostile" "$src/build-web/shots"
+# A short game to send and to watch: 200 frames of play, then the title until the close.
+printf '@0 Space\nP200 Escape\n' >"$work/short.script"
+"$bin/morvik" --headless --data-dir "$bin" --script "$work/short.script" --until-ms 20000 \
+  --record-demo "$work/short.demo" 2>/dev/null || { echo "FAIL: no short demo"; exit 1; }
+node "$src/tests/web/board_test.js" "$MORVIK_URL" "$work/short.demo" "$hostile" "$src/build-web/shots"
 status=$?
 [ $status -eq 0 ] || { echo "the server said:"; tail -5 "$work/server.log"; }
 exit $status

@@ -6,7 +6,8 @@
 // The page runs under the server's Content-Security-Policy; the best replay
 // kept in the game's storage is sent from the page and its row appears; a
 // name with markup is refused by the server; every name is shown as text;
-// "Watch" hands the run's bytes to the game through morvik_watch.
+// "Watch" plays the run's bytes in the game from its title, at the recorded
+// pace, and the title comes back.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -88,20 +89,20 @@ async function shot(page, name) {
   if (!/name/.test(refused)) fail('the refusal does not name the name: ' + refused);
   if (await page.evaluate(() => document.querySelectorAll('img').length)) fail('markup from a name became an element');
 
-  // Watch: the run's bytes go to the game by the agreed call.
-  // TODO(game side): once the game exports morvik_watch, let the call through
-  // and check that the picture plays the replay and comes back to the title.
+  // Watch: the run's bytes go to the game by the agreed call, and the game plays them.
   await page.evaluate(() => {
     window.watched = [];
     const real = Module.ccall;
     Module.ccall = function (name, ret, types, args) {
-      if (name !== 'morvik_watch') return real.apply(this, arguments);
-      const b = Module.FS.readFile(args[0]);
-      let h = 0;
-      for (let i = 0; i < b.length; ++i) h = (Math.imul(h, 31) + b[i]) | 0;
-      window.watched.push({ file: args[0], length: b.length, hash: h });
-      return null;
+      if (name === 'morvik_watch') {
+        const b = Module.FS.readFile(args[0]);
+        let h = 0;
+        for (let i = 0; i < b.length; ++i) h = (Math.imul(h, 31) + b[i]) | 0;
+        window.watched.push({ file: args[0], length: b.length, hash: h });
+      }
+      return real.apply(this, arguments);
     };
+    Module.MorvikWeb.frames.length = 0;
   });
   const row = await page.evaluate(() => Array.from(document.querySelectorAll('#board tbody tr'))
     .findIndex((tr) => tr.querySelector('.board-name') && tr.querySelector('.board-name').textContent === 'Page Player'));
@@ -114,7 +115,26 @@ async function shot(page, name) {
     fail('the game was handed other bytes to watch: ' + JSON.stringify(w));
   const focused = await page.evaluate(() => document.activeElement && document.activeElement.id);
   if (focused !== 'canvas') fail('the keys do not go back to the game after Watch (' + focused + ')');
-  console.log(`watch: morvik_watch('${w.file}') with the run's ${w.length} bytes`);
+  // The game played the run's 200 frames at the recorded pace (35 ms), then stood on its title again.
+  await until(page, 'the game did not play the run', () => Module.MorvikWeb.frame >= 199, 40000);
+  const pace = await page.evaluate(() => {
+    const f = Module.MorvikWeb.frames;
+    return (f[f.length - 1][1] - f[0][1]) / (f[f.length - 1][0] - f[0][0]);
+  });
+  if (pace < 30 || pace > 45) fail('the run was not played at its recorded pace: ' + pace.toFixed(1) + ' ms a frame');
+  // Then the player's own title again: Space starts a game of its own (the
+  // replay answers no key), its frames counted from 1.
+  await page.evaluate(() => { Module.MorvikWeb.frames.length = 0; });
+  const end = Date.now() + 40000;
+  while (!(await page.evaluate(() => Module.MorvikWeb.frames.some((f) => f[0] === 1)))) {
+    if (Date.now() > end) fail('the title did not come back after the run');
+    await page.keyboard.down('Space');
+    await page.waitForTimeout(300);
+    await page.keyboard.up('Space');
+    await page.waitForTimeout(700);
+  }
+  await shot(page, 'watched');
+  console.log(`watch: the run's ${w.length} bytes played at ${pace.toFixed(1)} ms a frame, then the title`);
 
   // Keys typed in the name field are the field's, not the game's.
   await page.click('#board input');
