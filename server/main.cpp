@@ -17,17 +17,12 @@
 
 #include "app/command_line.hpp"
 #include "app/run.hpp"
+#include "core/numeric.hpp"
 #include "core/printable.hpp"
 #include "http.hpp"
 #include "store.hpp"
 #include "verifier.hpp"
 
-#ifndef MORVIK_INSTALLED_DATA_DIR
-#define MORVIK_INSTALLED_DATA_DIR ""
-#endif
-#ifndef MORVIK_DATA_FROM_BIN
-#define MORVIK_DATA_FROM_BIN ""
-#endif
 
 namespace {
 
@@ -61,17 +56,6 @@ struct Config {
   int lease = 30;
 };
 
-bool ParseInt(const std::string& s, int lo, int hi, int& out) {
-  if (s.empty() || s.size() > 9) return false;
-  int n = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + (c - '0');
-  }
-  if (n < lo || n > hi) return false;
-  out = n;
-  return true;
-}
 
 // 0 to go on, else the exit status.
 int ParseArgs(int argc, char** argv, Config& c) {
@@ -88,7 +72,7 @@ int ParseArgs(int argc, char** argv, Config& c) {
     auto number = [&](int lo, int hi, int& out) {
       std::string v;
       if (!value(v)) return false;
-      if (ParseInt(v, lo, hi, out)) return true;
+      if (ParseWholeIn(v, lo, hi, out)) return true;
       std::fprintf(stderr, "morvik-server: %s takes a whole number from %d to %d, not '%s'\n", a.c_str(), lo, hi,
                    Printable(v).c_str());
       return false;
@@ -106,7 +90,7 @@ int ParseArgs(int argc, char** argv, Config& c) {
       int port = 0;
       std::string host = colon == std::string::npos ? "" : v.substr(0, colon);
       if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-      if (host.empty() || !ParseInt(v.substr(colon + 1), 0, 65535, port)) {
+      if (host.empty() || !ParseWholeIn(v.substr(colon + 1), 0, 65535, port)) {
         std::fprintf(stderr, "morvik-server: --listen takes HOST:PORT, not '%s'\n", Printable(v).c_str());
         return 2;
       }
@@ -159,7 +143,7 @@ int main(int argc, char** argv) {
   }
   const std::string exeDir = ExecutableDir();
   if (c.dataDir.empty())
-    c.dataDir = FindDataDir(exeDir, InstalledDataDir(exeDir, MORVIK_DATA_FROM_BIN, MORVIK_INSTALLED_DATA_DIR));
+    c.dataDir = ProgramDataDir(exeDir);
   if (c.workers > 0 && !c.migrateOnly) {
     // Without the course every replay would play another game.
     if (const std::string note = MissingCourseNote(c.dataDir); !note.empty()) {

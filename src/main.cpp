@@ -14,12 +14,6 @@
 #include "platform/sdl/sdl_platform.hpp"
 #include "core/stop_signals.hpp"
 
-#ifndef MORVIK_INSTALLED_DATA_DIR
-#define MORVIK_INSTALLED_DATA_DIR ""
-#endif
-#ifndef MORVIK_DATA_FROM_BIN
-#define MORVIK_DATA_FROM_BIN ""
-#endif
 
 int main(int argc, char** argv) {
   using namespace morvik;
@@ -28,7 +22,7 @@ int main(int argc, char** argv) {
   const std::string exeDir = ExecutableDir();
   const std::string dataDir =
       o.dataDir.empty()
-          ? FindDataDir(exeDir, InstalledDataDir(exeDir, MORVIK_DATA_FROM_BIN, MORVIK_INSTALLED_DATA_DIR))
+          ? ProgramDataDir(exeDir)
           : o.dataDir;
   const std::string recordPath = FindRecordPath(dataDir, o.dataDir.empty() && dataDir != exeDir);
   const std::string settingsPath = SettingsPath();

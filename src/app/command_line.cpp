@@ -179,6 +179,17 @@ std::string InstalledDataDir(const std::string& exeDir, const std::string& fromE
   return absolute;
 }
 
+#ifndef MORVIK_INSTALLED_DATA_DIR
+#define MORVIK_INSTALLED_DATA_DIR ""
+#endif
+#ifndef MORVIK_DATA_FROM_BIN
+#define MORVIK_DATA_FROM_BIN ""
+#endif
+
+std::string ProgramDataDir(const std::string& exeDir) {
+  return FindDataDir(exeDir, InstalledDataDir(exeDir, MORVIK_DATA_FROM_BIN, MORVIK_INSTALLED_DATA_DIR));
+}
+
 std::string FindRecordPath(const std::string& dataDir, bool installed) {
   if (!installed && ::access(dataDir.c_str(), W_OK) == 0) return (fs::path(dataDir) / "Mor_vik_0.kvd").string();
   const char* xdg = std::getenv("XDG_DATA_HOME");

@@ -49,6 +49,8 @@ const char* VersionText();
 // Where the game finds its data and keeps its records.
 std::string ExecutableDir();
 std::string FindDataDir(const std::string& exeDir, const std::string& installedDataDir);
+// This program's data folder: FindDataDir with the installed folder the build was made for.
+std::string ProgramDataDir(const std::string& exeDir);
 // The installed data directory: `fromExe` (relative to the executable's
 // directory, so an installed tree can be moved) when the data lie there,
 // else `absolute`, the place the build was configured to install to.

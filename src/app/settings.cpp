@@ -12,6 +12,7 @@
 
 #include "app/command_line.hpp"
 #include "core/files.hpp"
+#include "core/numeric.hpp"
 #include "core/printable.hpp"
 
 namespace morvik {
@@ -38,17 +39,6 @@ std::string Trim(const std::string& s) {
   return s.substr(a, b - a);
 }
 
-bool ParseInt(const std::string& v, int lo, int hi, int& out) {
-  if (v.empty() || v.size() > 4) return false;
-  int n = 0;
-  for (char c : v) {
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + (c - '0');
-  }
-  if (n < lo || n > hi) return false;
-  out = n;
-  return true;
-}
 
 // "a, b, c" -> {"a", "b", "c"}; "none" -> {}. A name that holds a comma or
 // a double quote, or is "none", is written in double quotes (a quote in it
@@ -123,7 +113,7 @@ std::string ApplyLine(const std::string& name, const std::string& value, const I
     return "";
   }
   if (name == "scale") {
-    if (!ParseInt(value, 0, 8, s.scale)) return "scale is a whole number from 0 to 8, not '" + value + "'";
+    if (!ParseWholeIn(value, 0, 8, s.scale)) return "scale is a whole number from 0 to 8, not '" + value + "'";
     return "";
   }
   if (name == "smooth") {
@@ -135,7 +125,7 @@ std::string ApplyLine(const std::string& name, const std::string& value, const I
   }
   if (name == "effects-volume" || name == "music-volume") {
     int& v = name == "effects-volume" ? s.effectsVolume : s.musicVolume;
-    if (!ParseInt(value, 0, 128, v)) return name + " is a whole number from 0 to 128, not '" + value + "'";
+    if (!ParseWholeIn(value, 0, 128, v)) return name + " is a whole number from 0 to 128, not '" + value + "'";
     return "";
   }
   if (name == "leaderboard") {

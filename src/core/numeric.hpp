@@ -39,4 +39,13 @@ inline bool ParseWholeNumber(std::string_view s, uint64_t max, uint64_t& out) {
   return true;
 }
 
+// A whole number in plain digits from lo to hi.
+inline bool ParseWholeIn(std::string_view s, int lo, int hi, int& out) {
+  uint64_t n = 0;
+  if (hi < 0 || !ParseWholeNumber(s, static_cast<uint64_t>(hi), n) || n < static_cast<uint64_t>(lo < 0 ? 0 : lo))
+    return false;
+  out = static_cast<int>(n);
+  return true;
+}
+
 }  // namespace morvik
