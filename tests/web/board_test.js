@@ -133,7 +133,6 @@ async function shot(page, name) {
     await page.keyboard.up('Space');
     await page.waitForTimeout(700);
   }
-  await shot(page, 'watched');
   console.log(`watch: the run's ${w.length} bytes played at ${pace.toFixed(1)} ms a frame, then the title`);
 
   // Keys typed in the name field are the field's, not the game's.
