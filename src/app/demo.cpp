@@ -505,7 +505,12 @@ void DemoPlayer::Yield() {
   in_.Yield();
   // Closing the window during a replay ends it.
   if ((realTime_ || stopOnEscape_) && in_.CloseRequested()) throw ProgramEnd{0};
-  if (stopOnEscape_ && in_.KeyDown(VK_ESCAPE)) throw ProgramEnd{0};
+  if (stopOnEscape_) {
+    // Held now, or pressed since the last frame (a tap shorter than a frame).
+    bool stop = in_.KeyDown(VK_ESCAPE);
+    for (std::string in; !stop && !(in = in_.TakeInput()).empty();) stop = in == "key:Escape" || in == "pad:b";
+    if (stop) throw ProgramEnd{0};
+  }
 }
 
 const DemoEvent& DemoPlayer::Ask(DemoRead kind, int32_t arg) {

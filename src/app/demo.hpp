@@ -134,7 +134,8 @@ class DemoPlayer : public DemoReads {
     realTime_ = on;
     paceStarted_ = false;
   }
-  // The player's own Escape, read from the platform underneath, ends the replay.
+  // The player's own Escape (or the controller's B), read from the platform
+  // underneath, ends the replay.
   void StopOnEscape(bool on) { stopOnEscape_ = on; }
 
   uint32_t Clock() override;
