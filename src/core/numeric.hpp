@@ -32,7 +32,7 @@ inline bool ParseWholeNumber(std::string_view s, uint64_t max, uint64_t& out) {
   for (char c : s) {
     if (c < '0' || c > '9') return false;
     const uint64_t d = static_cast<uint64_t>(c - '0');
-    if (n > (max - d) / 10) return false;
+    if (n > max / 10 || (n == max / 10 && d > max % 10)) return false;  // n * 10 + d > max
     n = n * 10 + d;
   }
   out = n;
