@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <random>
 
 #include "core/stop_signals.hpp"
 
@@ -193,24 +195,24 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string& w
     return false;
   }
   // The new content goes to a file of its own beside the target, made with
-  // O_EXCL under a random name, so nothing planted there is followed.
+  // O_EXCL under a random name, so nothing planted there is followed; it
+  // gets the usual permissions (the umask's), or the file's own.
   const std::string dir = Folder(target);
-  std::string tmp = dir + "/." + BaseName(target) + ".XXXXXX";
-  const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+  std::string tmp;
+  int fd = -1;
+  std::random_device random;
+  for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+    char suffix[20];
+    std::snprintf(suffix, sizeof suffix, ".%08x%04x", random(), random() & 0xFFFF);
+    tmp = dir + "/." + BaseName(target) + suffix;
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) {
     why = ErrorText(errno);
     return false;
   }
-  // The file keeps its permissions; a new one gets the usual ones.
-  mode_t mode = 0;
-  if (exists && S_ISREG(st.st_mode)) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  if (::fchmod(fd, mode) != 0) err = errno;
+  if (exists && S_ISREG(st.st_mode) && ::fchmod(fd, st.st_mode & 07777) != 0) err = errno;
   if (err == 0) WriteAll(fd, bytes.data(), bytes.size(), err);
   if (err == 0) Sync(fd, err);
   if (::close(fd) != 0 && err == 0) err = errno;
