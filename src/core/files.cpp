@@ -218,8 +218,17 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string& w
   if (::close(fd) != 0 && err == 0) err = errno;
   if (err == 0) {
     if (o.onlyIfMissing) {
-      // link() never replaces: a file that appeared meanwhile wins.
-      if (::link(tmp.c_str(), target.c_str()) != 0) err = errno;
+      // link() never replaces: a file that appeared meanwhile wins. Where
+      // the file system has no hard links (the browser's, some removable
+      // ones), the name is checked, then the file renamed into place.
+      if (::link(tmp.c_str(), target.c_str()) != 0) {
+        err = errno;
+        if (err != EEXIST) {
+          struct stat now {};
+          err = ::lstat(target.c_str(), &now) == 0 ? EEXIST : 0;
+          if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
+        }
+      }
       ::unlink(tmp.c_str());
     } else if (::rename(tmp.c_str(), target.c_str()) != 0) {
       err = errno;

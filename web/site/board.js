@@ -25,7 +25,8 @@
   // this runs first.
   ['keydown', 'keyup', 'keypress'].forEach(function (type) {
     window.addEventListener(type, function (e) {
-      if (root.contains(e.target)) e.stopImmediatePropagation();
+      // (The touch pad sends its keys to the window itself, which is no element.)
+      if (e.target instanceof Node && root.contains(e.target)) e.stopImmediatePropagation();
     }, true);
   });
 
