@@ -345,8 +345,9 @@ TEST(Settings, TheOptionsScreenRewritesTheFileInItsLayoutKeepingLinesTheGameDoes
   EXPECT_EQ(ReadAll(path), SettingsText(st.file));
 
   // A hand-edited file: its own comment, an unknown setting and a damaged
-  // line of a known one; the write keeps the first two, after the layout.
-  WriteText(path, "# my keys\r\nscale 11\nkey-jump A\nturbo on\n");
+  // line of a known one, with carriage returns; the write keeps the first
+  // two, after the layout, and writing again changes nothing.
+  WriteText(path, "# my keys\r\nscale 11\nkey-jump A\nturbo on\r\r\n\r\r\r");
   msg.clear();
   s = LoadSettings(path, Names(), msg, &file);
   st = MakeSettingsStore(s, file, Options{});

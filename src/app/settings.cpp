@@ -385,7 +385,9 @@ std::string MergedSettingsText(const Settings& s, const std::string& old) {
     if (end == std::string::npos) end = old.size();
     std::string line = old.substr(pos, end - pos);
     pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // Every carriage return at the end goes, not only one: a line of them
+    // would otherwise lose one more at every rewrite.
+    while (!line.empty() && line.back() == '\r') line.pop_back();
     if (!OwnLine(Trim(line), layout)) kept += line + "\n";
   }
   if (!kept.empty()) text += std::string("\n") + kKeptHeading + "\n" + kept;
