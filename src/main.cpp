@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvik: the program's entry. Chooses the real window or the headless run.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,12 +12,35 @@
 #include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "app/settings.hpp"
-#include "app/submit.hpp"
 #include "core/printable.hpp"
 #include "game.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "core/stop_signals.hpp"
 
+namespace {
+
+// morvik --submit is morvik-submit's work: the HTTP and TLS libraries it
+// needs stay out of the game's own process, where they would cost every
+// game some 4 MB and their start-up. It gets the paths the game found and
+// then the game's own arguments.
+int HandOverToSubmitter(int argc, char** argv, const std::string& exeDir, const std::string& recordPath,
+                        const std::string& settingsPath) {
+  const std::string helper = morvik::SubmitterPath(exeDir);
+  if (helper.empty()) {
+    std::fprintf(stderr, "morvik: --submit needs morvik-submit, which is not installed with this program\n");
+    return 1;
+  }
+  std::vector<char*> args = {const_cast<char*>(helper.c_str()), const_cast<char*>(recordPath.c_str()),
+                             const_cast<char*>(settingsPath.c_str())};
+  for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
+  args.push_back(nullptr);
+  std::fflush(nullptr);
+  ::execv(helper.c_str(), args.data());
+  std::fprintf(stderr, "morvik: cannot run %s: %s\n", morvik::Printable(helper).c_str(), std::strerror(errno));
+  return 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace morvik;
@@ -34,7 +61,7 @@ int main(int argc, char** argv) {
                 shown(settingsPath, "(none: neither XDG_CONFIG_HOME nor HOME is set)").c_str());
     return 0;
   }
-  if (o.submit) return SubmitCommand(o, recordPath, settingsPath);
+  if (o.submit) return HandOverToSubmitter(argc, argv, exeDir, recordPath, settingsPath);
   // From here a stop signal ends the game as closing its window does.
   CatchStopSignals();
   // Headless runs (tests, traces, demos) never depend on a player's settings.

@@ -162,6 +162,11 @@ curl -s "$url/api/scores" | jq -e '[.scores[].name] | index("Desk Top") != null'
   bad "the desktop's run is not on the board"
 out=$("$bin/morvik" --submit "$work/desk.demo" --name Desk --server http://example.invalid 2>&1)
 [ $? = 2 ] && [[ $out == *"only to this machine"* ]] && ok || bad "plain http beyond the loopback: $out"
+# The game's own process loads no TLS library; a copy without its helper says what is missing.
+! ldd "$bin/morvik" | grep -qE 'libssl|libcrypto|httplib' && ok || bad "the game itself links the HTTP client"
+mkdir -p "$work/alone" && cp "$bin/morvik" "$work/alone/"
+out=$("$work/alone/morvik" --submit "$work/desk.demo" --name Desk --server "$url" 2>&1)
+[ $? = 1 ] && [[ $out == *"needs morvik-submit"* ]] && ok || bad "--submit without its helper: $out"
 # A board whose certificate nobody vouches for is not sent to.
 if command -v openssl >/dev/null; then
   openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -days 1 -keyout "$work/key.pem" -out "$work/cert.pem" \

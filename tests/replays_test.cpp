@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -96,11 +97,23 @@ TEST(BestReplays, WatchingTheBestGameLeavesTheSessionAReplayOfItsOwn) {
 
   // On the title: F1, down to the Watch row, Return; after it, Escape quits.
   const int down = kRowWatch;
-  std::string script = "@0 -\n@14000 F1\n@14100 -\n";
+  std::string script;
+  const auto at = [&script](int ms, const char* keys) {
+    char line[48];
+    std::snprintf(line, sizeof line, "@%d %s\n", ms, keys);
+    script += line;
+  };
+  at(0, "-");
+  at(14000, "F1");
+  at(14100, "-");
   int t = 14200;
-  for (int i = 0; i < down; ++i, t += 100) script += "@" + std::to_string(t) + " Down\n@" + std::to_string(t + 50) + " -\n";
-  script += "@" + std::to_string(t) + " Return\n@" + std::to_string(t + 50) + " -\n";
-  script += "@" + std::to_string(t + 1000000) + " Escape\n";  // well after the game watched
+  for (int i = 0; i < down; ++i, t += 100) {
+    at(t, "Down");
+    at(t + 50, "-");
+  }
+  at(t, "Return");
+  at(t + 50, "-");
+  at(t + 1000000, "Escape");  // well after the game watched
   Options w;
   w.recordDemo = d.File("watched.demo");
   w.trace = d.File("watched.jsonl");

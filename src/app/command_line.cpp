@@ -190,6 +190,25 @@ std::string ProgramDataDir(const std::string& exeDir) {
   return FindDataDir(exeDir, InstalledDataDir(exeDir, MORVIK_DATA_FROM_BIN, MORVIK_INSTALLED_DATA_DIR));
 }
 
+#ifndef MORVIK_INSTALLED_HELPER_DIR
+#define MORVIK_INSTALLED_HELPER_DIR ""
+#endif
+#ifndef MORVIK_HELPERS_FROM_BIN
+#define MORVIK_HELPERS_FROM_BIN ""
+#endif
+
+std::string SubmitterPath(const std::string& exeDir) {
+  std::error_code ec;
+  for (const std::string& dir : {exeDir,
+                                 std::string(*MORVIK_HELPERS_FROM_BIN ? (fs::path(exeDir) / MORVIK_HELPERS_FROM_BIN).string() : ""),
+                                 std::string(MORVIK_INSTALLED_HELPER_DIR)}) {
+    if (dir.empty()) continue;
+    const fs::path p = (fs::path(dir) / "morvik-submit").lexically_normal();
+    if (fs::is_regular_file(p, ec) && ::access(p.c_str(), X_OK) == 0) return p.string();
+  }
+  return "";
+}
+
 std::string FindRecordPath(const std::string& dataDir, bool installed) {
   if (!installed && ::access(dataDir.c_str(), W_OK) == 0) return (fs::path(dataDir) / "Mor_vik_0.kvd").string();
   const char* xdg = std::getenv("XDG_DATA_HOME");

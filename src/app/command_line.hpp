@@ -51,6 +51,10 @@ std::string ExecutableDir();
 std::string FindDataDir(const std::string& exeDir, const std::string& installedDataDir);
 // This program's data folder: FindDataDir with the installed folder the build was made for.
 std::string ProgramDataDir(const std::string& exeDir);
+// morvik-submit, the leaderboard's client that `morvik --submit` hands over
+// to: beside the program (a build tree), else where it was installed with
+// it; "" when it is in neither place.
+std::string SubmitterPath(const std::string& exeDir);
 // The installed data directory: `fromExe` (relative to the executable's
 // directory, so an installed tree can be moved) when the data lie there,
 // else `absolute`, the place the build was configured to install to.

@@ -12,7 +12,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 tree=$work/tree
 dpkg-deb -x "$deb" "$tree" || fail "dpkg-deb -x"
 id=org.morvik.Morvik
-for f in usr/games/morvik usr/share/games/morvik/Morvik_1.kvd usr/share/games/morvik/Morvik_30.kvd \
+for f in usr/games/morvik usr/libexec/morvik/morvik-submit usr/share/games/morvik/Morvik_1.kvd usr/share/games/morvik/Morvik_30.kvd \
          usr/share/games/morvik/piro.wav usr/share/games/morvik/stage.mid \
          usr/share/games/morvik/opening.ogg usr/share/games/morvik/stage.ogg \
          usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \
@@ -40,3 +40,8 @@ touch "$work/before"
 [ -s "$HOME/.local/share/morvik/Mor_vik_0.kvd" ] || fail "no records in the player's folder"
 [ -z "$(find "$tree" -newer "$work/before")" ] || fail "the run wrote into the package's tree: $(find "$tree" -newer "$work/before")"
 echo "ok: the unpacked tree plays headless from its own data, records in the player's folder"
+# --submit is its helper's work, found in the unpacked tree too: it reads the
+# best game's replay, and there is none yet.
+out=$("$tree/usr/games/morvik" --submit --name Tree --server http://127.0.0.1:9 2>&1)
+[ $? = 2 ] && [[ $out == *"no best game to send yet"* ]] || fail "--submit from the unpacked tree: $out"
+echo "ok: --submit hands over to the package's own morvik-submit"
