@@ -271,6 +271,10 @@ async function phone(browser, host) {
     if (overlap(b, canvasBox)) fail(`in landscape the ${name} button lies over the picture`);
     if (b.x < 0 || b.y < 0 || b.x + b.width > 844 || b.y + b.height > 390) fail(`in landscape the ${name} button is off the screen`);
   }
+  // The leaderboard's place (here the note that this site has none) lies
+  // below the game, never over the picture or the pad.
+  const boardBox = await page.locator('#board').boundingBox();
+  if (boardBox && boardBox.y < 390) fail(`in landscape the leaderboard's panel lies over the game: ${JSON.stringify(boardBox)}`);
   console.log(`phone: landscape picture ${canvasBox.width.toFixed(0)} x ${canvasBox.height.toFixed(0)} of 844 x 390`);
   if (canvasBox.height < 390 * 0.9) fail('the picture does not fill the height in landscape');
   await shot(page, 'phone-landscape');
