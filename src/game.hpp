@@ -11,12 +11,12 @@
 #include <functional>
 #include <string>
 
-#include "app/settings.hpp"
 #include "core/numeric.hpp"
 #include "core/rng.hpp"
 #include "field/game_state.hpp"
 #include "media/sheets.hpp"
 #include "platform/platform.hpp"
+#include "platform/settings_store.hpp"
 #include "stage/stage_file.hpp"
 
 namespace morvik {

@@ -88,6 +88,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvik: %s (use --headless to run without a display)\n", err.c_str());
     return 1;
   }
-  const int status = PlayOnPlatform(*plat, nullptr, o, dataDir, recordPath, &settings);
+  const int status = PlayOnPlatform(*plat, false, o, dataDir, recordPath, &settings);
   plat->EndProcess(status);
 }

@@ -14,6 +14,7 @@
 #include "app/bot.hpp"
 #include "app/demo.hpp"
 #include "app/replays.hpp"
+#include "app/settings.hpp"
 #include "core/files.hpp"
 #include "core/printable.hpp"
 #include "media/png.hpp"
@@ -216,10 +217,10 @@ int ReadCommandLine(int argc, char** argv, Options& o) {
   return -1;
 }
 
-int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
+int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::string& dataDir,
                    const std::string& recordPath, const SettingsStore* settings, FrameObserver* extra,
                    std::function<std::string()> watchRequests) {
-  const bool realWindow = headless == nullptr;
+  const bool realWindow = !headless;
   {
     // Nothing is written before every file has been checked.
     std::string err;
@@ -228,11 +229,11 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
       return 2;
     }
   }
-  // In the window the automatic player's keys join the keyboard's, under a
-  // demo's recorder as a player's keys would be.
+  // The automatic player's keys join the platform's own (the keyboard's, a
+  // script's), under a demo's recorder as a player's keys would be.
   std::optional<BotKeys> botKeys;
   Platform* under = &base;
-  if (o.bot && realWindow && o.playDemo.empty()) under = &botKeys.emplace(base);
+  if (o.bot && o.playDemo.empty()) under = &botKeys.emplace(base);
   std::optional<DemoPlayer> player;
   std::optional<DemoRecorder> recorder;
   Platform* plat = under;
@@ -276,7 +277,6 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
     recorder->SetRecords(g->BestScore, g->BestCombo);
   }
   std::optional<AutoPlayer> bot;
-  if (o.bot && headless && !player) bot.emplace(*g, *headless);
   if (botKeys) botKeys->SetPlayer(&bot.emplace(*g));
 
   ObserverList observers;
@@ -356,7 +356,7 @@ int RunHeadless(const Options& o, const std::string& dataDir, const std::string&
   plat.SetScript(std::move(events));
   if (o.hasUntil) plat.SetUntil(o.untilMs);
 
-  return PlayOnPlatform(plat, &plat, o, dataDir, recordPath);
+  return PlayOnPlatform(plat, true, o, dataDir, recordPath);
 }
 
 }  // namespace morvik

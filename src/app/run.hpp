@@ -15,7 +15,6 @@
 
 #include "app/command_line.hpp"
 #include "game.hpp"
-#include "platform/headless/headless_platform.hpp"
 
 namespace morvik {
 
@@ -69,15 +68,14 @@ bool ReadScriptFile(const std::string& path, std::string& text, std::string& err
 int RunUntilProgramEnds(Game& g);
 
 // Runs the program on `base` (the real window, the page, or a headless
-// platform) with the command line's demo, trace and shot options; `headless`
-// is base when it is the headless platform (the automatic player needs it).
+// platform, `headless`) with the command line's demo, trace and shot options.
 // `settings` are the player's (the window's, the page's): without them the
 // run keeps the defaults in memory, and so does a demo's playback. With them
 // the session is recorded and its best games kept as replays, which the
 // options screen plays back, as it does those `watchRequests` names (the
 // page's). `extra`, when given, sees every play frame after the command
 // line's observers. Returns the exit status.
-int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
+int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::string& dataDir,
                    const std::string& recordPath, const SettingsStore* settings = nullptr,
                    FrameObserver* extra = nullptr, std::function<std::string()> watchRequests = {});
 

@@ -358,7 +358,7 @@ bool OptionsScreen(Game& g, bool onTitle) {
       if (o.changed) {
         g.plat.ApplySettings(st.run);
         std::string why;
-        if (SaveSettings(st, why)) g.plat.SettingsWritten();
+        if (st.save && st.save(st, why)) g.plat.SettingsWritten();
         else if (!st.disk.path.empty())
           menu.Note(st.disk.keep ? "NOT SAVED: THE SETTINGS FILE IS LEFT ALONE"
                                  : "NOT SAVED: THE SETTINGS FOLDER CANNOT BE WRITTEN");
