@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
   if (o.submit) return HandOverToSubmitter(argc, argv, exeDir, recordPath, settingsPath);
   // From here a stop signal ends the game as closing its window does.
   CatchStopSignals();
+  if (!o.verify.empty()) return RunVerify(o, dataDir);
   // Headless runs (tests, traces, demos) never depend on a player's settings.
   if (o.headless) return RunHeadless(o, dataDir, recordPath);
 

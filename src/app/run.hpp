@@ -84,6 +84,12 @@ int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::s
 // Returns that exit status, or -1 when the game is to run with `o`.
 int ReadCommandLine(int argc, char** argv, Options& o);
 
+// morvik --verify: checks the replay as the leaderboard does and prints the
+// verdict as one JSON line (status, score, combo, frames, games, version,
+// reason, seconds). 0 when verified, 1 when rejected, 2 when the replay
+// cannot be read.
+int RunVerify(const Options& o, const std::string& dataDir);
+
 // The whole headless run of the command line; returns the exit status.
 int RunHeadless(const Options& o, const std::string& dataDir, const std::string& recordPath);
 
