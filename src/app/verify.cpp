@@ -67,8 +67,15 @@ class Budget : public PlatformRelay {
 // and combo as the record file would.
 class Tally : public FrameObserver {
  public:
-  Tally(Budget& budget, const VerifyLimits& limits) : budget_(budget), limits_(limits) {}
+  Tally(Budget& budget, DemoPlayer& player, const VerifyLimits& limits)
+      : budget_(budget), player_(player), limits_(limits) {}
   void OnPlayFrame(Game& g) override {
+    if (limits_.watch) {
+      // What the watcher reads (the clock of a trace) is not the replay's.
+      player_.SetObserving(true);
+      limits_.watch->OnPlayFrame(g);
+      player_.SetObserving(false);
+    }
     ++frames;
     if (g.playFrame == 1) ++games;
     score = std::max(score, g.Score);
@@ -85,6 +92,7 @@ class Tally : public FrameObserver {
 
  private:
   Budget& budget_;
+  DemoPlayer& player_;
   const VerifyLimits& limits_;
 };
 
@@ -150,7 +158,7 @@ Verdict VerifyDemo(const uint8_t* data, size_t size, const std::string& dataDir,
   DemoPlayer player(headless, header, std::move(raw), "", false);
   player.SetQuiet(true);
   Budget budget(player, limits);
-  Tally tally(budget, limits);
+  Tally tally(budget, player, limits);
 
   auto g = std::make_unique<Game>(budget, limits.pictures);
   g->dataDir = dataDir;

@@ -14,6 +14,8 @@
 
 namespace morvik {
 
+class FrameObserver;
+
 struct VerifyLimits {
   size_t maxBytes = size_t{1} << 20;   // the demo file
   // Its read stream unpacked: a 1 MiB file could unpack to 256 MiB, where
@@ -28,6 +30,8 @@ struct VerifyLimits {
   // reads; with pictures it draws every frame as the window would (only to
   // compare the two: the verdict is the same).
   bool pictures = false;
+  // Sees every play frame of the replay too (a trace of it), when given.
+  FrameObserver* watch = nullptr;
 };
 
 struct Verdict {
