@@ -138,6 +138,28 @@ const char* KindName(DemoRead k) {
 
 }  // namespace
 
+bool TicketIdBytes(const std::string& text, uint8_t out[16]) {
+  if (text.size() != 32) return false;
+  for (size_t i = 0; i < 32; ++i) {
+    const char c = text[i];
+    const int v = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (v < 0) return false;
+    if (i % 2 == 0) out[i / 2] = static_cast<uint8_t>(v << 4);
+    else out[i / 2] = static_cast<uint8_t>(out[i / 2] | v);
+  }
+  return true;
+}
+
+std::string TicketIdText(const uint8_t id[16]) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string s;
+  for (int i = 0; i < 16; ++i) {
+    s += kHex[id[i] >> 4];
+    s += kHex[id[i] & 15];
+  }
+  return s;
+}
+
 void EncodeDemoEvent(const DemoEvent& e, uint32_t& clock, std::vector<uint8_t>& o) {
   switch (e.kind) {
     case DemoRead::kClock: {
@@ -272,7 +294,7 @@ std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8
   const std::string prog = h.program.substr(0, 255);
   o.push_back(static_cast<uint8_t>(prog.size()));
   o.insert(o.end(), prog.begin(), prog.end());
-  o.push_back(static_cast<uint8_t>((h.realWindow ? 1 : 0) | (h.endsWithGame ? 2 : 0)));
+  o.push_back(static_cast<uint8_t>((h.realWindow ? 1 : 0) | (h.endsWithGame ? 2 : 0) | (h.bot ? 4 : 0)));
   Put32(o, h.clockFirst);
   Put32(o, static_cast<uint32_t>(h.bestScore));
   Put16(o, static_cast<uint16_t>(h.bestCombo));
@@ -284,6 +306,17 @@ std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8
   if (compress2(z.data(), &packed, raw.data(), raw.size(), 9) != Z_OK) packed = 0;
   z.resize(packed);
   Put32(o, static_cast<uint32_t>(packed));
+  // The ticket: present or not, then its id (16 bytes), seed and course.
+  uint8_t id[16];
+  const bool ticket = h.hasTicket && TicketIdBytes(h.ticket.id, id);
+  o.push_back(ticket ? 1 : 0);
+  if (ticket) {
+    o.insert(o.end(), id, id + 16);
+    for (int i = 0; i < 8; ++i) o.push_back(static_cast<uint8_t>(h.ticket.seed >> (8 * i)));
+    const std::string course = h.ticket.course.substr(0, 255);
+    o.push_back(static_cast<uint8_t>(course.size()));
+    o.insert(o.end(), course.begin(), course.end());
+  }
   o.insert(o.end(), z.begin(), z.end());
   Put32(o, Crc(o.data(), o.size()));
   return o;
@@ -302,8 +335,8 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
     error = "the demo is cut short";
     return false;
   }
-  if (h.format != kDemoFormat) {
-    error = "the demo has format " + std::to_string(h.format) + ", this program reads format " +
+  if (h.format != 1 && h.format != kDemoFormat) {
+    error = "the demo has format " + std::to_string(h.format) + ", this program reads formats 1 to " +
             std::to_string(kDemoFormat);
     return false;
   }
@@ -319,6 +352,7 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
   h.program.assign(prog, n);
   h.realWindow = (flag & 1) != 0;
   h.endsWithGame = (flag & 2) != 0;
+  h.bot = (flag & 4) != 0;
   h.bestScore = static_cast<int32_t>(score);
   h.bestCombo = static_cast<int16_t>(combo);
   if (h.program != VersionText()) {
@@ -326,7 +360,26 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
             ", this is " + VersionText();
     return false;
   }
-  if (flag > 3 || rawSize > kMaxRaw || packed > size - in.p) {
+  if (h.format >= 2) {
+    uint8_t ticket = 0;
+    if (!in.U8(ticket) || ticket > 1) {
+      error = "the demo is damaged (its ticket is unreadable)";
+      return false;
+    }
+    if (ticket == 1) {
+      uint8_t id[16], seed[8], cn = 0;
+      char course[256];
+      if (!in.Get(id, 16) || !in.Get(seed, 8) || !in.U8(cn) || !in.Get(course, cn)) {
+        error = "the demo is cut short";
+        return false;
+      }
+      h.hasTicket = true;
+      h.ticket.id = TicketIdText(id);
+      for (int i = 7; i >= 0; --i) h.ticket.seed = (h.ticket.seed << 8) | seed[i];
+      h.ticket.course.assign(course, cn);
+    }
+  }
+  if (flag > (h.format >= 2 ? 7 : 3) || rawSize > kMaxRaw || packed > size - in.p) {
     error = "the demo is damaged (its sizes are wrong)";
     return false;
   }

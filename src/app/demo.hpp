@@ -12,7 +12,15 @@
 
 namespace morvik {
 
-constexpr uint16_t kDemoFormat = 1;
+// The format written; format 1 (no ticket, no automatic player's mark) is read too.
+constexpr uint16_t kDemoFormat = 2;
+
+// The leaderboard's ticket a demo's first game was played on.
+struct DemoTicket {
+  std::string id;         // 32 hex digits
+  uint64_t seed = 0;      // the luck of that game
+  std::string course;     // "open" or "daily-YYYY-MM-DD"
+};
 
 struct DemoHeader {
   uint16_t format = kDemoFormat;
@@ -21,11 +29,19 @@ struct DemoHeader {
   // A game kept as a replay: it ends at that game's end, where its reads run
   // out, and playing it stops there as a close would (status 0).
   bool endsWithGame = false;
+  bool bot = false;         // the automatic player played
+  bool hasTicket = false;   // the first game was played on `ticket`
+  DemoTicket ticket;
   uint32_t clockFirst = 0;  // the first clock value the game read
   int32_t bestScore = 0;    // the records the game started with
   int16_t bestCombo = 0;
   uint32_t reads = 0;       // reads in the stream
 };
+
+// A ticket's id, 32 lower-case hex digits, as its 16 bytes and back;
+// false for text that is no such id.
+bool TicketIdBytes(const std::string& text, uint8_t out[16]);
+std::string TicketIdText(const uint8_t id[16]);
 
 // One read of the outside world.
 enum class DemoRead : uint8_t {
@@ -92,6 +108,13 @@ class DemoRecorder : public DemoReads {
   void SetRecords(int32_t bestScore, int16_t bestCombo) {
     header_.bestScore = bestScore;
     header_.bestCombo = bestCombo;
+  }
+  // Marks the demo as the automatic player's game.
+  void SetBot(bool on) { header_.bot = on; }
+  // The ticket the session's first game is played on.
+  void SetTicket(const DemoTicket& t) {
+    header_.hasTicket = true;
+    header_.ticket = t;
   }
   // While observers look at a frame, the clock answers its last value unlogged.
   void SetObserving(bool on) { observing_ = on; }
