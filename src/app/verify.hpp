@@ -17,8 +17,8 @@ namespace morvik {
 struct VerifyLimits {
   size_t maxBytes = size_t{1} << 20;   // the demo file
   // Its read stream unpacked: a 1 MiB file could unpack to 256 MiB, where
-  // two million play frames take some 20 MB.
-  size_t maxStream = size_t{64} << 20;
+  // two million play frames take some 20 MB. Only a verifier unpacks it.
+  size_t maxStream = size_t{32} << 20;
   int64_t maxFrames = 2'000'000;       // play frames over all its games
   // Frames on the title before the first game: a game left there idles
   // (about six minutes at the title's pace).
