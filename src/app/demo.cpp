@@ -322,8 +322,11 @@ std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8
   return o;
 }
 
-bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error) {
-  raw.clear();
+namespace {
+// The header, the sizes and the file's checksum; where the packed stream
+// lies. Nothing is unpacked.
+bool ReadHeader(const uint8_t* data, size_t size, DemoHeader& h, size_t& zAt, uint32_t& packed, uint32_t& rawSize,
+                uint32_t& rawCrc, std::string& error) {
   h = DemoHeader{};
   In in{data, size};
   char magic[8];
@@ -342,7 +345,7 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
   }
   uint8_t n = 0, flag = 0;
   uint16_t combo = 0;
-  uint32_t score = 0, rawSize = 0, rawCrc = 0, packed = 0, fileCrc = 0;
+  uint32_t score = 0, fileCrc = 0;
   char prog[256];
   if (!in.U8(n) || !in.Get(prog, n) || !in.U8(flag) || !in.U32(h.clockFirst) || !in.U32(score) || !in.U16(combo) ||
       !in.U32(h.reads) || !in.U32(rawSize) || !in.U32(rawCrc) || !in.U32(packed)) {
@@ -383,7 +386,7 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
     error = "the demo is damaged (its sizes are wrong)";
     return false;
   }
-  const size_t zAt = in.p;
+  zAt = in.p;
   in.p += packed;
   if (!in.U32(fileCrc) || in.p != size) {
     error = "the demo is damaged (its length is wrong)";
@@ -393,6 +396,21 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
     error = "the demo is damaged (its checksum does not match)";
     return false;
   }
+  return true;
+}
+}  // namespace
+
+bool ReadDemoHeader(const uint8_t* data, size_t size, DemoHeader& h, uint32_t& rawSize, std::string& error) {
+  size_t zAt = 0;
+  uint32_t packed = 0, rawCrc = 0;
+  return ReadHeader(data, size, h, zAt, packed, rawSize, rawCrc, error);
+}
+
+bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error) {
+  raw.clear();
+  size_t zAt = 0;
+  uint32_t packed = 0, rawSize = 0, rawCrc = 0;
+  if (!ReadHeader(data, size, h, zAt, packed, rawSize, rawCrc, error)) return false;
   raw.resize(rawSize);
   uLongf got = rawSize;
   if (rawSize > 0 || packed > 0) {
@@ -516,7 +534,10 @@ const DemoEvent& DemoPlayer::Take(DemoRead kind, int32_t arg) {
   asked.kind = kind;
   asked.arg = arg;
   // A best game kept as a replay ends with that game: the program ends there.
-  if (pos_ >= raw_.size() && header_.endsWithGame) throw ProgramEnd{0};
+  if (pos_ >= raw_.size() && header_.endsWithGame) {
+    ranOut_ = true;
+    throw ProgramEnd{0};
+  }
   if (pos_ >= raw_.size()) {
     Say("the demo " + Printable(name_) + " ends after " + std::to_string(done_) + " reads; the game asked for " +
         DescribeDemoEvent(asked) + ", the replay stops");
@@ -548,8 +569,19 @@ uint32_t DemoPlayer::Clock() {
       paceBaseDemo_ = v;
       paceBaseReal_ = now;
     } else {
+      // A real clock moves on by a frame's time between two reads; one that
+      // jumps (a machine that slept while it recorded, or a made-up demo)
+      // cannot be followed: waiting for it could take weeks.
+      const uint32_t step = v - pacedLast_;
+      if (step > kMaxPacedStep) {
+        Say("the replay " + Printable(name_) + "'s clock jumps " +
+            (static_cast<int32_t>(step) < 0 ? "back" : "ahead by " + std::to_string(step / 1000) + " s") +
+            " at read " + std::to_string(done_) + "; watching it stops there");
+        throw ProgramEnd{0};
+      }
       in_.WaitUntil(paceBaseReal_ + (v - paceBaseDemo_));
     }
+    pacedLast_ = v;
   }
   return v;
 }

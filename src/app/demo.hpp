@@ -72,6 +72,9 @@ std::string DescribeDemoEvent(const DemoEvent& e);
 // magic, format, program version, sizes, both checksums and every event.
 std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8_t>& raw);
 bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error);
+// Only the header, the sizes and the file's checksum, unpacking nothing;
+// `rawSize` is what the stream would unpack to.
+bool ReadDemoHeader(const uint8_t* data, size_t size, DemoHeader& h, uint32_t& rawSize, std::string& error);
 bool LoadDemoFile(const std::string& path, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error);
 
 // The reads a demo keeps besides the clock, each handed to Ask as the event
@@ -151,8 +154,12 @@ class DemoPlayer : public DemoReads {
   void SetQuiet(bool on) { quiet_ = on; }
   const std::string& Message() const { return message_; }
   bool Finished() const { return pos_ >= raw_.size(); }
+  // A best game kept as a replay ended as its reads ran out (as it does at its game's end).
+  bool RanOut() const { return ranOut_; }
   // At the recorded speed from now on (or flat out again); the pace is taken
   // from the next clock read.
+  // A clock that jumps more than ten seconds between two reads then ends
+  // the replay (status 0) with a message: it cannot be followed.
   void SetRealTime(bool on) {
     realTime_ = on;
     paceStarted_ = false;
@@ -182,7 +189,10 @@ class DemoPlayer : public DemoReads {
   std::string message_;
   bool paceStarted_ = false;
   bool stopOnEscape_ = false;
-  uint32_t paceBaseDemo_ = 0, paceBaseReal_ = 0;
+  bool ranOut_ = false;
+  uint32_t paceBaseDemo_ = 0, paceBaseReal_ = 0, pacedLast_ = 0;
+  // The most the clock may move between two reads while played at its pace.
+  static constexpr uint32_t kMaxPacedStep = 10000;
 };
 
 }  // namespace morvik
