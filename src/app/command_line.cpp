@@ -55,9 +55,13 @@ const char* UsageText() {
          "  --shot FRAME:FILE      save the screen after play frame FRAME as a PNG\n"
          "  --verify REPLAY        check a replay as the leaderboard does; one JSON line of verdict,\n"
          "                         status 0 when verified, 1 when rejected (takes only --data-dir)\n"
+         "  --board daily|open     ask the leaderboard for a ticket, play its game in the window and\n"
+         "                         send it when it ends: today's course, or the open board\n"
+         "  --ticket FILE          play the first game on a ticket the leaderboard gave (its JSON)\n"
          "  --submit [REPLAY]      send a replay (default: your best game's) to the leaderboard and\n"
          "                         wait for its verdict\n"
          "    --name NAME          the name on the board: 1 to 20 letters, digits, spaces, - _ .\n"
+         "                         (--board: default the settings file's 'board-name' line)\n"
          "    --server URL         the board (default: the settings file's 'leaderboard' line)\n"
          "  --help, --version\n";
 }
@@ -104,6 +108,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     else if (a == "--record-demo") { if (!value(o.recordDemo)) return false; }
     else if (a == "--play-demo") { if (!value(o.playDemo)) return false; }
     else if (a == "--verify") { if (!value(o.verify)) return false; }
+    else if (a == "--ticket") { if (!value(o.ticket)) return false; }
+    else if (a == "--board") {
+      if (!value(o.board)) return false;
+      if (o.board != "daily" && o.board != "open") {
+        error = "--board takes daily (today's course) or open (the open board), not '" + Printable(o.board) + "'";
+        return false;
+      }
+    }
     else if (a == "--submit") {
       o.submit = true;
       // The replay is optional: the next argument, unless it is an option.
@@ -138,12 +150,16 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       return false;
     }
   }
-  if (!o.submit && (!o.submitName.empty() || !o.submitServer.empty())) {
-    error = std::string(o.submitName.empty() ? "--server" : "--name") + " works only with --submit";
+  if (!o.submit && o.board.empty() && (!o.submitName.empty() || !o.submitServer.empty())) {
+    error = std::string(o.submitName.empty() ? "--server" : "--name") + " works only with --submit or --board";
     return false;
   }
-  if (o.submit && o.submitName.empty() && !o.help && !o.version) {
-    error = "--submit needs --name NAME, the name to show on the board";
+  if (!o.board.empty() && (o.submit || o.headless || !o.ticket.empty() || !o.playDemo.empty())) {
+    error = "--board plays its own ticket's game in the window: not with --submit, --headless, --ticket or --play-demo";
+    return false;
+  }
+  if (!o.ticket.empty() && !o.playDemo.empty()) {
+    error = "--ticket plays a new game: a demo played back keeps the ticket it was recorded with";
     return false;
   }
   if (!o.verify.empty()) {
