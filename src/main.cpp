@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvik: the program's entry. Chooses the real window or the headless run.
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +14,7 @@
 #include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "app/settings.hpp"
+#include "app/replays.hpp"
 #include "core/printable.hpp"
 #include "game.hpp"
 #include "platform/sdl/sdl_platform.hpp"
@@ -40,6 +43,38 @@ int HandOverToSubmitter(int argc, char** argv, const std::string& exeDir, const 
   return 1;
 }
 
+// Runs morvik-submit on `args` (after the two paths) beside the game: waited
+// for (its exit status), or left to finish on its own (0 once started).
+int RunSubmitter(const std::vector<std::string>& args, const std::string& exeDir, const std::string& recordPath,
+                 const std::string& settingsPath, bool wait) {
+  const std::string helper = morvik::SubmitterPath(exeDir);
+  if (helper.empty()) {
+    std::fprintf(stderr, "morvik: the leaderboard needs morvik-submit, which is not installed with this program\n");
+    return 1;
+  }
+  std::vector<std::string> all = {helper, recordPath, settingsPath};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    std::fprintf(stderr, "morvik: cannot run %s: %s\n", morvik::Printable(helper).c_str(), std::strerror(errno));
+    return 1;
+  }
+  if (pid == 0) {
+    ::execv(helper.c_str(), argv.data());
+    std::fprintf(stderr, "morvik: cannot run %s: %s\n", morvik::Printable(helper).c_str(), std::strerror(errno));
+    ::_exit(1);
+  }
+  if (!wait) return 0;
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,7 +96,25 @@ int main(int argc, char** argv) {
                 shown(settingsPath, "(none: neither XDG_CONFIG_HOME nor HOME is set)").c_str());
     return 0;
   }
-  if (o.submit) return HandOverToSubmitter(argc, argv, exeDir, recordPath, settingsPath);
+  if (o.submit || o.boardKeyAsked) return HandOverToSubmitter(argc, argv, exeDir, recordPath, settingsPath);
+  // --board: a ticket first (the board's client asks for it), then its game
+  // in the window, sent by the client when it ends while the title comes back.
+  morvik::SessionHooks hooks;
+  if (!o.board.empty()) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (const int status = RunSubmitter(args, exeDir, recordPath, settingsPath, true); status != 0) return status;
+    o.ticket = TicketPath(recordPath);
+    std::vector<std::string> send = {"--submit"};
+    if (!o.submitServer.empty()) send.insert(send.end(), {"--server", o.submitServer});
+    // The client that sends the game finishes by itself; nobody waits for it.
+    ::signal(SIGCHLD, SIG_IGN);
+    hooks.boardGame = [=](const std::string& replay) {
+      std::vector<std::string> a = send;
+      a.insert(a.begin() + 1, replay);
+      std::printf("morvik: the board game is over; sending it to the board\n");
+      RunSubmitter(a, exeDir, recordPath, settingsPath, false);
+    };
+  }
   // From here a stop signal ends the game as closing its window does.
   CatchStopSignals();
   if (!o.verify.empty()) return RunVerify(o, dataDir);
@@ -89,6 +142,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvik: %s (use --headless to run without a display)\n", err.c_str());
     return 1;
   }
-  const int status = PlayOnPlatform(*plat, false, o, dataDir, recordPath, &settings);
+  const int status = PlayOnPlatform(*plat, false, o, dataDir, recordPath, &settings, hooks);
   plat->EndProcess(status);
 }

@@ -58,8 +58,10 @@ const char* UsageText() {
          "  --board daily|open     ask the leaderboard for a ticket, play its game in the window and\n"
          "                         send it when it ends: today's course, or the open board\n"
          "  --ticket FILE          play the first game on a ticket the leaderboard gave (its JSON)\n"
-         "  --submit [REPLAY]      send a replay (default: your best game's) to the leaderboard and\n"
-         "                         wait for its verdict\n"
+         "  --board-key [KEY]      show the key of the name you play under on the board (to play under\n"
+         "                         it on another machine), or keep KEY, given on the other one\n"
+         "  --submit [REPLAY]      send a game played for the board (default: the newest) and wait\n"
+         "                         for its verdict\n"
          "    --name NAME          the name on the board: 1 to 20 letters, digits, spaces, - _ .\n"
          "                         (--board: default the settings file's 'board-name' line)\n"
          "    --server URL         the board (default: the settings file's 'leaderboard' line)\n"
@@ -120,6 +122,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       o.submit = true;
       // The replay is optional: the next argument, unless it is an option.
       if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 && !args[i + 1].empty()) o.submitReplay = args[++i];
+    } else if (a == "--board-key") {
+      o.boardKeyAsked = true;
+      if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 && !args[i + 1].empty()) o.boardKey = args[++i];
     } else if (a == "--name") { if (!value(o.submitName)) return false; }
     else if (a == "--server") { if (!value(o.submitServer)) return false; }
     else if (a == "--clock-start") {
@@ -150,8 +155,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       return false;
     }
   }
-  if (!o.submit && o.board.empty() && (!o.submitName.empty() || !o.submitServer.empty())) {
-    error = std::string(o.submitName.empty() ? "--server" : "--name") + " works only with --submit or --board";
+  if (!o.submit && o.board.empty() && !o.boardKeyAsked && (!o.submitName.empty() || !o.submitServer.empty())) {
+    error = std::string(o.submitName.empty() ? "--server" : "--name") + " works only with --submit, --board or --board-key";
+    return false;
+  }
+  if (o.submit && !o.submitName.empty()) {
+    error = "--submit takes no --name: a game played for a board is under its ticket's name";
     return false;
   }
   if (!o.board.empty() && (o.submit || o.headless || !o.ticket.empty() || !o.playDemo.empty())) {

@@ -43,6 +43,8 @@ struct Options {
   bool submit = false;
   std::string submitReplay, submitName, submitServer;
   std::string board;             // "daily" or "open"
+  bool boardKeyAsked = false;    // --board-key [KEY]: show the name's key, or keep KEY for it
+  std::string boardKey;
   std::string ticket;
 };
 

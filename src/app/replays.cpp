@@ -23,6 +23,11 @@ std::string ReplayFolder(const std::string& recordPath) {
   return ((dir.empty() ? fs::path(".") : dir) / "replays").string();
 }
 
+std::string TicketPath(const std::string& recordPath) {
+  const std::string folder = ReplayFolder(recordPath);
+  return folder.empty() ? "" : folder + "/ticket.json";
+}
+
 std::vector<uint8_t> BestReplayKeeper::ReplayBytes() const {
   DemoHeader h = rec_.Header();
   h.endsWithGame = true;

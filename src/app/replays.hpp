@@ -18,6 +18,8 @@ constexpr int kDatedReplaysKept = 20;
 
 // The folder the replays are kept in, beside the record file ("" without one).
 std::string ReplayFolder(const std::string& recordPath);
+// Where morvik --board keeps the ticket its game is played on, in that folder.
+std::string TicketPath(const std::string& recordPath);
 
 class BestReplayKeeper : public FrameObserver {
  public:

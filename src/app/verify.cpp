@@ -194,9 +194,12 @@ bool ReadDemo(const uint8_t* data, size_t size, const VerifyLimits& limits, Demo
 }
 }  // namespace
 
-bool CheckDemoHeader(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why) {
-  DemoHeader header;
-  return ReadHeaderWithin(data, size, limits, header, why);
+bool CheckDemoHeader(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why,
+                     DemoHeader* header) {
+  DemoHeader h;
+  const bool ok = ReadHeaderWithin(data, size, limits, h, why);
+  if (header) *header = h;
+  return ok;
 }
 
 bool CheckDemoBytes(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why) {

@@ -69,7 +69,9 @@ struct Verdict {
 bool CheckDemoBytes(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why);
 // The same from the header, the sizes and the file's checksum only, without
 // unpacking the reads: what a server checks while the request waits.
-bool CheckDemoHeader(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why);
+// The header is given back in `header`, when asked for.
+bool CheckDemoHeader(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why,
+                     DemoHeader* header = nullptr);
 
 // Plays the demo held in `data` on the course files of `dataDir`.
 //
