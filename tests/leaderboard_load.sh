@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The leaderboard under load, against a real PostgreSQL of its own: short
-# games sent by 16 clients at once to a server that is restarted meanwhile,
+# games on the day's tickets sent by 16 clients at once to a server restarted meanwhile,
 # verified by two verifier processes after a third was killed (SIGKILL) in
 # the middle of a replay. Every run that was answered 202 is there, every
 # run is verified exactly once, and the killed verifier's run is verified
@@ -28,38 +28,6 @@ pass=0 fail=0
 ok() { pass=$((pass + 1)); }
 bad() { echo "FAIL: $*"; fail=$((fail + 1)); }
 
-# Short games: ten recorded with their own clock starts and keys, each sent
-# in variants that differ in the records their header starts with (the same
-# game, other bytes: other runs).
-mkdir -p "$work/games"
-for k in $(seq 0 9); do
-  printf '@0 Space\nP%d Right+Z\nP%d Left\nP%d Up\n' $((k + 2)) $((k + 12)) $((k + 20)) >"$work/keys$k"
-  "$bin/morvik" --headless --data-dir "$bin" --script "$work/keys$k" --clock-start $((k * 7919)) --until-ms $((k * 7919 + 12000)) \
-    --record-demo "$work/base$k.demo" >/dev/null 2>&1 || { bad "recording game $k"; exit 1; }
-done
-python3 - "$work" "$games" <<'EOF'
-import sys, zlib
-work, games = sys.argv[1], int(sys.argv[2])
-def variant(base, best, out):
-    d = bytearray(open(base, "rb").read())
-    at = 16 + d[10]  # the best score the game started with
-    d[at:at + 4] = best.to_bytes(4, "little")
-    d[-4:] = zlib.crc32(bytes(d[:-4])).to_bytes(4, "little")
-    open(out, "wb").write(d)
-for i in range(games):
-    variant(f"{work}/base{i % 10}.demo", 5000 + i, f"{work}/games/{i:03d}.demo")
-EOF
-# The game whose verifier is killed: long enough to be caught in the middle
-# of its replay (a sanitized build plays even a short one slowly), and what
-# its replay must reach.
-# Games on the held throw key, some 480,000 play frames of them (a sanitized
-# build's verifier, slower, is given a quarter): a second or two of a
-# verifier's time, where a game of the automatic player takes a few hundredths.
-long_demo=$work/long.demo
-"$bin/morvik" --headless --no-pictures --data-dir "$bin" --until-ms $((sanitized ? 5000000 : 20000000)) \
-  --record-demo "$long_demo" >/dev/null 2>&1 || { bad "recording the long game"; exit 1; }
-long_best=$("$bin/morvik" --verify "$long_demo" --data-dir "$bin" | jq -r .score)
-
 morvik_cluster_start "$work" || exit 1
 MORVIK_SERVER_BIN=$work/bin
 morvik_server_copy "$bin" "$MORVIK_SERVER_BIN"
@@ -74,11 +42,40 @@ morvik_server_start "$work/server.log" --listen 127.0.0.1:0 --workers 0 --per-mi
 url=$MORVIK_URL
 port=${url##*:}
 
+# Short games on today's course: ten recorded with their own clock starts and
+# keys on one day's ticket, each sent under tickets of names of their own (a
+# day's tickets share its luck: the same game, other bytes, other runs).
+mkdir -p "$work/games"
+morvik_ticket "$url" Base daily >"$work/base.json"
+for k in $(seq 0 9); do
+  printf '@0 Space\nP%d Right+Z\nP%d Left\nP%d Up\n' $((k + 2)) $((k + 12)) $((k + 20)) >"$work/keys$k"
+  "$bin/morvik" --headless --data-dir "$bin" --script "$work/keys$k" --clock-start $((k * 7919)) \
+    --until-ms $((k * 7919 + 12000)) --ticket "$work/base.json" --record-demo "$work/base$k.demo" >/dev/null 2>&1 ||
+    { bad "recording game $k"; exit 1; }
+done
+for i in $(seq 0 $((games - 1))); do
+  n=$(printf '%03d' "$i")
+  morvik_ticket "$url" "Load$n" daily >"$work/t$n.json"
+  morvik_retick "$work/base$((i % 10)).demo" "$work/t$n.json" "$work/games/$n.demo"
+done
+# The game whose verifier is killed: long enough to be caught in the middle
+# of its replay (a sanitized build plays even a short one slowly), and what
+# its replay must reach: a session of games on the held throw key, some
+# 480,000 play frames of them (a sanitized build's verifier, slower, is given
+# a quarter), the first on a ticket: a second or two of a verifier's time,
+# where one game takes a few hundredths.
+long_demo=$work/long.demo
+morvik_ticket "$url" Long open >"$work/long.json"
+"$bin/morvik" --headless --no-pictures --data-dir "$bin" --until-ms $((sanitized ? 5000000 : 20000000)) \
+  --ticket "$work/long.json" --record-demo "$long_demo" >/dev/null 2>&1 || { bad "recording the long game"; exit 1; }
+long_best=$("$bin/morvik" --verify "$long_demo" --data-dir "$bin" | jq -r .score)
+# Their games took their time at the game's pace, which the test does not wait out.
+morvik_sql "UPDATE tickets SET issued = issued - interval '1 day'" >/dev/null
 echo "== a verifier killed in the middle of a replay"
 start_verifier doomed
 doomed=${verifiers[0]}
-curl -s -o "$work/long.json" --data-binary @"$long_demo" "$url/api/runs?name=Long"
-long=$(jq -r .id "$work/long.json")
+curl -s -o "$work/long.run" --data-binary @"$long_demo" "$url/api/runs"
+long=$(jq -r .id "$work/long.run")
 for i in $(seq 1 400); do
   [ "$(morvik_sql "SELECT claims FROM runs WHERE id = $long")" = 1 ] && break
   sleep 0.05
@@ -95,7 +92,7 @@ start_verifier two
 echo "== $games games from 16 clients, the server restarted meanwhile"
 send() {  # send FILE: one submission; its status and answer beside the file
   curl -s -o "$1.json" -w '%{http_code}' --max-time 60 -H 'Content-Type: application/octet-stream' \
-    --data-binary @"$1" "$URL/api/runs?name=Load$(basename "$1" .demo)" >"$1.code"
+    --data-binary @"$1" "$URL/api/runs" >"$1.code"
 }
 export -f send
 export URL=$url
@@ -141,7 +138,7 @@ verdicts=$(cat "$work"/one.log "$work"/two.log | grep -c '^morvik-server: run [0
 # starved verifier may lose a claim too, which changes nothing else).
 [ "$(morvik_sql "SELECT status || ' ' || score || ' ' || (claims >= 2) FROM runs WHERE id = $long")" = "verified $long_best true" ] && ok ||
   bad "the killed verifier's run: $(morvik_sql "SELECT status, score, claims FROM runs WHERE id = $long")"
-curl -s "$url/api/scores?limit=100" | jq -e '.scores | length > 10 and .[0].rank == 1 and .[0].score >= .[1].score' \
+curl -s "$url/api/scores?course=daily&limit=100" | jq -e '.scores | length > 10 and .[0].rank == 1 and .[0].score >= .[1].score' \
   >/dev/null && ok || bad "the board after the load"
 
 echo "$pass passed, $fail failed"

@@ -133,17 +133,22 @@ check(status(a) == 413, f"2 MB announced: {status(a)} (413, not read)")
 
 # A demo whose reads unpack to 32 MiB (the most a demo may), sixteen at once: the requests only
 # look at its header.
-def demo(raw, reads, flags=0, version=b""):
+# Each names a ticket of the board's (hostile.sh asked for them), as a game for the board would.
+def demo(raw, reads, ticket, flags=0, version=b""):
     z = zlib.compress(raw, 9)
-    h = b"MORVIKDM" + struct.pack("<H", 1) + bytes([len(version)]) + version + bytes([flags])
-    h += struct.pack("<IIHIIII", 1000, 0, 100, reads, len(raw), zlib.crc32(raw), len(z)) + z
+    h = b"MORVIKDM" + struct.pack("<H", 2) + bytes([len(version)]) + version + bytes([flags])
+    h += struct.pack("<IIHIIII", 1000, 0, 100, reads, len(raw), zlib.crc32(raw), len(z))
+    course = ticket["course"].encode()
+    h += b"\1" + bytes.fromhex(ticket["ticket"]) + int(ticket["seed"], 16).to_bytes(8, "little")
+    h += bytes([len(course)]) + course + z
     return h + struct.pack("<I", zlib.crc32(h))
+tickets = [json.loads(line) for line in open(f"{work}/zip-tickets.jsonl")]
 version = open(f"{work}/version").read().strip().encode()
 zeros = (32 << 20) - 16
 def post_demo(d, name, src):
     return exchange(b"POST /api/runs?name=%s HTTP/1.1\r\nHost: x\r\nContent-Length: %d\r\n\r\n" % (name, len(d)) + d, src)
 results = []
-ts = [threading.Thread(target=lambda i=i: results.append(post_demo(demo(b"\0" * zeros + struct.pack("<I", i)[:1] * 16, zeros + 16, 0, version), b"Zip", f"127.0.5.{i + 1}"))) for i in range(16)]
+ts = [threading.Thread(target=lambda i=i: results.append(post_demo(demo(b"\0" * zeros + struct.pack("<I", i)[:1] * 16, zeros + 16, tickets[i], 0, version), b"Zip", f"127.0.5.{i + 1}"))) for i in range(16)]
 peak = [0]
 for x in ts: x.start()
 while any(x.is_alive() for x in ts): peak[0] = max(peak[0], rss_mb()); time.sleep(0.01)

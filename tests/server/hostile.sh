@@ -40,33 +40,48 @@ morvik_server_start "$work/server.log" --listen 127.0.0.1:0 --workers 0 --trust-
 url=$MORVIK_URL
 port=${url##*:}
 
+# Tickets for the demos the attacks send, which name them as a board's game would.
+for i in $(seq 10 25); do
+  curl -s --interface "127.0.7.$i" --data "{\"name\": \"Zip$i\", \"course\": \"open\"}" "$url/api/tickets"; echo
+done | grep . >"$work/zip-tickets.jsonl"
+[ "$(jq -s 'map(select(.ticket)) | length' "$work/zip-tickets.jsonl")" = 16 ] || bad "the tickets for the attacks"
+
 echo "== the front under attack"
 timeout 300 python3 "$src/tests/server/hostile.py" "$port" "$MORVIK_SERVER_PID" $head_s "$work" && ok ||
   bad "the front's attacks (above)"
 
 echo "== the verifiers: one sender's three games, then another's"
 # What the front's attacks left waiting goes first.
-morvik_sql "DELETE FROM runs WHERE status = 'pending'" >/dev/null
-python3 - "$work" "$src/tests/demos/bot.demo" <<'PY'
-import os, struct, sys, zlib
-work, bot = sys.argv[1], sys.argv[2]
-def variant(path, best, out):
-    d = bytearray(open(path, "rb").read())
-    at = 16 + d[10]
-    d[at:at + 4] = best.to_bytes(4, "little")
-    d[-4:] = zlib.crc32(bytes(d[:-4])).to_bytes(4, "little")
-    open(out, "wb").write(d)
-for i in range(4): variant(bot, 7000 + i, f"{work}/game{i}.demo")
-# A demo whose reads are random bytes: its header is right, its stream is junk.
+morvik_sql "UPDATE tickets SET run_id = NULL WHERE run_id IN (SELECT id FROM runs WHERE status = 'pending');
+            DELETE FROM runs WHERE status = 'pending'" >/dev/null
+# Four short games, each on a ticket of its own: three of Many's, one of Other's.
+printf '@0 Space\nP2 Right+Z\nP12 Left\nP20 Up\n' >"$work/keys"
+morvik_ticket "$url" Many open >"$work/t0.json"
+key=$(jq -r .key "$work/t0.json")
+morvik_ticket "$url" Many open "$key" >"$work/t1.json"
+morvik_ticket "$url" Many open "$key" >"$work/t2.json"
+morvik_ticket "$url" Other open >"$work/t3.json"
+morvik_ticket "$url" Junk open >"$work/tj.json"
+for i in 0 1 2 3; do
+  "$bin/morvik" --headless --no-pictures --data-dir "$bin" --script "$work/keys" --ticket "$work/t$i.json" \
+    --until-ms 60000 --record-demo "$work/game$i.demo" >/dev/null 2>&1
+done
+morvik_sql "UPDATE tickets SET issued = issued - interval '1 day'" >/dev/null
+python3 - "$work" <<'PY'
+import json, os, struct, sys, zlib
+work = sys.argv[1]
+# A demo whose reads are random bytes: its header is right (its ticket the board's), its stream is junk.
+t = json.load(open(f"{work}/tj.json"))
 raw = os.urandom(1000000)
 z = zlib.compress(raw, 0)
 v = open(f"{work}/version").read().strip().encode()
-h = b"MORVIKDM" + struct.pack("<H", 1) + bytes([len(v)]) + v + b"\0"
-h += struct.pack("<IIHIIII", 0, 0, 100, 1000000, len(raw), zlib.crc32(raw), len(z)) + z
+h = b"MORVIKDM" + struct.pack("<H", 2) + bytes([len(v)]) + v + b"\0"
+h += struct.pack("<IIHIIII", 0, 0, 100, 1000000, len(raw), zlib.crc32(raw), len(z))
+h += b"\1" + bytes.fromhex(t["ticket"]) + int(t["seed"], 16).to_bytes(8, "little") + b"\4open" + z
 open(f"{work}/junk.demo", "wb").write(h + struct.pack("<I", zlib.crc32(h)))
 PY
-send() {  # send FILE NAME SENDER: prints the run's id
-  curl -s -H "X-Forwarded-For: $3" --data-binary @"$1" "$url/api/runs?name=$2" | jq -r .id
+send() {  # send FILE NAME SENDER: prints the run's id (its name is its ticket's)
+  curl -s -H "X-Forwarded-For: $3" --data-binary @"$1" "$url/api/runs" | jq -r .id
 }
 first=$(for i in 0 1 2; do send "$work/game$i.demo" Many 10.8.0.1; done | paste -sd,)
 other=$(send "$work/game3.demo" Other 10.8.0.2)
@@ -90,7 +105,7 @@ echo "verdicts in the order: $order"
   ok || bad "the junk demo: $(morvik_sql "SELECT status, demo IS NULL, reason FROM runs WHERE id = $junk")"
 code=$(curl -s -o /dev/null -w '%{http_code}' "$url/api/runs/$junk/demo")
 [ "$code" = 410 ] && ok || bad "the junk demo's bytes: $code (410)"
-code=$(curl -s -o "$work/again" -w '%{http_code}' -H "X-Forwarded-For: 10.8.0.4" --data-binary @"$work/junk.demo" "$url/api/runs?name=Again")
+code=$(curl -s -o "$work/again" -w '%{http_code}' -H "X-Forwarded-For: 10.8.0.4" --data-binary @"$work/junk.demo" "$url/api/runs")
 [ "$code" = 200 ] && [ "$(jq -r .status "$work/again")" = rejected ] && ok || bad "the junk again: $code $(cat "$work/again")"
 
 echo "== the client against boards that would hold it"
@@ -138,7 +153,7 @@ done
 sleep 1
 client() {  # client MODE: morvik --submit against that board; its words, and how long it took
   local t=$(date +%s)
-  timeout 120 "$bin/morvik" --submit "$src/tests/demos/bot.demo" --name Eve \
+  timeout 120 "$bin/morvik" --submit "$work/game0.demo" \
     --server "http://127.0.0.1:$(head -1 "$work/board-$1.port")" >"$work/client-$1" 2>&1
   echo $(($(date +%s) - t)) >"$work/client-$1.time"
 }
