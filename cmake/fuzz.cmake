@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # libFuzzer targets for the readers of outside data: segment files, the
-# record file, input scripts, demos and the settings file (fuzz/run.sh runs them).
+# record file, input scripts, demos, the settings file and tickets (fuzz/run.sh runs them).
 if(MORVIK_FUZZ)
-  foreach(name segment record script demo settings)
+  foreach(name segment record script demo settings ticket)
     add_executable(morvik_fuzz_${name} ${CMAKE_SOURCE_DIR}/fuzz/${name}_fuzz.cpp)
     target_link_libraries(morvik_fuzz_${name} PRIVATE morvik_app)
     target_link_options(morvik_fuzz_${name} PRIVATE -fsanitize=fuzzer)

@@ -27,7 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> raw2;
     if (!morvik::ReadDemoBytes(again.data(), again.size(), h2, raw2, error)) std::abort();
     if (raw2 != raw || h2.reads != h.reads || h2.clockFirst != h.clockFirst || h2.bestScore != h.bestScore ||
-        h2.bestCombo != h.bestCombo || h2.realWindow != h.realWindow || h2.program != h.program)
+        h2.bestCombo != h.bestCombo || h2.realWindow != h.realWindow || h2.program != h.program ||
+        h2.bot != h.bot || h2.endsWithGame != h.endsWithGame || h2.hasTicket != h.hasTicket ||
+        h2.ticket.id != h.ticket.id || h2.ticket.seed != h.ticket.seed || h2.ticket.course != h.ticket.course)
       std::abort();
     return 0;
   }

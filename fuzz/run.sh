@@ -2,14 +2,14 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs each fuzz target for SECONDS (default 5) on its committed seed corpus,
 # in a scratch copy so the committed corpus stays as it is. Usage:
-#   fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]    (targets: segment record script demo settings)
+#   fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]    (targets: segment record script demo settings ticket)
 # A crash leaves its input as crash-* in the current directory and fails.
 set -euo pipefail
 build=${1:?usage: fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]}
 secs=${2:-5}
 shift $(( $# >= 2 ? 2 : 1 ))
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(segment record script demo settings)
+[ ${#targets[@]} -eq 0 ] && targets=(segment record script demo settings ticket)
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d /tmp/morvik-fuzz-XXXXXX)
 trap 'rm -rf "$work"' EXIT

@@ -290,7 +290,7 @@ std::string DescribeDemoEvent(const DemoEvent& e) {
 
 std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8_t>& raw) {
   std::vector<uint8_t> o(kMagic, kMagic + 8);
-  Put16(o, h.format);
+  Put16(o, kDemoFormat);  // whatever format it was read from
   const std::string prog = h.program.substr(0, 255);
   o.push_back(static_cast<uint8_t>(prog.size()));
   o.insert(o.end(), prog.begin(), prog.end());
