@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvik: the program's entry. Chooses the real window or the headless run.
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -13,8 +15,10 @@
 #include "app/run.hpp"
 #include "app/settings.hpp"
 #include "core/printable.hpp"
+#include "core/program_args.hpp"
 #include "game.hpp"
 #include "platform/sdl/sdl_platform.hpp"
+#include "core/path_text.hpp"
 #include "core/stop_signals.hpp"
 
 namespace {
@@ -25,6 +29,14 @@ namespace {
 // then the game's own arguments.
 int HandOverToSubmitter(int argc, char** argv, const std::string& exeDir, const std::string& recordPath,
                         const std::string& settingsPath) {
+#ifdef _WIN32
+  // Games are sent to a leaderboard from the game's page in a browser.
+  (void)argc, (void)argv, (void)exeDir, (void)settingsPath;
+  std::fprintf(stderr, "morvik: the Windows game sends nothing to a leaderboard; play in the game's page in a browser "
+                       "to be ranked (your best game's replay is kept as %s)\n",
+               morvik::Printable(morvik::PathText(morvik::PathOf(recordPath).parent_path() / "replays" / "best.demo")).c_str());
+  return 1;
+#else
   const std::string helper = morvik::SubmitterPath(exeDir);
   if (helper.empty()) {
     std::fprintf(stderr, "morvik: --submit needs morvik-submit, which is not installed with this program\n");
@@ -38,12 +50,21 @@ int HandOverToSubmitter(int argc, char** argv, const std::string& exeDir, const 
   ::execv(helper.c_str(), args.data());
   std::fprintf(stderr, "morvik: cannot run %s: %s\n", morvik::Printable(helper).c_str(), std::strerror(errno));
   return 1;
+#endif
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace morvik;
+  PrepareConsole();
+  // Every argument as UTF-8, as the rest of the program takes its text.
+  std::vector<std::string> args = ProgramArguments(argc, argv);
+  std::vector<char*> argvUtf8;
+  for (std::string& a : args) argvUtf8.push_back(a.data());
+  argvUtf8.push_back(nullptr);
+  argc = static_cast<int>(args.size());
+  argv = argvUtf8.data();
   Options o;
   if (const int status = ReadCommandLine(argc, argv, o); status >= 0) return status;
   const std::string exeDir = ExecutableDir();

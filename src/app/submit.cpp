@@ -20,6 +20,7 @@
 #include "app/settings.hpp"
 #include "app/verify.hpp"
 #include "core/files.hpp"
+#include "core/path_text.hpp"
 #include "core/printable.hpp"
 
 namespace morvik {
@@ -253,7 +254,7 @@ int SubmitCommand(const Options& o, const std::string& recordPath, const std::st
   const std::string replay =
       !o.submitReplay.empty()
           ? o.submitReplay
-          : (std::filesystem::path(recordPath).parent_path() / "replays" / "best.demo").string();
+          : PathText(PathOf(recordPath).parent_path() / "replays" / "best.demo");
   std::vector<uint8_t> bytes;
   const VerifyLimits limits;
   if (!ReadReplay(replay, limits.maxBytes, bytes, why)) {

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "core/path_text.hpp"
 #include "game.hpp"
 
 namespace morvik {
@@ -339,7 +340,7 @@ bool OptionsScreen(Game& g, bool onTitle) {
   const int aw = small ? 320 : m.Width(), ah = small ? 240 : m.Height();
   SettingsStore& st = g.settings;
   std::error_code ec;
-  OptionsMenu menu(st, onTitle, !g.bestReplayPath.empty() && std::filesystem::is_regular_file(g.bestReplayPath, ec));
+  OptionsMenu menu(st, onTitle, !g.bestReplayPath.empty() && std::filesystem::is_regular_file(PathOf(g.bestReplayPath), ec));
   if (st.disk.keep) menu.Note("CHANGES LAST THIS RUN: THE FILE IS LEFT ALONE");
   auto draw = [&] {
     for (int y = 0; y < m.Height(); ++y) std::copy(dim.Row(y), dim.Row(y) + m.Width(), m.Row(y));
