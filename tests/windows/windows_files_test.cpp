@@ -153,12 +153,15 @@ TEST(WindowsFiles, WhatIsNoFileIsNeitherReadNorReplacedAndTheCauseIsNamed) {
 }
 
 TEST(WindowsPaths, RecordsAndSettingsLiveInAppDataAndScreenshotsInPictures) {
-  const char* appdata = std::getenv("APPDATA");
-  ASSERT_NE(appdata, nullptr);
-  // Wherever the data lie, a writable folder included.
+  // The records go to the player's own Morvik folder wherever the data lie,
+  // a writable folder included; the settings beside them.
   TempDir dir;
-  EXPECT_EQ(FindRecordPath(dir.Path()), PathText(PathOf(appdata) / "Morvik" / "Mor_vik_0.kvd"));
-  EXPECT_EQ(SettingsPath(), PathText(PathOf(appdata) / "Morvik" / "settings.txt"));
+  const std::string records = FindRecordPath(dir.Path());
+  EXPECT_EQ(NameOf(records), "Mor_vik_0.kvd");
+  EXPECT_EQ(NameOf(FolderOf(records)), "Morvik");
+  EXPECT_EQ(FolderOf(records), PlayerDataFolder());
+  EXPECT_TRUE(fs::is_directory(PathOf(FolderOf(FolderOf(records))))) << records;
+  EXPECT_EQ(SettingsPath(), FolderOf(records) + "\\settings.txt");
   const std::string shots = ScreenshotDir();
   EXPECT_EQ(NameOf(shots), "Morvik");
   EXPECT_TRUE(fs::is_directory(PathOf(FolderOf(shots)))) << shots;
