@@ -23,6 +23,12 @@ for f in "$zip" "$setup" "$out/x64/morvik_tests.exe" "$native/morvik"; do
   [ -f "$f" ] || { echo "run.sh: $f is missing (scripts/windows.sh --tests, and a native build)"; exit 1; }
 done
 
+# What the run needs beside the build's own (scripts/windows.sh installs those).
+source "$src/scripts/setup.sh"
+set +e
+MORVIK_PACKAGES=(wine wine64 unzip xvfb xdotool openbox libx11-dev python3)
+morvik_install_packages
+
 work=$(mktemp -d)
 xvfb= wm= game=
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
@@ -50,6 +56,7 @@ for i in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n 1 "$work/display")
 openbox >/dev/null 2>&1 &
 wm=$!
+mkdir -p "$WINEPREFIX"
 wineserver -p
 timeout 120 wine wineboot -i >/dev/null 2>&1
 user="Jörg Ødegård"
