@@ -146,8 +146,8 @@ BENCHMARK(BM_TerrainScroll);
 void BM_StatusDisplay(benchmark::State& state) {
   BusyField f(1);
   for (auto _ : state) {
-    DrawMinimap(*f.g);
-    DrawStatusBar(*f.g);
+    DrawMinimap(*f.g, f.g->pic.UraM);
+    DrawStatusBar(*f.g, f.g->pic.UraM);
     benchmark::ClobberMemory();
   }
 }

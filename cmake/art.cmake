@@ -26,4 +26,4 @@ add_custom_command(
   DEPENDS sheetgen ${MORVIK_ART_SOURCES}
   COMMENT "Drawing the sheets"
   VERBATIM)
-target_sources(morvik_core PRIVATE ${MORVIK_ART_OUT}/sheet_art_data.cpp)
+target_sources(morvik_media PRIVATE ${MORVIK_ART_OUT}/sheet_art_data.cpp)

@@ -1,4 +1,4 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Demos are kept deflated: the game library links zlib.
+# Demos are kept deflated: the program around the game links zlib.
 find_package(ZLIB REQUIRED)
-target_link_libraries(morvik_core PUBLIC ZLIB::ZLIB)
+target_link_libraries(morvik_app PUBLIC ZLIB::ZLIB)

@@ -4,7 +4,7 @@
 if(MORVIK_FUZZ)
   foreach(name segment record script demo settings)
     add_executable(morvik_fuzz_${name} ${CMAKE_SOURCE_DIR}/fuzz/${name}_fuzz.cpp)
-    target_link_libraries(morvik_fuzz_${name} PRIVATE morvik_core)
+    target_link_libraries(morvik_fuzz_${name} PRIVATE morvik_app)
     target_link_options(morvik_fuzz_${name} PRIVATE -fsanitize=fuzzer)
   endforeach()
 endif()

@@ -15,7 +15,7 @@ if(NOT EXISTS "${MORVIK_HOST_TREE}/generated/sheet_art_data.cpp")
                       "-DMORVIK_HOST_TREE=DIR (scripts/windows.sh makes one)")
 endif()
 set(MORVIK_WINDOWS_LIBS "$ENV{MORVIK_WINDOWS_LIBS}" CACHE PATH "the libraries built for Windows (scripts/windows-libs.sh)")
-target_sources(morvik_core PRIVATE ${MORVIK_HOST_TREE}/generated/sheet_art_data.cpp)
+target_sources(morvik_media PRIVATE ${MORVIK_HOST_TREE}/generated/sheet_art_data.cpp)
 # The player's folders (SHGetKnownFolderPath) and the wide command line.
 target_link_libraries(morvik_core PUBLIC shell32 ole32 uuid)
 # libstdc++, libgcc and winpthreads inside the program: no DLL of the compiler's.
@@ -91,7 +91,7 @@ if(MORVIK_WINDOWS_TESTS)
   add_executable(morvik_tests ${MORVIK_WINDOWS_TEST_SOURCES}
                  ${CMAKE_SOURCE_DIR}/tests/records_test.cpp
                  ${CMAKE_SOURCE_DIR}/tests/settings_test.cpp ${CMAKE_SOURCE_DIR}/tests/stage_file_test.cpp)
-  target_link_libraries(morvik_tests PRIVATE morvik_core gtest gtest_main)
+  target_link_libraries(morvik_tests PRIVATE morvik_app gtest gtest_main)
   target_include_directories(morvik_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(morvik_tests PRIVATE MORVIK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                                   MORVIK_BINARY_DIR="${CMAKE_BINARY_DIR}")

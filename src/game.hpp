@@ -6,17 +6,24 @@
 // generator, the open segment file and a reference to the platform), so that
 // two games can run side by side in one process. Each procedure is a free
 // function taking the game; arguments the game passes around stay arguments.
+//
+// Steps only step and draws only draw: a function that changes the game's
+// state draws nothing (the collision map Color, which the logic reads, is
+// state), and one that draws takes the game as const and the picture it
+// draws on. The loops that run a screen (the world frame, the title, the
+// game over) call each draw between the steps whose state it shows, and
+// leave the draws out in a game without pictures.
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 
-#include "app/settings.hpp"
 #include "core/numeric.hpp"
 #include "core/rng.hpp"
 #include "field/game_state.hpp"
 #include "media/sheets.hpp"
 #include "platform/platform.hpp"
+#include "platform/settings_store.hpp"
 #include "stage/stage_file.hpp"
 
 namespace morvik {
@@ -33,11 +40,16 @@ class FrameObserver {
 };
 
 struct Game : GameState {
-  explicit Game(Platform& p) : plat(p) {}
+  // Without `pictures` the same game runs with nothing drawn: only the
+  // collision map Color, which the logic reads, is stamped and scrolled.
+  // Every step is the same, in the same order, with the same random draws
+  // and reads; only the draws between them are left out.
+  explicit Game(Platform& p, bool pictures = true) : plat(p), pictures(pictures), pic(pictures) {}
   Game(const Game&) = delete;
   Game& operator=(const Game&) = delete;
 
   Platform& plat;
+  const bool pictures;
   Sheets pic;
   Rng rng;
   StageFile stage;
@@ -117,9 +129,11 @@ void NextSegment(Game& g);
 void EndGameCourse(Game& g);              // closes the segment file left open when a game ends
 
 // ---- terrain ----
-void ScrollTerrain(Game& g, int s);
+void ScrollTerrain(Game& g, int s);               // the collision map, and how far the course has come
+void ScrollTerrainPictures(Sheets& p, int s);     // the terrain's two pictures with it
 void StreamCells(Game& g);
-void DrawNextColumn(Game& g);
+void DrawNextColumn(Game& g);                     // the next column into the collision map
+void DrawNextColumnPictures(const Game& g, Sheets& p);
 bool IsSolid(const Game& g, double x, double y);
 
 // ---- world frame, hero, sky ----
@@ -127,16 +141,23 @@ void WorldFrame(Game& g);
 void HeroStep(Game& g);
 void PauseCheck(Game& g, float x, float y);
 void GustStep(Game& g);
-void DrawFarClouds(Game& g);
-// Brings back the clouds blown off to the right, then gives for each of
-// `rows` rows the columns [lo, hi) the far clouds will draw on this frame
-// (lo >= hi where none does).
-void FarCloudSpans(Game& g, int* lo, int* hi, int rows);
-void DrawNearClouds(Game& g);
+// Brings back the clouds blown off to the right, before either layer is drawn.
+void WrapClouds(Game& g);
+void DrawFarClouds(const Game& g, Surface& to);
+void DriftFarClouds(Game& g);
+// For each of `rows` rows the columns [lo, hi) the far clouds draw on this
+// frame (lo >= hi where none does).
+void FarCloudSpans(const Game& g, int* lo, int* hi, int rows);
+void DrawNearClouds(const Game& g, Surface& to);
+void DriftNearClouds(Game& g);
 
 // ---- enemies and items ----
 void SpawnEnemies(Game& g);
+// The slot's enemy, projectile or item: its hits, its picture (in a game with
+// pictures), then its moves.
 void UpdateEnemy(Game& g, int16_t slot);
+void UpdateThrow(Game& g, int16_t slot);
+void UpdateItem(Game& g, int16_t slot);
 void PlaceDiver(Game& g, int16_t slot, int16_t b, uint8_t p);
 void PlaceHopper(Game& g, int16_t slot, int16_t b, uint8_t p);
 void PlaceFlyer(Game& g, int16_t slot, int16_t b, uint8_t p);
@@ -155,13 +176,17 @@ void KillHero(Game& g);
 void ScoreBallHit(Game& g, int16_t ball, float x, float y);
 
 // ---- status display ----
-void DrawStatusBar(Game& g);
-void DrawMinimap(Game& g);
-void DrawScorePopup(Game& g, int16_t i);
+void DrawStatusBar(const Game& g, Surface& to);
+void StatusBarStep(Game& g);
+void MinimapStep(Game& g);
+void DrawMinimap(const Game& g, Surface& to);
+void DrawScorePopup(const Game& g, Surface& to, int16_t i);
+void StepScorePopup(Game& g, int16_t i);
 
 // ---- front end ----
 void TitleScreen(Game& g);
-void GameOverScreen(Game& g);
+void GameOverScreen(Game& g);                    // one step of the game-over scene
+void DrawGameOver(const Game& g, Surface& to);
 // The options screen over the picture on M, until the player closes it; the
 // title's music goes on under it when `onTitle`.
 // True when the player asked, on the title, to watch the best game kept.

@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
   if (o.submit) return HandOverToSubmitter(argc, argv, exeDir, recordPath, settingsPath);
   // From here a stop signal ends the game as closing its window does.
   CatchStopSignals();
+  if (!o.verify.empty()) return RunVerify(o, dataDir);
   // Headless runs (tests, traces, demos) never depend on a player's settings.
   if (o.headless) return RunHeadless(o, dataDir, recordPath);
 
@@ -109,6 +110,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvik: %s (use --headless to run without a display)\n", err.c_str());
     return 1;
   }
-  const int status = PlayOnPlatform(*plat, nullptr, o, dataDir, recordPath, &settings);
+  const int status = PlayOnPlatform(*plat, false, o, dataDir, recordPath, &settings);
   plat->EndProcess(status);
 }

@@ -54,7 +54,22 @@ run 2 "/dev/zero: not a plain file" 1 "${h[@]}" --script /dev/zero
 run 2 "script E: not a plain file" 1 "${h[@]}" --script E
 head -c 2000000 /dev/zero | tr '\0' '\n' >big.script
 run 2 "larger than a script may be" 1 "${h[@]}" --script big.script
-for opt in "--script space.script" "--clock-start 5" "--until-ms 5"; do
+run 2 "--no-pictures draws no picture for --shot" 1 "${h[@]}" --no-pictures --until-ms 100 --shot 1:a.png
+run 2 "--verify takes only the replay and --data-dir" 1 --verify good.demo --headless
+run 2 "cannot read the replay none.demo: No such file or directory" 1 --verify none.demo
+# --verify: the verdict as one JSON line, status 0 or 1, nothing on stderr.
+printf 'MORVIKDM' >bad.demo
+"$bin/morvik" --headless --data-dir D --until-ms 40000 --record-demo game.demo 2>/dev/null
+for v in "1 bad.demo rejected" "0 game.demo verified"; do
+  read -r want demo verdict <<<"$v"
+  "$bin/morvik" --verify "$demo" --data-dir D >out 2>err
+  got=$?
+  if [ "$got" != "$want" ] || [ -s err ] || [ "$(wc -l <out)" != 1 ] ||
+     ! grep -q "^{\"status\":\"$verdict\",\"score\":[0-9]*,\"combo\":[0-9]*,\"frames\":[0-9]*,\"games\":[0-9]*,\"version\":" out; then
+    echo "FAIL: morvik --verify $demo: status $got (want $want), said: $(cat out err)"; fail=$((fail + 1))
+  fi
+done
+for opt in "--script space.script" "--clock-start 5" "--until-ms 5" "--no-pictures"; do
   # shellcheck disable=SC2086
   run 2 "${opt%% *} works only with --headless" 1 --data-dir D $opt
 done
@@ -69,7 +84,8 @@ run 0 "course files not found in D: Morvik_3.kvd;" 2 "${h[@]}" --until-ms 2000
 timeout 1 "$bin/morvik" "${h[@]}" 2>err
 grep -q "goes on until the game is left" err || { echo "FAIL: a run with no end says nothing"; fail=$((fail + 1)); }
 "$bin/morvik" --help >help
-for opt in --bot --trace-digest --script --clock-start --until-ms --shot --record-demo --play-demo --data-dir; do
+for opt in --bot --trace-digest --script --clock-start --until-ms --shot --record-demo --play-demo --data-dir \
+           --no-pictures --verify; do
   grep -qF -- "$opt" help || { echo "FAIL: --help does not list $opt"; fail=$((fail + 1)); }
 done
 

@@ -19,6 +19,7 @@ struct Over : Fixture {
   }
   int Call() {
     GameOverScreen(*g);
+    DrawGameOver(*g, g->pic.UraM);
     return g->SceneStep;
   }
   // Calls until the step is reached; the number of calls, or -1.

@@ -14,6 +14,11 @@ using morvik::test::Fixture;
 using morvik::test::PaintCell;
 
 namespace {
+// One frame of a pop-up: drawn where it is, then moved on.
+void Popup(Game& g, int16_t i) {
+  DrawScorePopup(g, g.pic.UraM, i);
+  StepScorePopup(g, i);
+}
 constexpr uint32_t kBarColour = 0x102030, kGauge = 0x00C0C0, kIcon = 0x3050F0, kTalk = 0xF03070;
 constexpr uint32_t kLabel = 0x205020;
 
@@ -34,7 +39,8 @@ struct Hud : Fixture {
   }
   void Draw() {
     g->pic.UraM.Clear(kWhite);
-    DrawStatusBar(*g);
+    DrawStatusBar(*g, g->pic.UraM);
+    StatusBarStep(*g);
   }
   // The nine score digits as text ('?' where no digit is drawn).
   std::string ScoreDigits(int y0 = 225) {
@@ -172,7 +178,8 @@ struct Map : Fixture {
   }
   void Draw() {
     g->pic.UraM.Clear(kWhite);
-    DrawMinimap(*g);
+    MinimapStep(*g);
+    DrawMinimap(*g, g->pic.UraM);
   }
 };
 }  // namespace
@@ -269,7 +276,7 @@ TEST(ScorePopup, DriftsLeftAndIsFreedOffScreen) {
   for (int n = 0; n < 40 && g.PopValue[5] != 0; ++n) {
     g.pic.UraM.Clear(kWhite);
     const int x = Rnd(g.PopX[5]);
-    DrawScorePopup(g, 5);
+    Popup(g, 5);
     if (x >= 0) {
       EXPECT_EQ(g.pic.UraM.Get(x, 51), 0x400007u) << x;
     }
@@ -282,11 +289,11 @@ TEST(ScorePopup, DriftsLeftAndIsFreedOffScreen) {
   EXPECT_EQ(g.MaxCombo, 107);
   // A later, smaller combo leaves the best alone; 25 counts but shows nothing.
   g.PopValue[6] = 3, g.PopX[6] = 200, g.PopY[6] = 50;
-  DrawScorePopup(g, 6);
+  Popup(g, 6);
   EXPECT_EQ(g.MaxCombo, 107);
   g.pic.UraM.Clear(kWhite);
   g.PopValue[7] = 25, g.PopX[7] = 300, g.PopY[7] = 100;
-  DrawScorePopup(g, 7);
+  Popup(g, 7);
   EXPECT_EQ(g.MaxCombo, 125);
   EXPECT_EQ(g.PopX[7], 300);
   EXPECT_EQ(g.PopValue[7], 25);
@@ -299,8 +306,8 @@ TEST(ScorePopup, DriftsLeftAndIsFreedOffScreen) {
   g.pic.UraM.Clear(kWhite);
   std::string before;
   TraceLine(g, before);
-  DrawScorePopup(g, 41);
-  DrawScorePopup(g, -1);
+  Popup(g, 41);
+  Popup(g, -1);
   std::string after;
   TraceLine(g, after);
   EXPECT_EQ(after, before);

@@ -11,6 +11,7 @@
 #include "app/demo.hpp"
 #include "app/command_line.hpp"
 #include "app/run.hpp"
+#include "app/settings.hpp"
 #include "frontend/options_screen.hpp"
 #include "media/surface.hpp"
 #include "support.hpp"
@@ -332,7 +333,7 @@ TEST(OptionsScreen, ADemoRecordedWhileTheScreenWasUsedReplaysToTheSameTraceAndIt
   SettingsStore st;
   st.disk.path = d.File("cfg/settings.txt");
   HeadlessPlatform plat(0);
-  EXPECT_EQ(PlayOnPlatform(plat, &plat, p, MORVIK_BINARY_DIR, d.File("r.kvd"), &st), 0);
+  EXPECT_EQ(PlayOnPlatform(plat, true, p, MORVIK_BINARY_DIR, d.File("r.kvd"), &st), 0);
   const std::string want = Slurp(d.File("a.jsonl"));
   ASSERT_GT(want.size(), 1000u);
   EXPECT_TRUE(Slurp(d.File("b.jsonl")) == want) << "the replay's trace differs from the recording's";

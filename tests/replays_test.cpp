@@ -48,7 +48,7 @@ int PlayerSession(const TempDir& d, Options o, const std::string& script = "") {
   }
   if (o.hasUntil) plat.SetUntil(o.untilMs);
   SettingsStore st;
-  return PlayOnPlatform(plat, &plat, o, MORVIK_BINARY_DIR, d.File("Mor_vik_0.kvd"), &st);
+  return PlayOnPlatform(plat, true, o, MORVIK_BINARY_DIR, d.File("Mor_vik_0.kvd"), &st);
 }
 
 TEST(BestReplays, ANewBestIsKeptAndPlaysThatSessionToTheGamesEnd) {

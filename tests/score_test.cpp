@@ -73,7 +73,10 @@ TEST(ScoreCombo, LongFlightsReachTheTopStepAndStayThere) {
   g.MaxCombo = 100;
   g.BestCombo = 100;
   const int last = g.PopNext - 1;
-  for (int16_t i = 1; i <= 40; ++i) DrawScorePopup(g, i);
+  for (int16_t i = 1; i <= 40; ++i) {
+    DrawScorePopup(g, g.pic.UraM, i);
+    StepScorePopup(g, i);
+  }
   EXPECT_EQ(g.MaxCombo, 130);
   EXPECT_FLOAT_EQ(g.PopX[last], -10) << "not drawn, so not moved";
   SaveRecords(g);

@@ -8,6 +8,17 @@ using namespace morvik;
 using namespace morvik::test;
 
 namespace {
+// One frame of each cloud layer as the world frame runs it: the far one
+// first brings back what blew off to the right; each is drawn, then drifts.
+void FarLayer(Game& g) {
+  WrapClouds(g);
+  DrawFarClouds(g, g.pic.UraM);
+  DriftFarClouds(g);
+}
+void NearLayer(Game& g) {
+  DrawNearClouds(g, g.pic.UraM);
+  DriftNearClouds(g);
+}
 
 // Cloud cells black all over, so a drawn cloud is a black rectangle.
 void BlackClouds(Game& g) {
@@ -32,13 +43,13 @@ TEST(SkyClouds, WrapAtBothSidesAndAreDrawnBeforeTheyMove) {
   BlackClouds(g);
   g.CloudDrift = 0;
   g.CloudX[1] = -50;
-  DrawNearClouds(g);
+  NearLayer(g);
   EXPECT_EQ(g.CloudX[1], 460);  // -53.5 is past -51: back in at the right
   g.CloudX[5] = 100.5f;
   g.CloudY[5] = 127;
   g.BackY = 85;
   g.pic.UraM.Clear(kWhite);
-  DrawNearClouds(g);
+  NearLayer(g);
   // drawn at (100, 127 - 17) before moving 2.9 left
   EXPECT_EQ(g.pic.UraM.Get(100, 110), kBlack);
   EXPECT_EQ(g.pic.UraM.Get(145, 133), kBlack);
@@ -47,10 +58,10 @@ TEST(SkyClouds, WrapAtBothSidesAndAreDrawnBeforeTheyMove) {
   EXPECT_FLOAT_EQ(g.CloudX[5], static_cast<float>(100.5f - 2.9));
   // the near layer leaves the right-hand wrap to the next far layer
   g.CloudX[1] = 462;
-  DrawNearClouds(g);
+  NearLayer(g);
   EXPECT_FLOAT_EQ(g.CloudX[1], static_cast<float>(462 - 3.5));
   g.CloudX[1] = 462;
-  DrawFarClouds(g);
+  FarLayer(g);
   EXPECT_EQ(g.CloudX[1], -50);
 }
 
@@ -59,13 +70,13 @@ TEST(SkyClouds, AGustBlowsEveryCloudToTheRight) {
   Game& g = f.G();
   g.CloudDrift = 4;
   for (int i = 0; i < 6; ++i) g.CloudX[i] = 100;
-  DrawFarClouds(g);
-  DrawNearClouds(g);
+  FarLayer(g);
+  NearLayer(g);
   const double expect[6] = {1.5, 0.5, 2.5, 2.2, 1.7, 1.1};
   for (int i = 0; i < 6; ++i) EXPECT_NEAR(g.CloudX[i], 100 + expect[i], 1e-4) << i;
   // A cloud at 462 is set to -50 before it is drawn and moved.
   g.CloudX[2] = 462;
-  DrawFarClouds(g);
+  FarLayer(g);
   EXPECT_FLOAT_EQ(g.CloudX[2], -47.5f);
 }
 
@@ -80,7 +91,7 @@ TEST(SkyClouds, ParallaxShiftsEachLayerByItsShare) {
   g.CloudX[0] = 100;
   g.CloudY[0] = 140;  // medium: 10.625 up, drawn at 129
   for (int i : {1, 3, 4, 5}) g.CloudX[i] = 400;
-  DrawFarClouds(g);
+  FarLayer(g);
   EXPECT_EQ(g.pic.UraM.Get(10, 160), kBlack);
   EXPECT_EQ(g.pic.UraM.Get(10, 159), kWhite);
   EXPECT_EQ(g.pic.UraM.Get(10, 173), kBlack);

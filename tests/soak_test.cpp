@@ -117,12 +117,14 @@ TEST(Soak, TheAutomaticPlayerPlaysGameAfterGameWithTheStateSoundEveryFrame) {
   CatchStopSignals();
   TempDir dir;
   HeadlessPlatform plat(clockStart);
-  auto g = std::make_unique<Game>(plat);
+  BotKeys keys(plat);
+  auto g = std::make_unique<Game>(keys);
   g->dataDir = MORVIK_BINARY_DIR;
   g->recordPath = dir.File("Mor_vik_0.kvd");
   Invariants inv(plat, limit);
   g->observer = &inv;
-  AutoPlayer bot(*g, plat);
+  AutoPlayer bot(*g);
+  keys.SetPlayer(&bot);
   const auto t0 = std::chrono::steady_clock::now();
   int status = -1;
   try {

@@ -24,6 +24,15 @@ struct Stamper {
     g.MapCol = 0;
     g.MapRow = 0;
   }
+  // The world frame's scroll and the course's column step, pictures and all.
+  void Scroll(int s) {
+    ScrollTerrainPictures(g.pic, s);
+    ScrollTerrain(g, s);
+  }
+  void NextColumn() {
+    DrawNextColumnPictures(g, g.pic);
+    DrawNextColumn(g);
+  }
   void Column(std::initializer_list<std::pair<int, int16_t>> cells) {
     for (int r = 0; r < 13; ++r) g.BlockMap[r * 51 + g.MapCol] = 0;
     for (auto [r, v] : cells) g.BlockMap[r * 51 + g.MapCol] = v;
@@ -39,7 +48,7 @@ TEST(Terrain, ScrollMovesAllThreeCanvasesAndCountsThePixels) {
     s->Set(1251, 7, kJunk);  // beyond the played width
   }
   t.g.ScrollAcc = 1.5f;
-  ScrollTerrain(t.g, 3);
+  t.Scroll(3);
   EXPECT_EQ(t.g.ScrollAcc, 4.5f);
   for (Surface* s : {&t.g.pic.BLOCK, &t.g.pic.BLOCKD, &t.g.pic.Color}) {
     EXPECT_EQ(s->Get(7, 5), kJunk);
@@ -54,12 +63,12 @@ TEST(Terrain, ColumnStepWaitsForAFullColumnOfScroll) {
   t.Column({{12, 1}});
   t.g.ScrollAcc = 24.9f;
   const uint32_t gen = t.g.pic.Color.Generation();
-  DrawNextColumn(t.g);
+  t.NextColumn();
   EXPECT_EQ(t.g.pic.Color.Generation(), gen);
   EXPECT_EQ(t.g.CourseState, 1);
   EXPECT_EQ(t.g.MapCol, 0);
   t.g.ScrollAcc = 25.0f;
-  DrawNextColumn(t.g);
+  t.NextColumn();
   EXPECT_EQ(t.g.ScrollAcc, 0.0f);
   EXPECT_EQ(t.g.MapCol, 1);
   EXPECT_NE(t.g.pic.Color.Get(1224, 310), kSolid);
@@ -69,7 +78,7 @@ TEST(Terrain, ColumnStepWaitsForAFullColumnOfScroll) {
   // The rounding of the place halves to even: 1250 - 37.5 is 1212.5 -> 1212.
   t.Column({{12, 1}});
   t.g.ScrollAcc = 37.5f;
-  DrawNextColumn(t.g);
+  t.NextColumn();
   EXPECT_EQ(t.g.pic.Color.Get(1212, 310), kSolid);
   EXPECT_NE(t.g.pic.Color.Get(1211, 310), kSolid);
 }
@@ -80,11 +89,11 @@ TEST(Terrain, ColumnStepKeepsTheLipRuleAndErasesEverythingElse) {
   // column at 1225: a stack of two over an empty bottom cell, values 2 and -1 elsewhere
   t.Column({{5, 1}, {6, 1}, {8, 2}, {9, -1}});
   t.g.ScrollAcc = 25;
-  DrawNextColumn(t.g);
+  t.NextColumn();
   // column at 1225 again after a scroll of 25: a block alone on the bottom row
-  ScrollTerrain(t.g, 25);
+  t.Scroll(25);
   t.Column({{12, 1}});
-  DrawNextColumn(t.g);
+  t.NextColumn();
   const Surface& b = t.g.pic.BLOCK;
   const Surface& m = t.g.pic.BLOCKD;
   const Surface& c = t.g.pic.Color;
@@ -120,9 +129,9 @@ TEST(Terrain, SegmentEndsAfterColumnFiftyAndTheNextFileIsOpenedOnAFrameOfItsOwn)
   Stamper t;
   t.g.MapCol = 49;
   t.g.ScrollAcc = 60;
-  DrawNextColumn(t.g);
+  t.NextColumn();
   EXPECT_EQ(t.g.CourseState, 1);
-  DrawNextColumn(t.g);
+  t.NextColumn();
   EXPECT_EQ(t.g.CourseState, 2);
   EXPECT_EQ(t.g.MapCol, 0);
   EXPECT_EQ(t.g.MapRow, 0);
@@ -138,7 +147,7 @@ TEST(Terrain, IsSolidOnTheTopRowOfABlockNotOnItsLip) {
   Stamper t;
   t.Column({{7, 1}});
   t.g.ScrollAcc = 25;
-  DrawNextColumn(t.g);
+  t.NextColumn();
   EXPECT_FALSE(IsSolid(t.g, 1230, 174));
   EXPECT_TRUE(IsSolid(t.g, 1230, 175));
   EXPECT_TRUE(IsSolid(t.g, 1230, 199));

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     std::printf("data:        %s\nrecords:     %s\n", Printable(dataDir).c_str(), Printable(recordPath).c_str());
     return 0;
   }
+  if (!o.verify.empty()) return RunVerify(o, dataDir);
   // Only headless: this runner has no window (the page is the browser's).
   return RunHeadless(o, dataDir, recordPath);
 }

@@ -37,7 +37,7 @@ int main() {
   const SettingsStore settings = MakeSettingsStore(fromFile, file, o);
   WebPlatform plat(settings.run);
   WebProbe probe;  // what the page's checks read of the game
-  const int status = PlayOnPlatform(plat, nullptr, o, dataDir, recordPath, &settings, &probe, [] {
+  const int status = PlayOnPlatform(plat, false, o, dataDir, recordPath, &settings, &probe, [] {
     std::string path;
     path.swap(gWatch);
     return path;

@@ -44,10 +44,26 @@ inline int BallTest(Game& g, float x, float y, int16_t w, int16_t h) {
 
 // Draws cell floor(frame) of a picture whose cells of w x h lie side by side,
 // image row on top, mask row under it.
-inline void DrawCell(Game& g, const Surface& pic, double x, double y, int w, int h, double frame) {
+inline void DrawCell(Surface& to, const Surface& pic, double x, double y, int w, int h, double frame) {
   const int c = IntI(frame);
-  DrawMasked(g.pic.UraM, Rnd(x), Rnd(y), w, h, pic, c * w, 0, c * w, h);
+  DrawMasked(to, Rnd(x), Rnd(y), w, h, pic, c * w, 0, c * w, h);
 }
+
+// Each kind's step in three: its hits (the balls against it, it against the
+// hero), its picture where the hits leave it, then its moves. A game with
+// pictures draws between the two; the whole step is hits and moves.
+struct KindSteps {
+  void (*strike)(Game&, int16_t);
+  void (*draw)(const Game&, Surface&, int16_t);
+  void (*move)(Game&, int16_t);
+  void Step(Game& g, int16_t i) const {
+    if (!ValidSlot(i)) return;
+    strike(g, i);
+    if (g.pictures) draw(g, g.pic.UraM, i);
+    move(g, i);
+  }
+};
+extern const KindSteps kDiverSteps, kFlyerSteps, kCarrierSteps, kHopperSteps, kRunnerSteps, kThrowSteps, kItemSteps;
 
 // Either of two probes under a body (at x + dx1 and x + dx2, y + dy) on solid ground.
 inline bool EitherOnSolid(const Game& g, double x, double y, double dx1, double dx2, double dy) {

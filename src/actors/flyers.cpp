@@ -20,12 +20,15 @@ void KnockDown(Game& g, int16_t i, int ball, uint8_t state, float frame) {
   g.EnemyFrame[i] = frame;
 }
 
-}  // namespace
+// The Diver is drawn before anything of its step.
+void StrikeDiver(Game&, int16_t) {}
 
-void StepDiver(Game& g, int16_t i) {
-  if (!actors::ValidSlot(i)) return;
+void DrawDiver(const Game& g, Surface& to, int16_t i) {
+  DrawCell(to, g.pic.Enemy[0], g.EnemyX[i], g.EnemyY[i], 15, 19, g.EnemyFrame[i]);
+}
+
+void MoveDiver(Game& g, int16_t i) {
   const int s = Scroll(g);
-  DrawCell(g, g.pic.Enemy[0], g.EnemyX[i], g.EnemyY[i], 15, 19, g.EnemyFrame[i]);
   if (g.EnemyState[i] == 0 && g.Invincible == 0) ContactTest(g, g.EnemyX[i], g.EnemyY[i], 15, 19);
   if (g.EnemyState[i] == 0) {
     g.EnemyX[i] -= s - 2.0;
@@ -42,15 +45,20 @@ void StepDiver(Game& g, int16_t i) {
   if (g.EnemyY[i] > 350) g.EnemyKind[i] = 0;
 }
 
-void StepFlyer(Game& g, int16_t i) {
-  if (!actors::ValidSlot(i)) return;
-  const int s = Scroll(g);
+void StrikeFlyer(Game& g, int16_t i) {
   if (g.EnemyFrame[i] != 3) {
     const int b = BallTest(g, g.EnemyX[i], g.EnemyY[i], 20, 20);
     if (b >= 0) KnockDown(g, i, b, 12, 3);
   }
   if (g.EnemyFrame[i] != 3 && g.Invincible == 0) ContactTest(g, g.EnemyX[i] + 4.0, g.EnemyY[i] + 4.0, 16, 16);
-  DrawCell(g, g.pic.Enemy[3], g.EnemyX[i], g.EnemyY[i], 20, 20, g.EnemyFrame[i]);
+}
+
+void DrawFlyer(const Game& g, Surface& to, int16_t i) {
+  DrawCell(to, g.pic.Enemy[3], g.EnemyX[i], g.EnemyY[i], 20, 20, g.EnemyFrame[i]);
+}
+
+void MoveFlyer(Game& g, int16_t i) {
+  const int s = Scroll(g);
   switch (g.EnemyState[i]) {
     case 0:  // entering from the right edge
       Advance(g.EnemyFrame[i], 0.5, 3);
@@ -92,9 +100,7 @@ void StepFlyer(Game& g, int16_t i) {
   if (g.EnemyY[i] > 350 || g.EnemyX[i] < -20) g.EnemyKind[i] = 0;
 }
 
-void StepCarrier(Game& g, int16_t i) {
-  if (!actors::ValidSlot(i)) return;
-  const int s = Scroll(g);
+void StrikeCarrier(Game& g, int16_t i) {
   // A Carrier brought down by a ball goes to state 10, which drops the item
   // in this same step. Only a ball sets its shot-down frame, so a bombed
   // Carrier can still be hit while it falls, and then it drops its item.
@@ -103,7 +109,14 @@ void StepCarrier(Game& g, int16_t i) {
     if (b >= 0) KnockDown(g, i, b, 10, 4);
   }
   if (g.EnemyFrame[i] != 4 && g.Invincible == 0) ContactTest(g, g.EnemyX[i] + 4.0, g.EnemyY[i] + 4.0, 16, 22);
-  DrawCell(g, g.pic.Enemy[5], g.EnemyX[i], g.EnemyY[i], 21, 26, g.EnemyFrame[i]);
+}
+
+void DrawCarrier(const Game& g, Surface& to, int16_t i) {
+  DrawCell(to, g.pic.Enemy[5], g.EnemyX[i], g.EnemyY[i], 21, 26, g.EnemyFrame[i]);
+}
+
+void MoveCarrier(Game& g, int16_t i) {
+  const int s = Scroll(g);
   switch (g.EnemyState[i]) {
     case 0:
       g.EnemyVY[i] = 4;
@@ -131,5 +144,18 @@ void StepCarrier(Game& g, int16_t i) {
   }
   if (g.EnemyY[i] > 350 || g.EnemyX[i] < -20) g.EnemyKind[i] = 0;
 }
+
+}  // namespace
+
+namespace actors {
+const KindSteps kDiverSteps{StrikeDiver, DrawDiver, MoveDiver};
+const KindSteps kFlyerSteps{StrikeFlyer, DrawFlyer, MoveFlyer};
+const KindSteps kCarrierSteps{StrikeCarrier, DrawCarrier, MoveCarrier};
+
+}  // namespace actors
+
+void StepDiver(Game& g, int16_t i) { kDiverSteps.Step(g, i); }
+void StepFlyer(Game& g, int16_t i) { kFlyerSteps.Step(g, i); }
+void StepCarrier(Game& g, int16_t i) { kCarrierSteps.Step(g, i); }
 
 }  // namespace morvik

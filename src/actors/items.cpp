@@ -93,15 +93,18 @@ bool ItemOnGround(const Game& g, int16_t i) {
   return actors::EitherOnSolid(g, g.ThrowX[i], g.ThrowY[i], 5.0, 11.0, 21.0);
 }
 
-}  // namespace
-
-void StepItem(Game& g, int16_t i) {
-  if (!actors::ValidSlot(i)) return;
-  const int s = actors::Scroll(g);
-  // Picked up in any state while the hero is alive and playing, invincible or not.
+// Picked up in any state while the hero is alive and playing, invincible or not.
+void StrikeItem(Game& g, int16_t i) {
   BoxesOverlap(g, g.HeroX, g.HeroY, 20, 24, g.ThrowX[i], g.ThrowY[i], 16, 20);
   if (g.HitFlag != 0 && g.HeroState == 0) Collect(g, i);
-  actors::DrawCell(g, g.pic.Enemy[6], g.ThrowX[i], g.ThrowY[i], 16, 20, g.ThrowFrame[i]);
+}
+
+void DrawItem(const Game& g, Surface& to, int16_t i) {
+  actors::DrawCell(to, g.pic.Enemy[6], g.ThrowX[i], g.ThrowY[i], 16, 20, g.ThrowFrame[i]);
+}
+
+void MoveItem(Game& g, int16_t i) {
+  const int s = actors::Scroll(g);
   switch (g.ThrowState[i]) {
     case 5:
       g.ThrowVY[i] = 20;
@@ -131,5 +134,13 @@ void StepItem(Game& g, int16_t i) {
   }
   if (g.ThrowX[i] < -16 || (g.ThrowVY[i] < 0 && g.ThrowY[i] > 350)) g.ThrowState[i] = 0;
 }
+
+}  // namespace
+
+namespace actors {
+const KindSteps kItemSteps{StrikeItem, DrawItem, MoveItem};
+}  // namespace actors
+
+void StepItem(Game& g, int16_t i) { actors::kItemSteps.Step(g, i); }
 
 }  // namespace morvik

@@ -126,16 +126,19 @@ void UpdateEnemy(Game& g, int16_t slot) {
   if (!actors::ValidSlot(slot)) return;
   const float kind = g.EnemyKind[slot];
   if (kind == 1) {
-    StepDiver(g, slot);
+    actors::kDiverSteps.Step(g, slot);
   } else if (kind == 2) {
-    StepHopper(g, slot);
+    actors::kHopperSteps.Step(g, slot);
   } else if (kind == 3) {
-    StepFlyer(g, slot);
+    actors::kFlyerSteps.Step(g, slot);
   } else if (kind == 4) {
-    StepRunner(g, slot);
+    actors::kRunnerSteps.Step(g, slot);
   } else if (kind == 5) {
-    StepCarrier(g, slot);
+    actors::kCarrierSteps.Step(g, slot);
   }
 }
+
+void UpdateThrow(Game& g, int16_t slot) { actors::kThrowSteps.Step(g, slot); }
+void UpdateItem(Game& g, int16_t slot) { actors::kItemSteps.Step(g, slot); }
 
 }  // namespace morvik

@@ -63,12 +63,19 @@ void ThrowSequence(Game& g, int16_t i) {
   }
 }
 
-void StepHopper(Game& g, int16_t i) {
-  if (!actors::ValidSlot(i)) return;
-  const int s = Scroll(g);
+namespace {
+
+void StrikeHopper(Game& g, int16_t i) {
   if (g.EnemyFrame[i] != 6 && g.Invincible == 0) ContactTest(g, g.EnemyX[i], g.EnemyY[i], 20, 26);
   ThrowerBallTest(g, i);
-  DrawCell(g, g.pic.Enemy[1], g.EnemyX[i], g.EnemyY[i], 20, 26, g.EnemyFrame[i]);
+}
+
+void DrawHopper(const Game& g, Surface& to, int16_t i) {
+  DrawCell(to, g.pic.Enemy[1], g.EnemyX[i], g.EnemyY[i], 20, 26, g.EnemyFrame[i]);
+}
+
+void MoveHopper(Game& g, int16_t i) {
+  const int s = Scroll(g);
   switch (g.EnemyState[i]) {
     case 0:  // rising out of the ground, then waiting
       if (g.EnemyY[i] > 310) g.EnemyY[i] -= 0.5;
@@ -128,12 +135,17 @@ void StepHopper(Game& g, int16_t i) {
   if (g.EnemyVY[i] < 0 && g.EnemyY[i] > 350) g.EnemyKind[i] = 0;
 }
 
-void StepRunner(Game& g, int16_t i) {
-  if (!actors::ValidSlot(i)) return;
-  const int s = Scroll(g);
+void StrikeRunner(Game& g, int16_t i) {
   ThrowerBallTest(g, i);
   if (g.EnemyFrame[i] != 6 && g.Invincible == 0) ContactTest(g, g.EnemyX[i] + 4.0, g.EnemyY[i] + 4.0, 16, 22);
-  DrawCell(g, g.pic.Enemy[4], g.EnemyX[i], g.EnemyY[i], 20, 26, g.EnemyFrame[i]);
+}
+
+void DrawRunner(const Game& g, Surface& to, int16_t i) {
+  DrawCell(to, g.pic.Enemy[4], g.EnemyX[i], g.EnemyY[i], 20, 26, g.EnemyFrame[i]);
+}
+
+void MoveRunner(Game& g, int16_t i) {
+  const int s = Scroll(g);
   switch (g.EnemyState[i]) {
     case 0:  // running in
       g.EnemyX[i] -= static_cast<double>(s);
@@ -177,9 +189,7 @@ void StepRunner(Game& g, int16_t i) {
   if (g.EnemyY[i] > 350 || g.EnemyX[i] < -20) g.EnemyKind[i] = 0;
 }
 
-void StepThrow(Game& g, int16_t i) {
-  if (!actors::ValidSlot(i)) return;
-  const int s = Scroll(g);
+void StrikeThrow(Game& g, int16_t i) {
   // A knocked projectile (frame 3) neither hurts nor can be hit; a held one can do both.
   if (g.ThrowFrame[i] != 3 && g.Invincible == 0) ContactTest(g, g.ThrowX[i], g.ThrowY[i], 15, 15);
   if (g.ThrowFrame[i] != 3) {
@@ -191,7 +201,14 @@ void StepThrow(Game& g, int16_t i) {
       g.ThrowFrame[i] = 3;
     }
   }
-  DrawCell(g, g.pic.Enemy[2], g.ThrowX[i], g.ThrowY[i], 20, 15, g.ThrowFrame[i]);
+}
+
+void DrawThrow(const Game& g, Surface& to, int16_t i) {
+  DrawCell(to, g.pic.Enemy[2], g.ThrowX[i], g.ThrowY[i], 20, 15, g.ThrowFrame[i]);
+}
+
+void MoveThrow(Game& g, int16_t i) {
+  const int s = Scroll(g);
   switch (g.ThrowState[i]) {
     case 1: Advance(g.ThrowFrame[i], 0.2, 3); break;
     case 2:  // rises 55 pixels, then falls at up to 12 a frame
@@ -215,5 +232,17 @@ void StepThrow(Game& g, int16_t i) {
   }
   if (g.ThrowVY[i] < 0 && g.ThrowY[i] > 350) g.ThrowState[i] = 0;
 }
+
+}  // namespace
+
+namespace actors {
+const KindSteps kHopperSteps{StrikeHopper, DrawHopper, MoveHopper};
+const KindSteps kRunnerSteps{StrikeRunner, DrawRunner, MoveRunner};
+const KindSteps kThrowSteps{StrikeThrow, DrawThrow, MoveThrow};
+}  // namespace actors
+
+void StepHopper(Game& g, int16_t i) { kHopperSteps.Step(g, i); }
+void StepRunner(Game& g, int16_t i) { kRunnerSteps.Step(g, i); }
+void StepThrow(Game& g, int16_t i) { kThrowSteps.Step(g, i); }
 
 }  // namespace morvik

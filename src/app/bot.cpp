@@ -7,18 +7,7 @@
 
 namespace morvik {
 
-AutoPlayer::AutoPlayer(Game& g, HeadlessPlatform& p, int firstMode) : g_(g), p_(&p), mode_(firstMode ? 1 : 0) {
-  p.onInput = [this](HeadlessPlatform& hp) {
-    uint32_t keys = 0;
-    if (KeysFor(hp.Frame(), keys)) hp.HoldKeys(keys);
-  };
-}
-
 AutoPlayer::AutoPlayer(Game& g, int firstMode) : g_(g), mode_(firstMode ? 1 : 0) {}
-
-AutoPlayer::~AutoPlayer() {
-  if (p_) p_->onInput = nullptr;
-}
 
 bool AutoPlayer::KeysFor(int frame, uint32_t& keys) {
   ++ticks_;
@@ -41,11 +30,11 @@ bool AutoPlayer::KeysFor(int frame, uint32_t& keys) {
 }
 
 uint32_t AutoPlayer::MenuKeys() {
-  if (g_.SceneStep != 9) return (ticks_ / 2) % 2 ? static_cast<uint32_t>(kKeySpace) : 0u;
+  if (g_.SceneStep != 9) return (ticks_ / 2) % 2 ? static_cast<uint32_t>(kBotSpace) : 0u;
   const int item = static_cast<int>(g_.SceneV[9]);
-  if (item < mode_) return kKeyDown;
-  if (item > mode_) return kKeyUp;
-  return kKeySpace;
+  if (item < mode_) return kBotDown;
+  if (item > mode_) return kBotUp;
+  return kBotSpace;
 }
 
 bool AutoPlayer::Solid(double x, double y) const { return IsSolid(g_, x, y); }
@@ -122,7 +111,7 @@ double AutoPlayer::Threat() const {
 
 uint32_t AutoPlayer::PlayKeys() {
   if (g_.HeroState == 2 || g_.HeroState == 4)  // come back, or leave the game-over screen
-    return (ticks_ / 2) % 2 ? static_cast<uint32_t>(kKeySpace) : 0u;
+    return (ticks_ / 2) % 2 ? static_cast<uint32_t>(kBotSpace) : 0u;
   if (g_.HeroState != 0) return 0;
   // Where it would like to go: to an item on the field, else home in the
   // middle left, away from anything about to touch it.
@@ -155,12 +144,12 @@ uint32_t AutoPlayer::PlayKeys() {
         break;
       }
   uint32_t keys = 0;
-  if (dir > 0) keys |= kKeyRight;
-  if (dir < 0) keys |= kKeyLeft;
-  if (jump) keys |= kKeyUp;
+  if (dir > 0) keys |= kBotRight;
+  if (dir < 0) keys |= kBotLeft;
+  if (jump) keys |= kBotUp;
   // Charge for a while, let go for a frame, then the next power.
   if (charge_ < chargeGoal_) {
-    keys |= kKeySpace;
+    keys |= kBotSpace;
     ++charge_;
   } else {
     charge_ = 0;
@@ -184,14 +173,14 @@ namespace {
 // The bot holds the game's keys themselves, whatever keys the player bound to them.
 uint32_t BotBitOfKey(int vk) {
   switch (vk) {
-    case VK_LEFT: return kKeyLeft;
-    case VK_RIGHT: return kKeyRight;
-    case VK_UP: return kKeyUp;
-    case VK_DOWN: return kKeyDown;
-    case VK_SPACE: return kKeySpace;
-    case VK_Z: return kKeyZ;
-    case VK_P: return kKeyP;
-    case VK_ESCAPE: return kKeyEscape;
+    case VK_LEFT: return kBotLeft;
+    case VK_RIGHT: return kBotRight;
+    case VK_UP: return kBotUp;
+    case VK_DOWN: return kBotDown;
+    case VK_SPACE: return kBotSpace;
+    case VK_Z: return kBotSpace;  // one action to the game, as on a platform that reads keys by action
+    case VK_P: return kBotP;
+    case VK_ESCAPE: return kBotEscape;
     default: return 0;
   }
 }

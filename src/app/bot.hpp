@@ -10,17 +10,16 @@
 
 #include "app/demo.hpp"
 #include "game.hpp"
-#include "platform/headless/headless_platform.hpp"
 
 namespace morvik {
 
+// The keys the automatic player holds, a bit each.
+enum BotKey : uint32_t { kBotLeft = 1, kBotRight = 2, kBotUp = 4, kBotDown = 8, kBotSpace = 16, kBotP = 64, kBotEscape = 128 };
+
 class AutoPlayer {
  public:
-  // Drives `p` (through its input hook) for the game `g` from now on.
-  AutoPlayer(Game& g, HeadlessPlatform& p, int firstMode = 1);
-  // Drives nothing by itself: a BotKeys relay asks it for the keys.
+  // Plays the game `g` through a BotKeys relay, which asks it for the keys.
   explicit AutoPlayer(Game& g, int firstMode = 1);
-  ~AutoPlayer();
   AutoPlayer(const AutoPlayer&) = delete;
   AutoPlayer& operator=(const AutoPlayer&) = delete;
 
@@ -40,7 +39,6 @@ class AutoPlayer {
   bool Plan(int x, int p, int y, int a, int depth);
 
   Game& g_;
-  HeadlessPlatform* p_ = nullptr;
   int lastFrame_ = -1;
   int yieldsSinceFrame_ = 1000;
   int ticks_ = 0;
@@ -51,9 +49,9 @@ class AutoPlayer {
   int budget_ = 0;
 };
 
-// Passes everything on to the platform underneath (the real window) and adds
-// the automatic player's keys to the keys held there, read at each yield and
-// frame note as the headless platform reads them.
+// Passes everything on to the platform underneath (the real window, the
+// headless one) and adds the automatic player's keys to the keys held there,
+// asked for at each yield and frame note.
 class BotKeys : public PlatformRelay {
  public:
   explicit BotKeys(Platform& inner) : PlatformRelay(inner) {}

@@ -51,10 +51,14 @@ const char* UsageText() {
          "    --script FILE        keys to hold: lines 'WHEN KEYS' (@MS or PN, Left+Space or -)\n"
          "    --clock-start MS     the virtual clock's first value\n"
          "    --until-ms MS        close the program once the clock reaches MS\n"
+         "    --no-pictures        draw nothing (only the collision map the game reads): the same\n"
+         "                         game and trace, several times faster; no --shot\n"
          "  --bot                  let the automatic player play (headless or in the window)\n"
          "  --trace FILE           write one JSON line of game state per play frame\n"
          "  --trace-digest FILE    write one short line and a hash of the state per play frame\n"
          "  --shot FRAME:FILE      save the screen after play frame FRAME as a PNG\n"
+         "  --verify REPLAY        check a replay as the leaderboard does; one JSON line of verdict,\n"
+         "                         status 0 when verified, 1 when rejected (takes only --data-dir)\n"
          "  --submit [REPLAY]      send a replay (default: your best game's) to the leaderboard and\n"
          "                         wait for its verdict\n"
          "    --name NAME          the name on the board: 1 to 20 letters, digits, spaces, - _ .\n"
@@ -83,6 +87,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     else if (a == "--version") o.version = true;
     else if (a == "--paths") o.paths = true;
     else if (a == "--bot") o.bot = true;
+    else if (a == "--no-pictures") o.noPictures = true;
     else if (a == "--fullscreen") { o.fullscreen = true; o.window = false; }
     else if (a == "--smooth") o.smooth = true;
     else if (a == "--window") { o.window = true; o.fullscreen = false; }
@@ -102,6 +107,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     else if (a == "--dump-sheets") { if (!value(o.dumpSheets)) return false; }
     else if (a == "--record-demo") { if (!value(o.recordDemo)) return false; }
     else if (a == "--play-demo") { if (!value(o.playDemo)) return false; }
+    else if (a == "--verify") { if (!value(o.verify)) return false; }
     else if (a == "--submit") {
       o.submit = true;
       // The replay is optional: the next argument, unless it is an option.
@@ -144,6 +150,24 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     error = "--submit needs --name NAME, the name to show on the board";
     return false;
   }
+  if (!o.verify.empty()) {
+    // Verification reads the replay and the course, and writes nothing.
+    Options alone;
+    alone.verify = o.verify;
+    alone.dataDir = o.dataDir;
+    alone.help = o.help;
+    alone.version = o.version;
+    if (args.size() != (o.dataDir.empty() ? 2u : 4u) && !o.help && !o.version) {
+      error = "--verify takes only the replay and --data-dir";
+      return false;
+    }
+    o = alone;
+    return true;
+  }
+  if (o.noPictures && !o.shots.empty()) {
+    error = "--no-pictures draws no picture for --shot to save";
+    return false;
+  }
   if (!o.recordDemo.empty() && !o.playDemo.empty()) {
     error = "--record-demo and --play-demo cannot be used together";
     return false;
@@ -151,7 +175,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
   // The window has its own clock and the player's keys: these would be ignored there.
   if (!o.headless && !o.help && !o.version) {
     const char* only = !o.script.empty() ? "--script" : o.hasClockStart ? "--clock-start"
-                       : o.hasUntil ? "--until-ms" : nullptr;
+                       : o.hasUntil ? "--until-ms" : o.noPictures ? "--no-pictures" : nullptr;
     if (only) {
       error = std::string(only) + " works only with --headless";
       return false;

@@ -34,6 +34,8 @@ struct Options {
   bool paths = false;
   std::string recordDemo, playDemo;
   bool bot = false;              // the automatic player plays (headless or in the window)
+  bool noPictures = false;       // headless: the game runs with nothing drawn but the collision map
+  std::string verify;            // check a replay as the leaderboard does, and say the verdict
   // the leaderboard: --submit [REPLAY] --name NAME [--server URL]
   bool submit = false;
   std::string submitReplay, submitName, submitServer;

@@ -2,6 +2,7 @@
 #include "app/run.hpp"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,8 @@
 #include "app/bot.hpp"
 #include "app/demo.hpp"
 #include "app/replays.hpp"
+#include "app/settings.hpp"
+#include "app/verify.hpp"
 #include "core/files.hpp"
 #include "core/path_text.hpp"
 #include "core/printable.hpp"
@@ -182,10 +185,10 @@ int ReadCommandLine(int argc, char** argv, Options& o) {
   return -1;
 }
 
-int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
+int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::string& dataDir,
                    const std::string& recordPath, const SettingsStore* settings, FrameObserver* extra,
                    std::function<std::string()> watchRequests) {
-  const bool realWindow = headless == nullptr;
+  const bool realWindow = !headless;
   {
     // Nothing is written before every file has been checked.
     std::string err;
@@ -194,11 +197,11 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
       return 2;
     }
   }
-  // In the window the automatic player's keys join the keyboard's, under a
-  // demo's recorder as a player's keys would be.
+  // The automatic player's keys join the platform's own (the keyboard's, a
+  // script's), under a demo's recorder as a player's keys would be.
   std::optional<BotKeys> botKeys;
   Platform* under = &base;
-  if (o.bot && realWindow && o.playDemo.empty()) under = &botKeys.emplace(base);
+  if (o.bot && o.playDemo.empty()) under = &botKeys.emplace(base);
   std::optional<DemoPlayer> player;
   std::optional<DemoRecorder> recorder;
   Platform* plat = under;
@@ -227,7 +230,7 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
     std::fprintf(stderr, "morvik: no --until-ms, demo or --bot: the run goes on until the game is left "
                          "(Escape on the title) or the program is stopped\n");
 
-  auto g = std::make_unique<Game>(*plat);
+  auto g = std::make_unique<Game>(*plat, !o.noPictures);
   g->dataDir = dataDir;
   g->recordPath = recordPath;
   g->settings = settings ? *settings : MakeSettingsStore(DefaultSettings(), SettingsFile{}, o);
@@ -242,7 +245,6 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
     recorder->SetRecords(g->BestScore, g->BestCombo);
   }
   std::optional<AutoPlayer> bot;
-  if (o.bot && headless && !player) bot.emplace(*g, *headless);
   if (botKeys) botKeys->SetPlayer(&bot.emplace(*g));
 
   ObserverList observers;
@@ -322,7 +324,49 @@ int RunHeadless(const Options& o, const std::string& dataDir, const std::string&
   plat.SetScript(std::move(events));
   if (o.hasUntil) plat.SetUntil(o.untilMs);
 
-  return PlayOnPlatform(plat, &plat, o, dataDir, recordPath);
+  return PlayOnPlatform(plat, true, o, dataDir, recordPath);
+}
+
+namespace {
+// A JSON string of text made printable first (valid UTF-8, no control bytes).
+std::string JsonText(const std::string& s) {
+  std::string out = "\"";
+  for (char c : Printable(s)) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+}  // namespace
+
+int RunVerify(const Options& o, const std::string& dataDir) {
+  const VerifyLimits limits;
+  const FileRead file = ReadPlainFile(o.verify, limits.maxBytes);
+  if (file.outcome != FileRead::kRead && file.outcome != FileRead::kTooLarge) {
+    std::fprintf(stderr, "morvik: cannot read the replay %s: %s\n", Printable(o.verify).c_str(), file.Why().c_str());
+    return 2;
+  }
+  const auto t0 = std::chrono::steady_clock::now();
+  Verdict v;
+  if (file.outcome == FileRead::kTooLarge) {
+    v.reason = "the demo is larger than " + std::to_string(limits.maxBytes) + " bytes";
+  } else {
+    v = VerifyDemo(reinterpret_cast<const uint8_t*>(file.bytes.data()), file.bytes.size(), dataDir, limits);
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const bool ok = v.kind == Verdict::kVerified;
+  const char* status = ok ? "verified" : v.kind == Verdict::kStopped ? "stopped" : "rejected";
+  char line[160];
+  std::snprintf(line, sizeof line, "{\"status\":\"%s\",\"score\":%d,\"combo\":%d,\"frames\":%lld,\"games\":%d,",
+                status, v.score, v.combo, static_cast<long long>(v.frames), v.games);
+  std::string out = line;
+  out += "\"version\":" + (v.version.empty() ? std::string("null") : JsonText(v.version));
+  out += ",\"reason\":" + (ok ? std::string("null") : JsonText(v.reason));
+  std::snprintf(line, sizeof line, ",\"seconds\":%.3f}\n", seconds);
+  out += line;
+  std::fputs(out.c_str(), stdout);
+  std::fflush(stdout);
+  return ok ? 0 : 1;
 }
 
 }  // namespace morvik

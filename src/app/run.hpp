@@ -15,7 +15,6 @@
 
 #include "app/command_line.hpp"
 #include "game.hpp"
-#include "platform/headless/headless_platform.hpp"
 
 namespace morvik {
 
@@ -69,15 +68,14 @@ bool ReadScriptFile(const std::string& path, std::string& text, std::string& err
 int RunUntilProgramEnds(Game& g);
 
 // Runs the program on `base` (the real window, the page, or a headless
-// platform) with the command line's demo, trace and shot options; `headless`
-// is base when it is the headless platform (the automatic player needs it).
+// platform, `headless`) with the command line's demo, trace and shot options.
 // `settings` are the player's (the window's, the page's): without them the
 // run keeps the defaults in memory, and so does a demo's playback. With them
 // the session is recorded and its best games kept as replays, which the
 // options screen plays back, as it does those `watchRequests` names (the
 // page's). `extra`, when given, sees every play frame after the command
 // line's observers. Returns the exit status.
-int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o, const std::string& dataDir,
+int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::string& dataDir,
                    const std::string& recordPath, const SettingsStore* settings = nullptr,
                    FrameObserver* extra = nullptr, std::function<std::string()> watchRequests = {});
 
@@ -85,6 +83,12 @@ int PlayOnPlatform(Platform& base, HeadlessPlatform* headless, const Options& o,
 // program before a game (a bad argument, --help, --version, --dump-sheets).
 // Returns that exit status, or -1 when the game is to run with `o`.
 int ReadCommandLine(int argc, char** argv, Options& o);
+
+// morvik --verify: checks the replay as the leaderboard does and prints the
+// verdict as one JSON line (status, score, combo, frames, games, version,
+// reason, seconds). 0 when verified, 1 when rejected, 2 when the replay
+// cannot be read.
+int RunVerify(const Options& o, const std::string& dataDir);
 
 // The whole headless run of the command line; returns the exit status.
 int RunHeadless(const Options& o, const std::string& dataDir, const std::string& recordPath);

@@ -326,6 +326,7 @@ SettingsStore MakeSettingsStore(const Settings& file, const SettingsFile& disk, 
   st.fixedScale = o.scale > 0;
   st.fixedSmooth = o.smooth;
   st.disk = disk;
+  st.save = SaveSettings;
   return st;
 }
 

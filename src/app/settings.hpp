@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/bindings.hpp"
+#include "platform/settings_store.hpp"
 
 namespace morvik {
 
@@ -32,14 +32,6 @@ std::string SettingsText(const Settings& s);
 // empty when neither can be found.
 std::string SettingsPath();
 
-// What became of the settings file when it was read.
-struct SettingsFile {
-  std::string path;   // empty: the settings live in memory only (headless runs, demos played)
-  std::string text;   // the file as read or last written, for the lines the game does not know
-  bool keep = false;  // it could not be read as settings: it is never written over
-  std::string why;    // why it is kept, or why it could not be written
-};
-
 // Reads the settings at `path` over the defaults. A missing file is written
 // with the defaults (never over a file that exists); a file that cannot be
 // read, is not a plain file, is far too large or is no settings file at all
@@ -51,14 +43,8 @@ Settings LoadSettings(const std::string& path, const InputNames& names, std::vec
 // The command line beats the file: --fullscreen, --window[=SCALE], --smooth.
 void ApplyOptions(const Options& o, Settings& s);
 
-// The settings of a running game, which the options screen changes.
-struct SettingsStore {
-  Settings file = DefaultSettings();  // as the settings file holds them
-  Settings run = DefaultSettings();   // as this run uses them: the file's, with the command line's over them
-  // Set on the command line for this run: the screen does not change them.
-  bool fixedDisplay = false, fixedScale = false, fixedSmooth = false;
-  SettingsFile disk;
-};
+// The settings of a running game from the file's and the command line's;
+// the store saves through SaveSettings.
 SettingsStore MakeSettingsStore(const Settings& file, const SettingsFile& disk, const Options& o);
 
 // The text of a settings file holding `s` that was `old` before: the layout

@@ -152,7 +152,7 @@ Verdict VerifyDemo(const uint8_t* data, size_t size, const std::string& dataDir,
   Budget budget(player, limits);
   Tally tally(budget, limits);
 
-  auto g = std::make_unique<Game>(budget);
+  auto g = std::make_unique<Game>(budget, limits.pictures);
   g->dataDir = dataDir;
   g->recordPath.clear();
   g->recordsFrozen = true;  // neither read nor written

@@ -24,6 +24,10 @@ struct VerifyLimits {
   // Called every few hundred frames while the replay runs (a verifier
   // renews its claim on the run there); returning false stops the replay.
   std::function<bool()> progress;
+  // The replay draws nothing but the collision map, which is all a verdict
+  // reads; with pictures it draws every frame as the window would (only to
+  // compare the two: the verdict is the same).
+  bool pictures = false;
 };
 
 struct Verdict {

@@ -268,6 +268,12 @@ void MoveBalls(Game& g) {
 
 bool PauseHeld(Game& g) { return KeyDown(g, VK_P) || g.JoyButtons == 1; }
 
+// The label goes straight onto the screen picture, next to the hero.
+void DrawPauseLabel(const Game& g, Surface& m, float x, float y) {
+  DrawMasked(m, Rnd(static_cast<double>(x) + 22), Rnd(static_cast<double>(y) + 4 - g.ViewY), 52, 14, g.pic.Pose, 0, 0,
+             0, 14);
+}
+
 }  // namespace
 
 void HeroStep(Game& g) {
@@ -319,9 +325,7 @@ void PauseCheck(Game& g, float x, float y) {
     }
     if (g.PauseLatch == 1) return;
   }
-  // The label goes straight onto the screen picture, next to the hero.
-  DrawMasked(g.pic.M, Rnd(static_cast<double>(x) + 22), Rnd(static_cast<double>(y) + 4 - g.ViewY), 52, 14, g.pic.Pose,
-             0, 0, 0, 14);
+  if (g.pictures) DrawPauseLabel(g, g.pic.M, x, y);
   g.PauseLatch = 1;
   if (options) OptionsScreen(g, false);
   uint32_t last = g.plat.Clock();

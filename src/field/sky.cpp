@@ -29,6 +29,7 @@ constexpr CloudLook kClouds[6] = {
 constexpr int kCloudW = 46;
 
 constexpr int kFarClouds[4] = {2, 3, 0, 4};  // in the order they are drawn
+constexpr int kNearClouds[2] = {5, 1};
 
 // Where cloud i is drawn this frame.
 void CloudSpot(const Game& g, int i, int& x, int& y) {
@@ -36,25 +37,27 @@ void CloudSpot(const Game& g, int i, int& x, int& y) {
   y = Rnd(static_cast<double>(g.CloudY[i]) - static_cast<double>(g.BackY) / kClouds[i].shift);
 }
 
+void DrawCloud(const Game& g, Surface& to, int i) {
+  const CloudLook& c = kClouds[i];
+  int x, y;
+  CloudSpot(g, i, x, y);
+  DrawMasked(to, x, y, kCloudW, c.cellH, g.pic.Cloud, 0, c.cellY, kCloudW, c.cellY);
+}
+
+void DriftCloud(Game& g, int i) {
+  g.CloudX[i] = static_cast<float>(static_cast<double>(g.CloudX[i]) - kClouds[i].speed + g.CloudDrift);
+  if (g.CloudX[i] < -51) g.CloudX[i] = 460;  // out at the left, back in at the right
+}
+
+}  // namespace
+
 void WrapClouds(Game& g) {
   // A cloud blown off to the right comes back in at the left.
   for (int i = 0; i < 6; ++i)
     if (g.CloudX[i] > 461) g.CloudX[i] = -50;
 }
 
-void DriftCloud(Game& g, int i) {
-  const CloudLook& c = kClouds[i];
-  int x, y;
-  CloudSpot(g, i, x, y);
-  DrawMasked(g.pic.UraM, x, y, kCloudW, c.cellH, g.pic.Cloud, 0, c.cellY, kCloudW, c.cellY);
-  g.CloudX[i] = static_cast<float>(static_cast<double>(g.CloudX[i]) - c.speed + g.CloudDrift);
-  if (g.CloudX[i] < -51) g.CloudX[i] = 460;  // out at the left, back in at the right
-}
-
-}  // namespace
-
-void FarCloudSpans(Game& g, int* lo, int* hi, int rows) {
-  WrapClouds(g);
+void FarCloudSpans(const Game& g, int* lo, int* hi, int rows) {
   for (int r = 0; r < rows; ++r) {
     lo[r] = 1 << 30;
     hi[r] = -(1 << 30);
@@ -69,13 +72,20 @@ void FarCloudSpans(Game& g, int* lo, int* hi, int rows) {
   }
 }
 
-void DrawFarClouds(Game& g) {
-  WrapClouds(g);
+void DrawFarClouds(const Game& g, Surface& to) {
+  for (int i : kFarClouds) DrawCloud(g, to, i);
+}
+
+void DriftFarClouds(Game& g) {
   for (int i : kFarClouds) DriftCloud(g, i);
 }
 
-void DrawNearClouds(Game& g) {
-  for (int i : {5, 1}) DriftCloud(g, i);
+void DrawNearClouds(const Game& g, Surface& to) {
+  for (int i : kNearClouds) DrawCloud(g, to, i);
+}
+
+void DriftNearClouds(Game& g) {
+  for (int i : kNearClouds) DriftCloud(g, i);
 }
 
 void GustStep(Game& g) {

@@ -16,13 +16,22 @@ namespace {
 constexpr int kFieldW = 425, kFieldH = 329;
 constexpr int kLastSlot = 40;
 
-void DrawCaption(Game& g) {
-  if (g.HeroState == 4 || g.LabelTimer < 1) return;
-  --g.LabelTimer;
-  DrawMasked(g.pic.UraM, Rnd(static_cast<double>(g.HeroX) + 22), Rnd(static_cast<double>(g.HeroY) + 1), 96, 14,
+// The caption of the item last taken, beside the hero, for as long as its timer runs.
+bool CaptionShows(const Game& g) { return g.HeroState != 4 && g.LabelTimer >= 1; }
+
+void DrawCaption(const Game& g, Surface& to) {
+  if (!CaptionShows(g)) return;
+  DrawMasked(to, Rnd(static_cast<double>(g.HeroX) + 22), Rnd(static_cast<double>(g.HeroY) + 1), 96, 14,
              g.pic.GetItem, 0, 14 * g.LabelIndex, 0, 70);
 }
 
+void CaptionStep(Game& g) {
+  if (CaptionShows(g)) --g.LabelTimer;
+}
+
+// The item, each enemy and its projectile, and its pop-up, slot by slot:
+// each is drawn where its step leaves it, between its hits and its moves,
+// so that one drawn later covers one drawn before.
 void StepSlots(Game& g) {
   // The count is read once; it never reaches past the slot arrays.
   const int count = std::min<int>(g.SlotCount, kLastSlot);
@@ -31,20 +40,21 @@ void StepSlots(Game& g) {
     // A slot is freed once its enemy has scrolled 30 pixels past the left edge.
     if (!(g.EnemyX[i] >= -30)) g.EnemyKind[i] = 0;
     UpdateEnemy(g, slot);
-    if (g.ThrowState[i] != 0 && i != 36) StepThrow(g, slot);
-    DrawScorePopup(g, slot);
+    if (g.ThrowState[i] != 0 && i != 36) UpdateThrow(g, slot);
+    if (g.pictures) DrawScorePopup(g, g.pic.UraM, slot);
+    StepScorePopup(g, slot);
   }
 }
 
-void DrawHeroAndBalls(Game& g) {
+void DrawHeroAndBalls(const Game& g, Surface& to) {
   const int f = IntI(g.HeroFrame);
   const int x = Rnd(g.HeroX), y = Rnd(g.HeroY);
-  DrawMasked(g.pic.UraM, x, y, 20, 24, g.pic.Snow, 20 * f, 0, 20 * f, 24);
+  DrawMasked(to, x, y, 20, 24, g.pic.Snow, 20 * f, 0, 20 * f, 24);
   // The overlay has no cell for the fallen hero (cell 6).
-  if (g.Invincible >= 1 && f >= 0 && f <= 5) DrawMasked(g.pic.UraM, x, y, 20, 24, g.pic.SnowM, 20 * f, 0, 20 * f, 24);
+  if (g.Invincible >= 1 && f >= 0 && f <= 5) DrawMasked(to, x, y, 20, 24, g.pic.SnowM, 20 * f, 0, 20 * f, 24);
   const int last = std::min<int>(g.BallMax, 10);
   for (int i = 0; i <= last; ++i)
-    if (g.BallState[i] >= 2) DrawMasked(g.pic.UraM, Rnd(g.BallX[i]), Rnd(g.BallY[i]), 15, 15, g.pic.Ball, 0, 0, 15, 0);
+    if (g.BallState[i] >= 2) DrawMasked(to, Rnd(g.BallX[i]), Rnd(g.BallY[i]), 15, 15, g.pic.Ball, 0, 0, 15, 0);
 }
 
 // The part of the field the display shows: all of it on the large display,
@@ -56,9 +66,12 @@ Area Shown(const Game& g) {
   return {g.ViewY, g.ViewY + 241, g.ViewX + 321};
 }
 
-void Present(Game& g) {
+// The bomb's flash: the screen is white on every other frame while it lasts.
+void FlashStep(Game& g) {
   if (g.FlashTimer > 0) --g.FlashTimer;
-  Sheets& p = g.pic;
+}
+
+void Present(const Game& g, Sheets& p) {
   if (g.FlashTimer % 2 == 1) {
     DrawOpaque(p.M, 0, 0, kFieldW, kFieldH, p.WhiteB, 0, 0);
   } else if (g.ViewX == 0 && g.ViewY == 0 && p.M.SwapPixels(p.UraM)) {
@@ -75,10 +88,8 @@ void Present(Game& g) {
 // clouds lie is the sky copied first; everywhere else the sky goes straight
 // under the terrain in the one sweep that lays the terrain (its mask canvas
 // AND NOT, then its image canvas XOR).
-void DrawSkyCloudsTerrain(Game& g) {
-  Sheets& p = g.pic;
+void DrawSkyCloudsTerrain(const Game& g, Sheets& p) {
   const int skyY = Rnd(g.BackY);
-  GustStep(g);
   int lo[kFieldH], hi[kFieldH];
   FarCloudSpans(g, lo, hi, kFieldH);
   const auto covers = [&](const Surface& s, int top) {
@@ -88,33 +99,47 @@ void DrawSkyCloudsTerrain(Game& g) {
                      covers(p.BLOCKD, 0) && covers(p.BLOCK, 0);
   if (!whole) {  // pictures of other sizes: each layer in turn
     DrawOpaque(p.UraM, 0, 0, kFieldW, kFieldH, p.Back, 0, skyY);
-    DrawFarClouds(g);
+    DrawFarClouds(g, p.UraM);
     DrawMaskedPair(p.UraM, 0, 0, kFieldW, kFieldH, p.BLOCKD, 0, 0, p.BLOCK, 0, 0);
     return;
   }
   const Area shown = Shown(g);
   CopySkySpans(p.UraM, p.Back, skyY, lo, hi, shown);
-  DrawFarClouds(g);
+  DrawFarClouds(g, p.UraM);
   DrawSkyAndTerrain(p.UraM, p.Back, skyY, p.BLOCKD, p.BLOCK, lo, hi, shown);
 }
 
 }  // namespace
 
 void WorldFrame(Game& g) {
-  DrawSkyCloudsTerrain(g);
+  GustStep(g);
+  WrapClouds(g);
+  if (g.pictures) DrawSkyCloudsTerrain(g, g.pic);
+  DriftFarClouds(g);
   const int s = g.ScrollSpeed & 255;
+  if (g.pictures) ScrollTerrainPictures(g.pic, s);
   ScrollTerrain(g, s);
   // The hero is carried by the scroll unless it stands at the left edge.
   if (static_cast<double>(g.HeroX) - 3 > 0) g.HeroX = static_cast<float>(static_cast<double>(g.HeroX) - s);
-  DrawCaption(g);
-  if (g.ThrowState[36] != 0) StepItem(g, 36);
+  if (g.pictures) DrawCaption(g, g.pic.UraM);
+  CaptionStep(g);
+  if (g.ThrowState[36] != 0) UpdateItem(g, 36);
   StepSlots(g);
-  if (g.HeroState != 4) DrawHeroAndBalls(g);
-  DrawNearClouds(g);
-  DrawStatusBar(g);
-  if (g.ScreenMode == 0 && g.HeroState != 4) DrawMinimap(g);
-  if (g.HeroState == 4) GameOverScreen(g);
-  Present(g);
+  if (g.pictures && g.HeroState != 4) DrawHeroAndBalls(g, g.pic.UraM);
+  if (g.pictures) DrawNearClouds(g, g.pic.UraM);
+  DriftNearClouds(g);
+  if (g.pictures) DrawStatusBar(g, g.pic.UraM);
+  StatusBarStep(g);
+  if (g.ScreenMode == 0 && g.HeroState != 4) {
+    MinimapStep(g);
+    if (g.pictures) DrawMinimap(g, g.pic.UraM);
+  }
+  if (g.HeroState == 4) {
+    GameOverScreen(g);
+    if (g.pictures) DrawGameOver(g, g.pic.UraM);
+  }
+  FlashStep(g);
+  if (g.pictures) Present(g, g.pic);
   PauseCheck(g, g.HeroX, g.HeroY);
 }
 

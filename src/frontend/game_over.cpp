@@ -87,8 +87,9 @@ void GameOverScreen(Game& g) {
     default:
       break;
   }
+}
 
-  Surface& ura = g.pic.UraM;
+void DrawGameOver(const Game& g, Surface& ura) {
   for (int i = 0; i <= 7; ++i)
     DrawMasked(ura, Rnd(g.SceneX[i]), Rnd(g.SceneY[i]), 32, 53, g.pic.Over, 32 * i, 0, 32 * i, 53);
   if (g.SceneStep >= 2) {

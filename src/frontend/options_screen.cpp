@@ -332,9 +332,10 @@ void DrawOptions(Surface& m, const OptionsMenu& menu, int ax, int ay, int aw, in
 }
 
 bool OptionsScreen(Game& g, bool onTitle) {
+  // Drawn over the dimmed picture of where the player was (none without pictures).
   Surface& m = g.pic.M;
-  const Surface under = m;
-  const Surface dim = Dimmed(m);
+  const Surface under = g.pictures ? m : Surface{};
+  const Surface dim = g.pictures ? Dimmed(m) : Surface{};
   // The visible part of M: its top-left 320 by 240 in the small mode.
   const bool small = g.ScreenMode == 0;
   const int aw = small ? 320 : m.Width(), ah = small ? 240 : m.Height();
@@ -343,6 +344,7 @@ bool OptionsScreen(Game& g, bool onTitle) {
   OptionsMenu menu(st, onTitle, !g.bestReplayPath.empty() && std::filesystem::is_regular_file(PathOf(g.bestReplayPath), ec));
   if (st.disk.keep) menu.Note("CHANGES LAST THIS RUN: THE FILE IS LEFT ALONE");
   auto draw = [&] {
+    if (!g.pictures) return;
     for (int y = 0; y < m.Height(); ++y) std::copy(dim.Row(y), dim.Row(y) + m.Width(), m.Row(y));
     DrawOptions(m, menu, 0, 0, aw, ah);
   };
@@ -359,7 +361,7 @@ bool OptionsScreen(Game& g, bool onTitle) {
       if (o.changed) {
         g.plat.ApplySettings(st.run);
         std::string why;
-        if (SaveSettings(st, why)) g.plat.SettingsWritten();
+        if (st.save && st.save(st, why)) g.plat.SettingsWritten();
         else if (!st.disk.path.empty())
           menu.Note(st.disk.keep ? "NOT SAVED: THE SETTINGS FILE IS LEFT ALONE"
                                  : "NOT SAVED: THE SETTINGS FOLDER CANNOT BE WRITTEN");
@@ -375,8 +377,10 @@ bool OptionsScreen(Game& g, bool onTitle) {
   }
   // Where the player was, as it was; and nothing pressed to close the screen
   // acts on the game once it is back.
-  for (int y = 0; y < m.Height(); ++y) std::copy(under.Row(y), under.Row(y) + m.Width(), m.Row(y));
-  m.Touch();
+  if (g.pictures) {
+    for (int y = 0; y < m.Height(); ++y) std::copy(under.Row(y), under.Row(y) + m.Width(), m.Row(y));
+    m.Touch();
+  }
   for (;;) {
     JoyRead(g);
     bool held = g.JoyPresent != 0 && g.JoyButtons != 0;

@@ -6,7 +6,7 @@
 // settings and the inputs, by name ("key:Up", "pad:a").
 #include <string>
 
-#include "app/settings.hpp"
+#include "platform/settings_store.hpp"
 
 namespace morvik {
 

@@ -36,8 +36,8 @@ float Add(float a, double b) { return static_cast<float>(a + b); }
 
 bool ActionHeld(Game& g) { return KeyDown(g, VK_SPACE) || KeyDown(g, VK_Z) || g.JoyButtons > 1; }
 
-void DrawCell(Game& g, const Surface& s, double x, double y, int w, int h, int sx, int sy, int mx, int my) {
-  DrawMasked(g.pic.UraM, Rnd(x), Rnd(y), w, h, s, sx, sy, mx, my);
+void DrawCell(Surface& to, const Surface& s, double x, double y, int w, int h, int sx, int sy, int mx, int my) {
+  DrawMasked(to, Rnd(x), Rnd(y), w, h, s, sx, sy, mx, my);
 }
 
 void ZeroScene(Game& g) {
@@ -204,43 +204,51 @@ bool TitleStep(Game& g) {
   return false;
 }
 
-void TitleDraw(Game& g) {
+// The menu, the cursor and the best line are on from the menu's slide on.
+bool MenuShows(int step) { return step >= kStepMenuSlidesIn && step <= kStepFallAway; }
+
+void TitleDraw(const Game& g, Surface& to) {
   const int step = g.SceneStep;
   const Surface& mor = g.pic.MOR;
   if (step >= kStepPiecesLeap && step <= kStepFallAway) {
     // While the pieces leap they are drawn as a stair, 2 pixels per piece.
     const int stair = step == kStepPiecesLeap ? 2 : 0;
     for (int i = 6; i >= 0; --i)
-      DrawCell(g, mor, g.SceneX[i], g.SceneY[i] + stair * i, 57, 58, 57 * i, 0, 57 * i, 58);
+      DrawCell(to, mor, g.SceneX[i], g.SceneY[i] + stair * i, 57, 58, 57 * i, 0, 57 * i, 58);
   }
   if (step >= kStepLogoUnrolls && step <= kStepFallAway) {
     const int rows = step == kStepLogoUnrolls ? Rnd(g.SceneV[kLogo]) : 78;
     for (int j = 0; j <= 2; ++j)
-      DrawCell(g, g.pic.Morvik, g.SceneX[kLogo] + 65 * j, g.SceneY[kLogo], 66, rows, 66 * j, 0, 66 * j, 78);
+      DrawCell(to, g.pic.Morvik, g.SceneX[kLogo] + 65 * j, g.SceneY[kLogo], 66, rows, 66 * j, 0, 66 * j, 78);
   }
-  if (step < kStepMenuSlidesIn || step > kStepFallAway) return;
+  if (!MenuShows(step)) return;
   const bool menu = step >= kStepMenu && step <= kStepCursorUp;
-  if (menu) DrawCell(g, g.pic.Command, g.HeroX + 24, g.HeroY + 4, 140, 14, 0, 42, 140, 42);
-  DrawCell(g, g.pic.Command, g.SceneX[kMenu], g.SceneY[kMenu], 140, 42, 0, 0, 140, 0);
+  if (menu) DrawCell(to, g.pic.Command, g.HeroX + 24, g.HeroY + 4, 140, 14, 0, 42, 140, 42);
+  DrawCell(to, g.pic.Command, g.SceneX[kMenu], g.SceneY[kMenu], 140, 42, 0, 0, 140, 0);
   const int f = IntI(g.HeroFrame);
-  DrawCell(g, g.pic.Snow, g.HeroX, g.HeroY, 20, 24, 20 * f, 0, 20 * f, 24);
-  DrawCell(g, g.pic.HScore, 114, 305 + g.SceneY[kBestLine], 228, 14, 0, 0, 0, 14);
+  DrawCell(to, g.pic.Snow, g.HeroX, g.HeroY, 20, 24, 20 * f, 0, 20 * f, 24);
+  DrawCell(to, g.pic.HScore, 114, 305 + g.SceneY[kBestLine], 228, 14, 0, 0, 0, 14);
   const int e = g.HeroFrame == 6 ? 3 : f;
-  DrawCell(g, g.pic.Enemy[3], 91, 303 + g.SceneY[kBestLine], 20, 20, 20 * e, 0, 20 * e, 20);
-  if (step == kStepFallAway) {
-    g.HeroFrame = 6;
-  } else {
-    g.HeroFrame = Add(g.HeroFrame, 0.2);
-    if (g.HeroFrame >= 3) g.HeroFrame = 0;
-  }
+  DrawCell(to, g.pic.Enemy[3], 91, 303 + g.SceneY[kBestLine], 20, 20, 20 * e, 0, 20 * e, 20);
   if (!menu) return;
-  auto digit = [&](int x, int d) { DrawCell(g, g.pic.Math, x, 307, 6, 10, 6 * d, 0, 6 * d, 10); };
+  auto digit = [&](int x, int d) { DrawCell(to, g.pic.Math, x, 307, 6, 10, 6 * d, 0, 6 * d, 10); };
   // Nine digits with leading zeros; the sign place's blank shows as a 0.
   const NumberText s(g.BestScore);
   for (int f0 = 9 - s.len; f0 >= 1; --f0) digit(177 + 8 * f0, 0);
   for (int k = s.len; k >= 1; --k) digit(185 + 8 * (k - s.len + 8), s.DigitAt(k));
   digit(310, ComboDigit(g.BestCombo, 0));
   digit(318, ComboDigit(g.BestCombo, 1));
+}
+
+// The cursor skis on its row; it falls once everything falls away.
+void TitleAnimate(Game& g) {
+  if (!MenuShows(g.SceneStep)) return;
+  if (g.SceneStep == kStepFallAway) {
+    g.HeroFrame = 6;
+  } else {
+    g.HeroFrame = Add(g.HeroFrame, 0.2);
+    if (g.HeroFrame >= 3) g.HeroFrame = 0;
+  }
 }
 }  // namespace
 
@@ -294,12 +302,21 @@ void TitleScreen(Game& g) {
     t = g.plat.Clock();
     if (g.SoundHold > 0) --g.SoundHold;
     ServiceMusic(g);
-    DrawOpaque(g.pic.UraM, 0, 0, g.pic.M.Width(), g.pic.M.Height(), g.pic.Back, 0, 0);
-    DrawFarClouds(g);
-    DrawNearClouds(g);
+    Sheets& p = g.pic;
+    WrapClouds(g);
+    if (g.pictures) {
+      DrawOpaque(p.UraM, 0, 0, p.M.Width(), p.M.Height(), p.Back, 0, 0);
+      DrawFarClouds(g, p.UraM);
+      DrawNearClouds(g, p.UraM);
+    }
+    DriftFarClouds(g);
+    DriftNearClouds(g);
     if (TitleStep(g)) return;
-    TitleDraw(g);
-    DrawOpaque(g.pic.M, 0, 0, g.pic.M.Width(), g.pic.M.Height(), g.pic.UraM, 0, 0);
+    if (g.pictures) {
+      TitleDraw(g, p.UraM);
+      DrawOpaque(p.M, 0, 0, p.M.Width(), p.M.Height(), p.UraM, 0, 0);
+    }
+    TitleAnimate(g);
     YieldToSystem(g);
     shown = true;
   }

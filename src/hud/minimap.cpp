@@ -16,13 +16,13 @@ constexpr int kItemSlot = 36;
 bool OnField(double x, double y) { return x >= 0 && x < 400 && y >= 0 && y < 300; }
 
 // One dot of SBit cell (cx, cy) for a thing at play-field position (x, y).
-void Mark(Game& g, double x, double y, int cx, int cy, int size) {
+void Mark(const Game& g, Surface& to, double x, double y, int cx, int cy, int size) {
   const int left = g.ViewX + 5, top = g.ViewY + g.MinimapY;
-  DrawOpaque(g.pic.UraM, left + Rnd(x / 12.5), top + Rnd(y / 12.5), size, size, g.pic.SBit, cx, cy);
+  DrawOpaque(to, left + Rnd(x / 12.5), top + Rnd(y / 12.5), size, size, g.pic.SBit, cx, cy);
 }
 }  // namespace
 
-void DrawMinimap(Game& g) {
+void MinimapStep(Game& g) {
   // While the hero is in the minimap's column, high up sends it down and low
   // down sends it up; otherwise it keeps going the way it last went.
   if (g.HeroX < 55) {
@@ -30,9 +30,11 @@ void DrawMinimap(Game& g) {
     if (g.HeroY > 170) g.MinimapVY = -10;
   }
   g.MinimapY = static_cast<int16_t>(std::clamp(g.MinimapY + g.MinimapVY, 36, 178));
+}
 
+void DrawMinimap(const Game& g, Surface& to) {
   // The collision map, reduced so that a block reaching into a dot shows.
-  DrawStretched(g.pic.UraM, g.ViewX + 5, g.ViewY + g.MinimapY, 34, 26, g.pic.Color, 0, 0, 425, 325,
+  DrawStretched(to, g.ViewX + 5, g.ViewY + g.MinimapY, 34, 26, g.pic.Color, 0, 0, 425, 325,
                 StretchMode::KeepSolid);
 
   const int last = std::min<int>(g.SlotCount, kSlotLast);
@@ -41,19 +43,19 @@ void DrawMinimap(Game& g) {
     if (kind != 0 && OnField(g.EnemyX[i], g.EnemyY[i])) {
       // A shot-down enemy has no dot: cell 3 or 6, or 4 for the carrier.
       const bool down = kind == 5 ? frame == 4 : (frame == 3 || frame == 6);
-      if (!down) Mark(g, g.EnemyX[i], g.EnemyY[i], 2, 0, 2);
+      if (!down) Mark(g, to, g.EnemyX[i], g.EnemyY[i], 2, 0, 2);
     }
     if (g.ThrowState[i] != 0 && OnField(g.ThrowX[i], g.ThrowY[i])) {
       if (i == kItemSlot)
-        Mark(g, g.ThrowX[i], g.ThrowY[i], 4, 2, 2);
+        Mark(g, to, g.ThrowX[i], g.ThrowY[i], 4, 2, 2);
       else if (g.ThrowFrame[i] != 3)
-        Mark(g, g.ThrowX[i], g.ThrowY[i], 2, 2, 2);
+        Mark(g, to, g.ThrowX[i], g.ThrowY[i], 2, 2, 2);
     }
   }
   const int balls = std::min<int>(g.BallMax, kBallLast);
   for (int b = 0; b <= balls; ++b)
-    if (g.BallState[b] == 3) Mark(g, g.BallX[b], g.BallY[b], 4, 0, 1);
-  if (g.HeroState == 0) Mark(g, g.HeroX, g.HeroY, 0, 0, 2);
+    if (g.BallState[b] == 3) Mark(g, to, g.BallX[b], g.BallY[b], 4, 0, 1);
+  if (g.HeroState == 0) Mark(g, to, g.HeroX, g.HeroY, 0, 0, 2);
 }
 
 }  // namespace morvik

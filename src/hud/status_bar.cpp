@@ -7,13 +7,12 @@
 namespace morvik {
 
 namespace {
-void DrawDigit(Game& g, int x, int y, int d) {
-  DrawMasked(g.pic.UraM, x, y, 6, 10, g.pic.Math, 6 * d, 0, 6 * d, 10);
+void DrawDigit(const Game& g, Surface& to, int x, int y, int d) {
+  DrawMasked(to, x, y, 6, 10, g.pic.Math, 6 * d, 0, 6 * d, 10);
 }
 }  // namespace
 
-void DrawStatusBar(Game& g) {
-  Surface& ura = g.pic.UraM;
+void DrawStatusBar(const Game& g, Surface& ura) {
   const int vx = g.ViewX, vy = g.ViewY;
   // The lower lines sit near the bottom of what is visible: 240 rows in the
   // small mode, 329 in the large one.
@@ -25,24 +24,29 @@ void DrawStatusBar(Game& g) {
     const int c = IntI(g.LifeIconFrame);
     for (int i = 1; i <= g.Lives; ++i)
       DrawMasked(ura, vx + 3 + 17 * (i - 1), vy + 18, 20, 13, g.pic.Snow, 20 * c, 0, 20 * c, 24);
-    g.LifeIconFrame = static_cast<float>(g.LifeIconFrame + 0.2);
-    if (g.LifeIconFrame >= 3) g.LifeIconFrame = 0;
   }
 
   // Score: right-aligned in nine digits with leading zeros; the blank of the
   // sign place shows as a 0 one place left of the text.
   DrawMasked(ura, vx + 3, vy + 225 + low, 34, 10, g.pic.SC, 0, 0, 0, 10);
   const NumberText s(g.Score);
-  for (int p = 8 - s.len; p >= 0; --p) DrawDigit(g, vx + 41 + 7 * p, vy + 225 + low, 0);
-  for (int k = s.len; k >= 1; --k) DrawDigit(g, vx + 41 + 7 * (k + 8 - s.len), vy + 225 + low, s.DigitAt(k));
+  for (int p = 8 - s.len; p >= 0; --p) DrawDigit(g, ura, vx + 41 + 7 * p, vy + 225 + low, 0);
+  for (int k = s.len; k >= 1; --k) DrawDigit(g, ura, vx + 41 + 7 * (k + 8 - s.len), vy + 225 + low, s.DigitAt(k));
 
   // Best combo of this game in two digits (MaxCombo is 100 + the count).
   DrawMasked(ura, vx + 3, vy + 213 + low, 50, 10, g.pic.MaxA, 0, 0, 0, 10);
-  DrawDigit(g, vx + 55, vy + 213 + low, ComboDigit(g.MaxCombo, 0));
-  DrawDigit(g, vx + 62, vy + 213 + low, ComboDigit(g.MaxCombo, 1));
+  DrawDigit(g, ura, vx + 55, vy + 213 + low, ComboDigit(g.MaxCombo, 0));
+  DrawDigit(g, ura, vx + 62, vy + 213 + low, ComboDigit(g.MaxCombo, 1));
 
   if (g.HeroState == 2 && g.Lives > 0)
     DrawMasked(ura, vx + 6 + 17 * g.Lives, vy + 22, 115, 14, g.pic.DieTalk, 0, 0, 0, 14);
+}
+
+// The lives' icons ski on while the hero plays (the game-over scene keeps the frame for its own).
+void StatusBarStep(Game& g) {
+  if (g.HeroState == 4) return;
+  g.LifeIconFrame = static_cast<float>(g.LifeIconFrame + 0.2);
+  if (g.LifeIconFrame >= 3) g.LifeIconFrame = 0;
 }
 
 }  // namespace morvik

@@ -59,10 +59,11 @@ Surface* FindSheet(Sheets& s, const std::string& n) {
   return nullptr;
 }
 
-Sheets::Sheets() {
+Sheets::Sheets(bool pictures) {
   for (const SheetInfo& i : SheetCatalogue()) {
-    Surface* s = FindSheet(*this, i.name);
-    s->Create(i.width, i.height, std::string(i.name) == "Color" ? kBlack : kWhite);
+    const std::string name = i.name;
+    if (!pictures && name != "Color" && name != "Yuka" && name != "M") continue;
+    FindSheet(*this, name)->Create(i.width, i.height, name == "Color" ? kBlack : kWhite);
   }
   LoadSheetArt(*this);
 }

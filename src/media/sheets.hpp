@@ -23,7 +23,10 @@ struct Sheets {
   Surface GetItem, Ten, Bar, Geji, SC, Math, MaxA, DieTalk, SBit, Over, Pose, Morvik, MOR, Command, HScore, TalkChara,
       CR;
 
-  Sheets();
+  // Every sheet at its size, the art drawn in. Without `pictures`, only what
+  // the game's logic reads: the collision map Color and the tile it is
+  // stamped from (Yuka), and M's size; every other picture is left empty.
+  explicit Sheets(bool pictures = true);
 };
 
 // One row of the catalogue, for tools and tests: the name a sheet is known by

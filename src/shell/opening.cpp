@@ -7,6 +7,17 @@
 
 namespace morvik {
 
+namespace {
+// The portrait `k` and the bubble's two lines as far as they have unrolled.
+void DrawOpening(const Game& g, Sheets& p, int k) {
+  DrawOpaque(p.UraM, 0, 0, p.M.Width(), p.M.Height(), p.WhiteB, 0, 0);
+  DrawOpaque(p.UraM, 124, 160, 21, 26, p.TalkChara, 0, 26 * k);
+  DrawOpaque(p.UraM, 147, 165, Rnd(g.SceneX[0]), 14, p.CR, 0, 14);
+  if (g.SceneStep > 0) DrawMasked(p.UraM, 147, 165, Rnd(g.SceneX[1]), 14, p.CR, 0, 0, 154, 0);
+  DrawOpaque(p.M, 0, 0, p.M.Width(), p.M.Height(), p.UraM, 0, 0);
+}
+}  // namespace
+
 void OpeningScene(Game& g) {
   g.rng.Reseed(g.plat.Clock());
   g.SceneStep = 0;
@@ -21,7 +32,6 @@ void OpeningScene(Game& g) {
     g.plat.WaitUntil(t + 45);
     if (KeyDown(g, VK_ESCAPE)) UnloadEvent(g);
     t = g.plat.Clock();
-    DrawOpaque(g.pic.UraM, 0, 0, g.pic.M.Width(), g.pic.M.Height(), g.pic.WhiteB, 0, 0);
     switch (g.SceneStep) {
       case 0:
       case 1: {
@@ -38,10 +48,7 @@ void OpeningScene(Game& g) {
         WaitMs(g, 460);
         return;
     }
-    DrawOpaque(g.pic.UraM, 124, 160, 21, 26, g.pic.TalkChara, 0, 26 * k);
-    DrawOpaque(g.pic.UraM, 147, 165, Rnd(g.SceneX[0]), 14, g.pic.CR, 0, 14);
-    if (g.SceneStep > 0) DrawMasked(g.pic.UraM, 147, 165, Rnd(g.SceneX[1]), 14, g.pic.CR, 0, 0, 154, 0);
-    DrawOpaque(g.pic.M, 0, 0, g.pic.M.Width(), g.pic.M.Height(), g.pic.UraM, 0, 0);
+    if (g.pictures) DrawOpening(g, g.pic, k);
     YieldToSystem(g);
   }
 }

@@ -82,15 +82,19 @@ void LoadEvent(Game& g) {
 }
 
 void PrepareCanvases(Game& g) {
-  Surface* canv[3] = {&g.pic.BLOCK, &g.pic.BLOCKD, &g.pic.Color};
+  // Without pictures only the collision map is kept.
+  Surface* canv[3] = {&g.pic.Color, &g.pic.BLOCK, &g.pic.BLOCKD};
   for (Surface* c : canv) {
+    if (c != &g.pic.Color && !g.pictures) continue;
     if (c->Width() != 2500) {
       c->Create(2500, 329, c->BackColour());
       c->MakeRing(1250);
     }
   }
-  g.pic.BLOCK.SetBackColour(kWhite);
-  g.pic.BLOCKD.SetBackColour(kWhite);
+  if (g.pictures) {
+    g.pic.BLOCK.SetBackColour(kWhite);
+    g.pic.BLOCKD.SetBackColour(kWhite);
+  }
   g.pic.Color.SetBackColour(kBlack);
 }
 
@@ -121,7 +125,10 @@ void PlayFrame(Game& g) {
   WorldFrame(g);
   switch (g.CourseState) {
     case 0: StreamCells(g); break;
-    case 1: DrawNextColumn(g); break;
+    case 1:
+      if (g.pictures) DrawNextColumnPictures(g, g.pic);
+      DrawNextColumn(g);
+      break;
     case 2: NextSegment(g); break;
     default: break;
   }

@@ -11,14 +11,19 @@ namespace {
 // The wipe: the old picture slides right by w a step while white fills the
 // screen from the left at twice that rate. Each step comes at least 41 ms
 // after the one before; the window stays responsive while it waits.
+void DrawWipeStep(const Game& g, Sheets& p, int w) {
+  const int mw = p.M.Width(), mh = p.M.Height();
+  const int x = Rnd(g.SceneX[0]);
+  DrawOpaque(p.UraM, x, 0, w, mh, p.WhiteB, 0, 0);
+  DrawOpaque(p.M, x, 0, mw, mh, p.UraM, 0, 0);
+}
+
 void Wipe(Game& g) {
   const int m = g.ScreenMode == 0 ? 0 : 1;
   const int w = 10 - 2 * m;
   const double end = 425 - 105 * m;
-  const int mw = g.pic.M.Width();
-  const int mh = g.pic.M.Height();
   uint32_t stepTime = g.plat.Clock();
-  DrawOpaque(g.pic.UraM, 0, 0, mw, mh, g.pic.M, 0, 0);
+  if (g.pictures) DrawOpaque(g.pic.UraM, 0, 0, g.pic.M.Width(), g.pic.M.Height(), g.pic.M, 0, 0);
   for (;;) {
     for (;;) {
       const uint32_t now = g.plat.Clock();
@@ -28,9 +33,7 @@ void Wipe(Game& g) {
         g.plat.WaitUntil(std::min<uint32_t>(stepTime + 41u, g.plat.Clock() + 10u));
     }
     stepTime = g.plat.Clock();
-    const int x = Rnd(g.SceneX[0]);
-    DrawOpaque(g.pic.UraM, x, 0, w, mh, g.pic.WhiteB, 0, 0);
-    DrawOpaque(g.pic.M, x, 0, mw, mh, g.pic.UraM, 0, 0);
+    if (g.pictures) DrawWipeStep(g, g.pic, w);
     g.SceneX[0] = static_cast<float>(static_cast<double>(g.SceneX[0]) + w);
     if (g.SceneX[0] > end) break;
   }
@@ -74,18 +77,25 @@ void ResetForGame(Game& g) {
   g.SceneStep = 0;
 }
 
-// Stamps every block of BlockMap into the three canvases, bottom row first,
-// so that a block's 5-pixel lip shows only where no block sits on it.
-void StampFirstSegment(Game& g) {
+// Stamps every block of BlockMap into the collision map, or into the
+// terrain's two pictures (`pictures`), bottom row first, so that a block's
+// 5-pixel lip shows only where no block sits on it.
+void StampSegment(const int16_t* map, Sheets& p, bool pictures) {
   for (int r = kSegmentRows - 1; r >= 0; --r)
     for (int c = kSegmentCols - 1; c >= 0; --c) {
-      if (g.BlockMap[r * kSegmentCols + c] != 1) continue;
+      if (map[r * kSegmentCols + c] != 1) continue;
       const int x = 25 * c, y = 25 * r - 5;
-      DrawOpaque(g.pic.BLOCK, x, y, 25, 30, g.pic.Yuka, 0, 0);
-      DrawOpaque(g.pic.BLOCKD, x, y, 25, 30, g.pic.Yuka, 25, 0);
-      DrawOpaque(g.pic.Color, x, y, 25, 30, g.pic.Yuka, 50, 0);
+      if (pictures) {
+        DrawOpaque(p.BLOCK, x, y, 25, 30, p.Yuka, 0, 0);
+        DrawOpaque(p.BLOCKD, x, y, 25, 30, p.Yuka, 25, 0);
+      } else {
+        DrawOpaque(p.Color, x, y, 25, 30, p.Yuka, 50, 0);
+      }
     }
 }
+
+void StampFirstSegment(Game& g) { StampSegment(g.BlockMap, g.pic, false); }
+void DrawFirstSegment(const Game& g, Sheets& p) { StampSegment(g.BlockMap, p, true); }
 
 }  // namespace
 
@@ -107,6 +117,7 @@ void StartStage(Game& g) {
   g.stage.OpenSegment(g.dataDir, g.SegmentNo);
   for (int k = 0; k < kSegmentCells; ++k) g.BlockMap[k] = g.stage.ReadCell();
   g.stage.Close();
+  if (g.pictures) DrawFirstSegment(g, g.pic);
   StampFirstSegment(g);
   g.MapCol = 0;
   g.MapRow = 0;
