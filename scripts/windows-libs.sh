@@ -8,6 +8,8 @@
 #
 # where the digest is this script's and the toolchain file's. A folder that
 # is there and complete is used as it is; the last line printed is its path.
+# Two builds at once wait for each other (a lock on ROOT/.lock): the
+# folder is made at its final place (pkg-config files hold absolute paths).
 #
 #   scripts/windows-libs.sh ROOT
 #
@@ -23,6 +25,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 toolchain=$here/cmake/toolchains/mingw-w64-x86_64.cmake
 mkdir -p "$root"
 root=$(cd "$root" && pwd)
+exec 9>"$root/.lock"
+flock 9
 host=x86_64-w64-mingw32
 
 # --- where the sources come from: the machine's archive, as deb-src ---

@@ -10,7 +10,9 @@
 #
 # Installs what it needs from Debian (as root through apt-get, else it prints
 # the command). SDL2, SDL2_mixer, libpng and zlib are built from Debian's
-# source packages by scripts/windows-libs.sh, once, into build-win/libs/.
+# source packages by scripts/windows-libs.sh, once, into the machine's cache
+# (~/.cache/morvik/windows-libs/, or $MORVIK_WINDOWS_LIBS_CACHE), where every
+# checkout and every CI run on the machine finds them again.
 # The sheets' source and the data files (course, sounds, the music's renders)
 # are made by a native tree, build-win/host/ (or DIR, a native build tree
 # such as build/); --tests builds morvik_tests.exe too (tests/windows/run.sh
@@ -40,7 +42,8 @@ launcher=()
 command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 # 1. The libraries, from Debian's sources (reused while nothing they depend on changes).
-libs=$(scripts/windows-libs.sh "$out/libs" | tail -n 1)
+cache=${MORVIK_WINDOWS_LIBS_CACHE:-${XDG_CACHE_HOME:-${HOME:-$out}/.cache}/morvik/windows-libs}
+libs=$(scripts/windows-libs.sh "$cache" | tail -n 1)
 export MORVIK_WINDOWS_LIBS=$libs
 
 # 2. The generators run natively: the sheets' source, the course segments,

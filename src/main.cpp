@@ -14,11 +14,11 @@
 #include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "app/settings.hpp"
+#include "core/path_text.hpp"
 #include "core/printable.hpp"
 #include "core/program_args.hpp"
 #include "game.hpp"
 #include "platform/sdl/sdl_platform.hpp"
-#include "core/path_text.hpp"
 #include "core/stop_signals.hpp"
 
 namespace {
