@@ -18,6 +18,7 @@ MORVIK_PACKAGES=(
   desktop-file-utils appstream           # validating the installed desktop entry and metainfo
   libcpp-httplib-dev libssl-dev          # HTTP(S) for morvik --submit and the leaderboard server
   libpqxx-dev nlohmann-json3-dev         # the leaderboard server: PostgreSQL and JSON
+  libboost-dev                           # its HTTP front: Boost.Beast over Asio (headers only)
   postgresql curl jq openssl python3     # the leaderboard's tests: a throwaway cluster, requests, answers
 )
 

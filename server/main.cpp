@@ -3,6 +3,7 @@
 // game itself, and keeps what the replay reached in PostgreSQL; serves the
 // site and its API on one origin.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,13 +14,13 @@
 #include <thread>
 #include <vector>
 
-#include <httplib.h>
-
+#include "api.hpp"
 #include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "core/numeric.hpp"
 #include "core/printable.hpp"
-#include "http.hpp"
+#include "board.hpp"
+#include "http_front.hpp"
 #include "store.hpp"
 #include "verifier.hpp"
 
@@ -40,9 +41,14 @@ const char kUsage[] =
     "  --migrate-only         create or bring up the database's schema, then end\n"
     "  --data-dir DIR         the course files the replays play on\n"
     "  --per-minute N         submissions one address may make a minute (default 10; 0: no limit)\n"
-    "  --trust-forwarded      count submissions by X-Forwarded-For (behind a reverse proxy)\n"
-    "  --threads N            requests answered at once (default 16)\n"
+    "  --trust-forwarded ADDRESS[/BITS],...\n"
+    "                         the reverse proxies in front: from them, the client is the address\n"
+    "                         X-Forwarded-For names (from anyone else the header is ignored)\n"
+    "  --threads N            handlers that may wait for the database, at once (default 8)\n"
+    "  --head-seconds N       time a request's head may take (default 10)\n"
     "  --body-seconds N       time a demo's upload may take (default 10)\n"
+    "  --max-connections N    connections open at once (default 4096)\n"
+    "  --per-address N        connections open at once from one address (default 64)\n"
     "  --lease SECONDS        how long a verifier's claim on a run lasts unrenewed (default 30)\n"
     "  --help, --version\n";
 
@@ -52,7 +58,9 @@ struct Config {
   std::string site, db, dataDir;
   int workers = 1;
   bool verifyOnly = false, migrateOnly = false;
-  HttpConfig http;
+  ApiConfig api;
+  FrontLimits front;
+  Proxies proxies;
   int lease = 30;
 };
 
@@ -109,13 +117,29 @@ int ParseArgs(int argc, char** argv, Config& c) {
     } else if (a == "--migrate-only") {
       c.migrateOnly = true;
     } else if (a == "--per-minute") {
-      if (!number(0, 1000000, c.http.perMinute)) return 2;
+      if (!number(0, 1000000, c.api.perMinute)) return 2;
     } else if (a == "--trust-forwarded") {
-      c.http.trustForwarded = true;
+      std::string why;
+      if (i + 1 >= argc || std::string(argv[i + 1]).rfind("--", 0) == 0) {
+        std::fprintf(stderr, "morvik-server: --trust-forwarded names the proxies whose X-Forwarded-For is believed "
+                             "(ADDRESS[/BITS],..., for example 127.0.0.1)\n");
+        return 2;
+      }
+      if (!value(v)) return 2;
+      if (!c.proxies.Parse(v, why)) {
+        std::fprintf(stderr, "morvik-server: --trust-forwarded: %s\n", Printable(why).c_str());
+        return 2;
+      }
     } else if (a == "--threads") {
-      if (!number(1, 256, c.http.threads)) return 2;
+      if (!number(1, 256, c.front.handlerThreads)) return 2;
+    } else if (a == "--head-seconds") {
+      if (!number(1, 600, c.front.headSeconds)) return 2;
     } else if (a == "--body-seconds") {
-      if (!number(1, 600, c.http.bodySeconds)) return 2;
+      if (!number(1, 600, c.front.bodySeconds)) return 2;
+    } else if (a == "--max-connections") {
+      if (!number(1, 1000000, c.front.maxConnections)) return 2;
+    } else if (a == "--per-address") {
+      if (!number(1, 1000000, c.front.perAddress)) return 2;
     } else if (a == "--lease") {
       if (!number(1, 3600, c.lease)) return 2;
     } else {
@@ -158,7 +182,20 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  c.http.site = c.site;
+  c.api.site = c.site;
+  // Each connection is a descriptor: as many as the system lets this process have.
+  rlimit files{};
+  if (::getrlimit(RLIMIT_NOFILE, &files) == 0) {
+    files.rlim_cur = files.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &files);
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    const long spare = static_cast<long>(files.rlim_cur) - 64 - 2 * c.front.handlerThreads - c.workers;
+    if (spare < c.front.maxConnections) {
+      c.front.maxConnections = static_cast<int>(std::max(16L, spare));
+      std::fprintf(stderr, "morvik-server: at most %d connections at once (the descriptors this process may open)\n",
+                   c.front.maxConnections);
+    }
+  }
 
   // The stop signals are taken by one thread of their own; every other
   // thread leaves them alone.
@@ -183,16 +220,27 @@ int main(int argc, char** argv) {
   }
 
   std::atomic<bool> stopping{false};
-  std::unique_ptr<httplib::Server> svr;
-  ConnectionPool pool(c.db, static_cast<size_t>(c.http.threads));
+  ConnectionPool pool(c.db, static_cast<size_t>(c.front.handlerThreads));
   Store store(pool);
+  BoardCache boards(c.db, VersionText());
+  Router router;
+  std::unique_ptr<Front> front;
   if (!c.verifyOnly) {
-    svr = MakeHttpServer(c.http, store);
-    const bool bound = c.port == 0 ? (c.port = svr->bind_to_any_port(c.host)) > 0 : svr->bind_to_port(c.host, c.port);
-    if (!bound) {
-      std::fprintf(stderr, "morvik-server: cannot listen on %s:%d\n", Printable(c.host).c_str(), c.port);
+    try {
+      boards.Start({StandardBoard(VersionText())});
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "morvik-server: the board cannot be read: %s\n", Printable(e.what()).c_str());
       return 1;
     }
+    AddApiRoutes(router, c.api, store, boards, pool);
+    front = std::make_unique<Front>(router, c.front, c.proxies, ApiHooks());
+    std::string why;
+    if (!front->Listen(c.host, c.port, why)) {
+      std::fprintf(stderr, "morvik-server: cannot listen on %s:%d: %s\n", Printable(c.host).c_str(), c.port,
+                   why.c_str());
+      return 1;
+    }
+    c.port = front->Port();
   }
 
   std::thread signals([&] {
@@ -201,7 +249,7 @@ int main(int argc, char** argv) {
       const int s = sigtimedwait(&stops, nullptr, &tick);
       if (s > 0) {
         stopping = true;
-        if (svr) svr->stop();
+        if (front) front->Stop();
       }
     }
   });
@@ -214,13 +262,14 @@ int main(int argc, char** argv) {
   verifiers.Start(c.workers);
 
   int status = 0;
-  if (svr) {
+  if (front) {
     const std::string shown = c.host.find(':') != std::string::npos ? "[" + c.host + "]" : c.host;
     std::printf("morvik-server: serving http://%s:%d/ (%s; %d verifier%s)\n", shown.c_str(), c.port,
                 c.site.empty() ? "no site" : ("site " + Printable(c.site)).c_str(), c.workers,
                 c.workers == 1 ? "" : "s");
     std::fflush(stdout);
-    if (!svr->listen_after_bind() && !stopping) {
+    front->Run();
+    if (!stopping) {
       std::fprintf(stderr, "morvik-server: the HTTP server stopped\n");
       status = 1;
     }
@@ -232,6 +281,8 @@ int main(int argc, char** argv) {
   stopping = true;
   verifiers.Join();
   signals.join();
+  boards.Stop();
+  front.reset();
   std::fprintf(stderr, "morvik-server: stopped\n");
   return status;
 }

@@ -40,6 +40,71 @@ CREATE TABLE submissions (
 );
 CREATE INDEX submissions_minute ON submissions (minute);
 )SQL",
+    // 2: each board's best run of each name in a table of its own, kept by
+    // a trigger on the runs in the transaction that changes them, so that a
+    // board is read from its first rows and every writer (a verifier, an
+    // operator's UPDATE) keeps it right; rejected runs without their demos;
+    // when each sender was last served, for fair claims.
+    R"SQL(
+ALTER TABLE runs ALTER COLUMN demo DROP NOT NULL;   -- a rejected run keeps its verdict and digest only
+ALTER TABLE runs ADD COLUMN board text;             -- the board a verified run is on
+UPDATE runs SET board = version WHERE status = 'verified';
+DROP INDEX runs_board;
+CREATE INDEX runs_board ON runs (board, name, score DESC, id) WHERE status = 'verified';
+CREATE INDEX runs_waiting ON runs (address, id) WHERE status = 'pending';
+CREATE TABLE best (
+  board  text NOT NULL,
+  name   text NOT NULL,
+  run_id bigint NOT NULL REFERENCES runs (id),
+  score  integer NOT NULL,
+  PRIMARY KEY (board, name)
+);
+CREATE INDEX best_rank ON best (board, score DESC, run_id);
+INSERT INTO best (board, name, run_id, score)
+  SELECT DISTINCT ON (board, name) board, name, id, score FROM runs
+  WHERE status = 'verified' AND board IS NOT NULL AND score IS NOT NULL
+  ORDER BY board, name, score DESC, id;
+CREATE TABLE senders (
+  address text PRIMARY KEY,
+  served  timestamptz NOT NULL                    -- when a verifier last took one of its runs
+);
+CREATE INDEX senders_served ON senders (served);
+CREATE FUNCTION morvik_keep_best() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  -- A run that was on a board and is no longer there as it was (hidden,
+  -- rejected, renamed, moved): its name's best is looked for again.
+  IF TG_OP = 'UPDATE' AND OLD.status = 'verified' AND OLD.board IS NOT NULL AND
+     (NEW.status IS DISTINCT FROM 'verified' OR NEW.board IS DISTINCT FROM OLD.board OR
+      NEW.name IS DISTINCT FROM OLD.name OR NEW.score IS DISTINCT FROM OLD.score) THEN
+    PERFORM 1 FROM best WHERE board = OLD.board AND name = OLD.name FOR UPDATE;
+    DELETE FROM best WHERE board = OLD.board AND name = OLD.name AND run_id = OLD.id;
+    IF FOUND THEN
+      INSERT INTO best (board, name, run_id, score)
+        SELECT board, name, id, score FROM runs
+        WHERE status = 'verified' AND board = OLD.board AND name = OLD.name AND score IS NOT NULL
+        ORDER BY score DESC, id LIMIT 1
+      ON CONFLICT (board, name) DO UPDATE SET run_id = EXCLUDED.run_id, score = EXCLUDED.score
+        WHERE EXCLUDED.score > best.score OR (EXCLUDED.score = best.score AND EXCLUDED.run_id < best.run_id);
+      PERFORM pg_notify('morvik_board', OLD.board);
+    END IF;
+  END IF;
+  -- A run on a board: its name's best if it beats the one there (equal
+  -- scores: the one sent first). Checked against the row as committed, so
+  -- two verifiers finishing runs of one name at once keep the better.
+  IF NEW.status = 'verified' AND NEW.board IS NOT NULL AND NEW.score IS NOT NULL THEN
+    INSERT INTO best (board, name, run_id, score) VALUES (NEW.board, NEW.name, NEW.id, NEW.score)
+    ON CONFLICT (board, name) DO UPDATE SET run_id = EXCLUDED.run_id, score = EXCLUDED.score
+      WHERE EXCLUDED.score > best.score OR (EXCLUDED.score = best.score AND EXCLUDED.run_id < best.run_id);
+    IF FOUND THEN
+      PERFORM pg_notify('morvik_board', NEW.board);
+    END IF;
+  END IF;
+  RETURN NULL;
+END
+$$;
+CREATE TRIGGER runs_keep_best AFTER INSERT OR UPDATE OF status, score, board, name ON runs
+  FOR EACH ROW EXECUTE FUNCTION morvik_keep_best();
+)SQL",
 };
 
 constexpr const char* kRunColumns =
@@ -127,27 +192,43 @@ int64_t Store::CountSubmission(const std::string& address) {
       address);
   const int64_t count = r[0].as<int64_t>();
   // The first of an address's minute sweeps out the minutes gone by.
-  if (count == 1) w.exec_params("DELETE FROM submissions WHERE minute < $1", r[1].as<int64_t>() - 1);
+  if (count == 1) {
+    w.exec_params("DELETE FROM submissions WHERE minute < $1", r[1].as<int64_t>() - 1);
+    w.exec("DELETE FROM senders WHERE served < now() - interval '1 day'");
+  }
   w.commit();
   return count;
 }
 
-Store::Accepted Store::AddRun(const std::string& name, const std::string& address, const std::string& demo) {
+Store::Accepted Store::AddRun(const std::string& name, const std::string& address, const std::string& demo,
+                              size_t maxWaiting) {
   auto lease = pool_.Take();
   pqxx::work w(*lease);
   const pqxx::binarystring bytes(demo);
   Accepted a;
-  pqxx::result r = w.exec_params(
-      "INSERT INTO runs (digest, name, address, demo) VALUES (sha256($1), $2, $3, $1) "
-      "ON CONFLICT (digest) DO NOTHING RETURNING id, status",
-      bytes, name, address);
+  // One sender's submissions one at a time, so that its waiting bytes are counted right.
+  w.exec_params("SELECT pg_advisory_xact_lock(hashtext('morvik sender ' || $1))", address);
+  pqxx::result r = w.exec_params("SELECT id, status FROM runs WHERE digest = sha256($1)", bytes);
   if (r.empty()) {
-    // Sent before: the run already stored (committed, or waited for above).
-    r = w.exec_params("SELECT id, status FROM runs WHERE digest = sha256($1)", bytes);
-    if (r.empty()) throw std::runtime_error("the run sent before cannot be found");
-  } else {
-    a.fresh = true;
-    w.exec_params("SELECT pg_notify($1, $2)", kRunsChannel, r[0][0].as<std::string>());
+    const int64_t waiting = w.exec_params1(
+        "SELECT coalesce(sum(octet_length(demo)), 0) FROM runs WHERE status = 'pending' AND address = $1",
+        address)[0].as<int64_t>();
+    if (static_cast<uint64_t>(waiting) + demo.size() > maxWaiting) {
+      a.busy = true;
+      return a;
+    }
+    r = w.exec_params(
+        "INSERT INTO runs (digest, name, address, demo) VALUES (sha256($1), $2, $3, $1) "
+        "ON CONFLICT (digest) DO NOTHING RETURNING id, status",
+        bytes, name, address);
+    if (!r.empty()) {
+      a.fresh = true;
+      w.exec_params("SELECT pg_notify($1, $2)", kRunsChannel, r[0][0].as<std::string>());
+    } else {
+      // Sent at this moment by another sender: the run already stored.
+      r = w.exec_params("SELECT id, status FROM runs WHERE digest = sha256($1)", bytes);
+      if (r.empty()) throw std::runtime_error("the run sent before cannot be found");
+    }
   }
   a.id = r[0][0].as<int64_t>();
   a.status = r[0][1].as<std::string>();
@@ -163,57 +244,80 @@ std::optional<Run> Store::GetRun(int64_t id) {
   return RunOfRow(r[0]);
 }
 
-std::optional<std::string> Store::GetDemo(int64_t id) {
+Store::Demo Store::GetDemo(int64_t id) {
   auto lease = pool_.Take();
   pqxx::read_transaction t(*lease);
   const pqxx::result r = t.exec_params("SELECT demo FROM runs WHERE id = $1", id);
-  if (r.empty()) return std::nullopt;
-  const pqxx::binarystring b(r[0][0]);
-  return b.str();
+  Demo d;
+  if (r.empty()) return d;
+  d.found = true;
+  if (r[0][0].is_null()) return d;
+  d.kept = true;
+  d.bytes = pqxx::binarystring(r[0][0]).str();
+  return d;
 }
 
-std::vector<Run> Store::Scores(int limit, const std::string& version) {
-  auto lease = pool_.Take();
-  pqxx::read_transaction t(*lease);
-  // Each name's best run (the earlier of equal ones), then the best of those;
-  // equal scores rank by which was sent first. The demos stay out of the sort.
+std::vector<Run> BoardRuns(pqxx::connection& c, const std::string& board, int limit) {
+  pqxx::read_transaction t(c);
+  // The best table's first rows by its index, each joined to its run; the
+  // demos stay out of it.
   const pqxx::result r = t.exec_params(
-      std::string("SELECT ") + kRunColumns +
-          ", row_number() OVER (ORDER BY score DESC, id) FROM ("
-          "  SELECT DISTINCT ON (name) id, name, status, score, combo, frames, games, version, reason, submitted"
-          "  FROM runs WHERE status = 'verified' AND version = $1"
-          "  ORDER BY name, score DESC, id) best "
-          "ORDER BY score DESC, id LIMIT $2",
-      version, limit);
+      "SELECT r.id, r.name, r.status, r.score, r.combo, r.frames, r.games, r.version, r.reason, "
+      "to_char(r.submitted AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"') "
+      "FROM best b JOIN runs r ON r.id = b.run_id WHERE b.board = $1 ORDER BY b.score DESC, b.run_id LIMIT $2",
+      board, limit);
   std::vector<Run> runs;
   runs.reserve(r.size());
   for (const pqxx::row& row : r) {
     runs.push_back(RunOfRow(row));
-    runs.back().rank = row[10].as<int64_t>();
+    runs.back().rank = static_cast<int64_t>(runs.size());
   }
   return runs;
 }
 
 std::optional<Claim> ClaimRun(pqxx::connection& c, int leaseSeconds, int maxClaims) {
   pqxx::work w(c);
-  // Runs every verifier died on are given up, with the reason.
+  // Runs every verifier died on are given up, with the reason (and without their demos).
   w.exec_params(
-      "UPDATE runs SET status = 'rejected', lease_until = NULL, verified_at = now(), "
+      "UPDATE runs SET status = 'rejected', lease_until = NULL, verified_at = now(), demo = NULL, "
       "reason = 'no verifier could finish its replay (' || claims || ' tries)' "
       "WHERE status = 'pending' AND claims >= $1 AND lease_until < now()",
       maxClaims);
-  const pqxx::result r = w.exec_params(
-      "UPDATE runs SET lease_until = now() + make_interval(secs => $1), claims = claims + 1 "
-      "WHERE id = (SELECT id FROM runs WHERE status = 'pending' AND (lease_until IS NULL OR lease_until < now()) "
-      "            ORDER BY id LIMIT 1 FOR UPDATE SKIP LOCKED) "
-      "RETURNING id, claims, demo",
-      leaseSeconds);
+  // Fair to every sender: one run of a sender at a time, and the sender
+  // served longest ago first (one never served before all), its oldest run.
+  const pqxx::result candidates = w.exec(
+      "WITH waiting AS ("
+      "  SELECT DISTINCT ON (address) id, address FROM runs"
+      "  WHERE status = 'pending' AND (lease_until IS NULL OR lease_until < now())"
+      "  ORDER BY address, id) "
+      "SELECT w.id, w.address FROM waiting w LEFT JOIN senders s ON s.address = w.address "
+      "WHERE NOT EXISTS (SELECT 1 FROM runs o WHERE o.status = 'pending' AND o.address = w.address"
+      "                  AND o.lease_until >= now()) "
+      "ORDER BY s.served NULLS FIRST, w.id LIMIT 8");
   std::optional<Claim> cl;
-  if (!r.empty()) {
+  for (const pqxx::row& cand : candidates) {
+    const int64_t id = cand[0].as<int64_t>();
+    const std::string address = cand[1].as<std::string>();
+    // Another verifier taking this sender's run now: the next sender.
+    if (!w.exec_params1("SELECT pg_try_advisory_xact_lock(hashtext('morvik claim ' || $1))", address)[0].as<bool>())
+      continue;
+    const pqxx::result r = w.exec_params(
+        "UPDATE runs SET lease_until = now() + make_interval(secs => $2), claims = claims + 1 "
+        "WHERE id = $1 AND status = 'pending' AND (lease_until IS NULL OR lease_until < now()) "
+        "  AND NOT EXISTS (SELECT 1 FROM runs o WHERE o.status = 'pending' AND o.address = $3"
+        "                  AND o.lease_until >= now() AND o.id <> $1) "
+        "RETURNING id, claims, demo",
+        id, leaseSeconds, address);
+    if (r.empty()) continue;
+    w.exec_params(
+        "INSERT INTO senders (address, served) VALUES ($1, now()) "
+        "ON CONFLICT (address) DO UPDATE SET served = now()",
+        address);
     cl.emplace();
     cl->id = r[0][0].as<int64_t>();
     cl->claim = r[0][1].as<int32_t>();
-    cl->demo = pqxx::binarystring(r[0][2]).str();
+    cl->demo = r[0][2].is_null() ? std::string() : pqxx::binarystring(r[0][2]).str();
+    break;
   }
   w.commit();
   return cl;
@@ -233,13 +337,16 @@ bool FinishRun(pqxx::connection& c, const Claim& cl, const Finding& f) {
   pqxx::work w(c);
   pqxx::result r;
   if (f.verified) {
+    // The board's best table follows in this transaction (the runs' trigger).
     r = w.exec_params(
         "UPDATE runs SET status = 'verified', score = $3, combo = $4, frames = $5, games = $6, version = $7, "
-        "verified_at = now(), lease_until = NULL WHERE id = $1 AND claims = $2 AND status = 'pending'",
-        cl.id, cl.claim, f.score, f.combo, f.frames, f.games, f.version);
+        "board = $8, verified_at = now(), lease_until = NULL WHERE id = $1 AND claims = $2 AND status = 'pending'",
+        cl.id, cl.claim, f.score, f.combo, f.frames, f.games, f.version, StandardBoard(f.version));
   } else {
+    // A rejected run keeps its verdict and its digest (the same bytes again
+    // get the same answer), not its demo.
     r = w.exec_params(
-        "UPDATE runs SET status = 'rejected', reason = $3, version = nullif($4, ''), "
+        "UPDATE runs SET status = 'rejected', reason = $3, version = nullif($4, ''), demo = NULL, "
         "verified_at = now(), lease_until = NULL WHERE id = $1 AND claims = $2 AND status = 'pending'",
         cl.id, cl.claim, f.reason, f.version);
   }

@@ -75,11 +75,21 @@ class ConnectionPool {
 // The schema: created, or brought up to this server's version, at start.
 // Several servers starting at once take turns. Throws with the reason when
 // the database is newer than this server knows.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 void Migrate(pqxx::connection& c);
 
 // The channel a new run is announced on, so that idle verifiers wake at once.
 constexpr const char* kRunsChannel = "morvik_runs";
+// The channel a board's change is announced on (by the runs table's trigger,
+// at the commit), its key as the payload: every server's copy follows.
+constexpr const char* kBoardChannel = "morvik_board";
+
+// A board: the runs that compete with each other, kept by a key. The
+// standard course's board of a game version is keyed by the version line
+// itself ("morvik 1.0.0"); other boards (a day's course) take keys of their own.
+inline std::string StandardBoard(const std::string& version) { return version; }
+// The most runs a board's answer lists.
+constexpr int kBoardRows = 100;
 
 class Store {
  public:
@@ -88,18 +98,23 @@ class Store {
   // Counts one submission from `address` in the current minute; the count so far.
   int64_t CountSubmission(const std::string& address);
   // Stores a run (committed before it returns); the same bytes give the run
-  // already stored. `fresh` tells which.
+  // already stored. `fresh` tells which; `busy` that it was not stored, as
+  // the sender's runs waiting for their replay hold `maxWaiting` bytes or more.
   struct Accepted {
     int64_t id = 0;
     std::string status;
-    bool fresh = false;
+    bool fresh = false, busy = false;
   };
-  Accepted AddRun(const std::string& name, const std::string& address, const std::string& demo);
+  Accepted AddRun(const std::string& name, const std::string& address, const std::string& demo, size_t maxWaiting);
   std::optional<Run> GetRun(int64_t id);
-  std::optional<std::string> GetDemo(int64_t id);
-  // The best verified run of each name, for one game version, best first.
-  std::vector<Run> Scores(int limit, const std::string& version);
+  // A run's demo; `kept` is false for a rejected run, whose demo goes.
+  struct Demo {
+    bool found = false, kept = false;
+    std::string bytes;
+  };
+  Demo GetDemo(int64_t id);
 
+ private:
  private:
   ConnectionPool& pool_;
 };
@@ -115,5 +130,9 @@ bool RenewClaim(pqxx::connection& c, const Claim& cl, int leaseSeconds);
 bool FinishRun(pqxx::connection& c, const Claim& cl, const Finding& f);
 // Gives the run back at once (the verifier is stopping).
 void ReleaseRun(pqxx::connection& c, const Claim& cl);
+
+// A board's first `limit` runs, ranked: each name's best verified run, best
+// first, equal scores by which was sent first. Reads only those rows.
+std::vector<Run> BoardRuns(pqxx::connection& c, const std::string& board, int limit);
 
 }  // namespace morvik::server

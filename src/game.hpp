@@ -30,6 +30,21 @@ namespace morvik {
 
 struct Game;
 
+// A game played for a leaderboard on a ticket it issued. Every reseed of that
+// game takes the ticket's seed and the number of reseeds before it in the
+// game, never the clock, so that its course and its waves are the ticket's
+// whatever the clock reads; the reseeds still happen where they always do.
+struct BoardTicket {
+  uint64_t seed = 0;
+  std::string course;   // "open", or "daily-YYYY-MM-DD": the day's course
+};
+struct BoardPlay {
+  bool pending = false;  // the next game started is played on the ticket
+  bool playing = false;  // this game is
+  BoardTicket ticket;
+  uint64_t reseeds = 0;  // in the game on the ticket so far
+};
+
 // Watches every play frame after its course step (trace, demos, soak checks).
 class FrameObserver {
  public:
@@ -73,6 +88,9 @@ struct Game : GameState {
   // them; headless runs keep them in memory only.
   SettingsStore settings;
 
+  // A ticket's game, when the program was started on one: the first game.
+  BoardPlay board;
+
   FrameObserver* observer = nullptr;
   // Replays kept around the game (app/replays): where the best game lies
   // ("" where none are kept: headless runs, a demo's playback), and playing
@@ -104,6 +122,9 @@ void WaitMs(Game& g, int32_t n);
 void YieldToSystem(Game& g);              // yield; a close request ends the program
 void FillConstantTables(Game& g);
 void PrepareCanvases(Game& g);
+
+// The generator reseeded: from the clock, or in a game on a ticket from its seed.
+void Reseed(Game& g);
 
 // ---- records ----
 void LoadRecords(Game& g);

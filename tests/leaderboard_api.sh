@@ -42,10 +42,10 @@ chmod -R a+rX "$work/site" "$work/secret.txt"
 morvik_psql_admin -c "CREATE ROLE board LOGIN" -c "GRANT CONNECT ON DATABASE morvik TO board" >/dev/null || exit 1
 morvik_sql "GRANT USAGE ON SCHEMA public TO board; GRANT SELECT ON schema_migrations TO board;
             GRANT SELECT, INSERT, UPDATE ON runs TO board;
-            GRANT SELECT, INSERT, UPDATE, DELETE ON submissions TO board" >/dev/null || exit 1
+            GRANT SELECT, INSERT, UPDATE, DELETE ON submissions, best, senders TO board" >/dev/null || exit 1
 MORVIK_DB=${MORVIK_DB/user=morvik/user=board}
 morvik_server_start "$work/server.log" --listen 127.0.0.1:0 --site "$work/site" --per-minute 3 \
-  --trust-forwarded --body-seconds 2 || exit 1
+  --trust-forwarded 127.0.0.1 --body-seconds 2 || exit 1
 url=$MORVIK_URL
 version=$("$bin/morvik" --version)
 
@@ -56,7 +56,8 @@ req() {
   local method=$1 path=$2
   shift 2
   n=$((n + 1))
-  code=$(curl -s -o "$work/body" -w '%{http_code}' -X "$method" -H "X-Forwarded-For: client-$n" "$@" "$url$path")
+  code=$(curl -s -o "$work/body" -w '%{http_code}' -X "$method" -H "X-Forwarded-For: 10.9.$((n / 200)).$((n % 200 + 1))" \
+    "$@" "$url$path")
   body=$(cat "$work/body")
 }
 runs() { morvik_sql "SELECT count(*) FROM runs"; }

@@ -9,11 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "app/verify.hpp"
 #include "core/files.hpp"
+#include "shell/trace.hpp"
 #include "support.hpp"
 
 namespace morvik::test {
@@ -28,41 +30,36 @@ std::string Slurp(const std::string& path) {
   return s.str();
 }
 
-// The program's headless playback of a demo file: its status and digest.
+// The verifier's replay of a demo file, with or without pictures: its
+// verdict, and the digest of every frame it played.
 struct Played {
-  int status = -1;
+  Verdict verdict;
   std::string digest;
 };
-Played PlayDigest(const TempDir& dir, const std::string& demo, bool pictures) {
-  Options o;
-  o.headless = true;
-  o.playDemo = demo;
-  o.noPictures = !pictures;
-  o.traceDigest = dir.File(pictures ? "with.digest" : "without.digest");
-  std::error_code ec;
-  fs::remove(o.traceDigest, ec);
-  HeadlessPlatform plat(0);
+Played Replay(const std::string& demo, bool pictures) {
+  TempDir dir;
+  TraceDigestWriter digest;
+  std::string err;
+  EXPECT_TRUE(digest.Open(dir.File("digest"), err)) << err;
+  VerifyLimits limits;
+  limits.pictures = pictures;
+  limits.watch = &digest;
+  const std::string bytes = Slurp(demo);
   Played p;
-  p.status = PlayOnPlatform(plat, true, o, MORVIK_BINARY_DIR, dir.File("Mor_vik_0.kvd"));
-  p.digest = Slurp(o.traceDigest);
+  p.verdict = VerifyDemo(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), MORVIK_BINARY_DIR, limits);
+  EXPECT_TRUE(digest.Close(err)) << err;
+  p.digest = Slurp(dir.File("digest"));
   return p;
 }
 
 // Plays `demo` both ways and checks that nothing tells them apart; the digest.
 std::string ExpectSameBothWays(const std::string& demo, const std::string& what) {
-  TempDir dir;
-  const Played with = PlayDigest(dir, demo, true), without = PlayDigest(dir, demo, false);
-  EXPECT_EQ(with.status, without.status) << what;
+  const Played with = Replay(demo, true), without = Replay(demo, false);
   EXPECT_TRUE(with.digest == without.digest) << what << ": the traces differ ("
                                              << std::count(with.digest.begin(), with.digest.end(), '\n') << " and "
                                              << std::count(without.digest.begin(), without.digest.end(), '\n')
                                              << " play frames)";
-  const std::string bytes = Slurp(demo);
-  const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-  VerifyLimits drawn;
-  drawn.pictures = true;
-  const Verdict a = VerifyDemo(data, bytes.size(), MORVIK_BINARY_DIR, drawn);
-  const Verdict b = VerifyDemo(data, bytes.size(), MORVIK_BINARY_DIR);
+  const Verdict &a = with.verdict, &b = without.verdict;
   EXPECT_EQ(a.kind, b.kind) << what;
   EXPECT_EQ(a.score, b.score) << what;
   EXPECT_EQ(a.combo, b.combo) << what;
@@ -84,7 +81,11 @@ TEST(Pictures, EveryCommittedDemoAndFuzzSeedPlaysTheSameWithoutThem) {
   ASSERT_TRUE(fs::is_regular_file(StageFileName(MORVIK_BINARY_DIR, 30))) << "build the course first";
   const auto demos = FilesIn(MORVIK_SOURCE_DIR "/tests/demos", ".demo");
   ASSERT_GE(demos.size(), 2u);
-  for (const std::string& d : demos) ExpectSameBothWays(d, d);
+  for (const std::string& d : demos) {
+    // Each is a whole game, and plays to its committed digest.
+    const std::string digest = ExpectSameBothWays(d, d);
+    EXPECT_TRUE(digest == Slurp(d.substr(0, d.size() - 5) + ".digest")) << d;
+  }
   const auto seeds = FilesIn(MORVIK_SOURCE_DIR "/fuzz/corpus/demo", "");
   ASSERT_GE(seeds.size(), 1u);
   for (const std::string& d : seeds) ExpectSameBothWays(d, d);
@@ -93,7 +94,13 @@ TEST(Pictures, EveryCommittedDemoAndFuzzSeedPlaysTheSameWithoutThem) {
 TEST(Pictures, TheAutomaticPlayersGamesFromSeveralClockStartsPlayTheSameWithoutThem) {
   ASSERT_TRUE(fs::is_regular_file(StageFileName(MORVIK_BINARY_DIR, 30))) << "build the course first";
   // Each start seeds other games; near the wrap the clock passes 2^32 in play.
-  for (const uint32_t start : {0u, 123456789u, 4294000000u}) {
+  // Under the sanitizers, whose automatic player thinks slowly, the last alone.
+#ifdef __SANITIZE_ADDRESS__
+  const std::vector<uint32_t> starts = {4294000000u};
+#else
+  const std::vector<uint32_t> starts = {0u, 123456789u, 4294000000u};
+#endif
+  for (const uint32_t start : starts) {
     TempDir dir;
     Options o;
     o.headless = true;
@@ -113,6 +120,7 @@ TEST(Pictures, TheAutomaticPlayersGamesFromSeveralClockStartsPlayTheSameWithoutT
     std::istringstream in(recorded);
     for (std::string line; std::getline(in, line);) games += line.rfind("1 ", 0) == 0;
     EXPECT_GE(games, 3) << "from " << start;
+    ASSERT_GT(recorded.size(), 100000u);
     const std::string replayed = ExpectSameBothWays(o.recordDemo, "the automatic player from " + std::to_string(start));
     EXPECT_TRUE(replayed == recorded) << "from " << start << ": the replay is not the game recorded";
   }

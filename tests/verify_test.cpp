@@ -17,6 +17,8 @@
 #include "app/run.hpp"
 #include "app/verify.hpp"
 #include "core/files.hpp"
+#include "game.hpp"
+#include "platform/headless/headless_platform.hpp"
 #include "support.hpp"
 
 namespace morvik::test {
@@ -221,6 +223,61 @@ TEST_F(Verify, ForeignCutShortOverlongAndStoppedReplaysAreRejectedWithTheReasonI
   VerifyLimits stop;
   stop.progress = [] { return false; };
   reason(good, stop);
+
+  // A best game's replay cut in the middle of its game: that game does not count.
+  auto endsWithGame = [](const std::vector<uint8_t>& d) {
+    DemoHeader hh;
+    std::vector<uint8_t> rr;
+    std::string e;
+    EXPECT_TRUE(ReadDemoBytes(d.data(), d.size(), hh, rr, e)) << e;
+    hh.endsWithGame = true;
+    return WriteDemoBytes(hh, rr);
+  };
+  EXPECT_NE(reason(endsWithGame(cut)).find("no game to its end"), std::string::npos) << reason(endsWithGame(cut));
+  // A clock that goes back a second in the middle of the game.
+  bool back = false;
+  const std::vector<uint8_t> backwards = Rewrite(good, [&](uint32_t i, uint32_t n, DemoEvent& e) {
+    if (!back && i > n / 2 && e.kind == DemoRead::kClock) {
+      e.value -= 1000;
+      back = true;
+    }
+    return true;
+  });
+  EXPECT_NE(reason(backwards).find("runs backwards"), std::string::npos) << reason(backwards);
+  VerifyLimits title;
+  title.maxTitleFrames = 20;
+  EXPECT_NE(reason(good, title).find("on the title for more than 20 frames"), std::string::npos) << reason(good, title);
+}
+
+TEST_F(Verify, WatchedAtItsPaceAClockThatJumpsWeeksAheadEndsTheWatchingWithItsReason) {
+  // A jump ahead stays a whole replay (a machine may sleep); watching cannot follow it.
+  bool jumped = false;
+  const std::vector<uint8_t> jump = Rewrite(*short_, [&](uint32_t i, uint32_t n, DemoEvent& e) {
+    jumped = jumped || (i > n / 2 && e.kind == DemoRead::kClock);
+    if (jumped && e.kind == DemoRead::kClock) e.value += 2'000'000'000u;
+    return true;
+  });
+  EXPECT_EQ(VerifyDemo(jump.data(), jump.size(), MORVIK_BINARY_DIR).kind, Verdict::kVerified);
+  DemoHeader h;
+  std::vector<uint8_t> raw;
+  std::string err;
+  ASSERT_TRUE(ReadDemoBytes(jump.data(), jump.size(), h, raw, err)) << err;
+  HeadlessPlatform headless(h.clockFirst);
+  DemoPlayer player(headless, h, std::move(raw), "jump", true);
+  player.SetQuiet(true);
+  auto g = std::make_unique<Game>(player);
+  g->dataDir = MORVIK_BINARY_DIR;
+  g->recordPath.clear();
+  g->recordsFrozen = true;
+  int status = -1;
+  try {
+    RunProgram(*g);
+  } catch (const ProgramEnd& e) {
+    status = e.status;
+  }
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(player.Message().find("jumps ahead"), std::string::npos) << player.Message();
+  EXPECT_FALSE(player.Finished());
 }
 
 TEST(VerifyNames, NamesOnTheBoardArePlainWords) {

@@ -2,7 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The leaderboard's figures, on a PostgreSQL cluster of its own:
 #  1. GET /api/scores under 32 concurrent clients (kept-alive connections),
-#     on a board of 2,000 verified runs (4 KB demos) by 500 names: latency p50 / p99;
+#     on an empty board, then on 200,000 verified runs (4 KB demos) by 50,000
+#     names, then so with 1,000 idle, 64 slow-head and 64 slow-body
+#     connections held open (server/bench/attack.py); the board's query
+#     itself on the database, on both boards;
 #  2. verification throughput: GAMES copies of a known game (three games,
 #     12,945 play frames) verified by one verifier process, then by two.
 #   server/bench/run.sh [BUILD_DIR] [GAMES]      (default: build, 40)
@@ -27,20 +30,44 @@ trap cleanup EXIT
 morvik_cluster_start "$work"
 MORVIK_SERVER_BIN=$work/bin
 morvik_server_copy "$bin" "$MORVIK_SERVER_BIN"
-morvik_server_start "$work/server.log" --listen 127.0.0.1:0 --workers 0 --per-minute 0 --threads 32 >/dev/null
+morvik_server_start "$work/server.log" --listen 127.0.0.1:0 --workers 0 --per-minute 0 >/dev/null
 port=${MORVIK_URL##*:}
 version=$("$bin/morvik" --version 2>/dev/null || echo "morvik $(sed -n 's/^project(morvik VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")")
 
 echo "== GET /api/scores, 32 clients"
-morvik_sql "INSERT INTO runs (digest, name, address, demo, status, score, combo, frames, games, version, verified_at)
-            SELECT sha256(i::text::bytea), 'Player ' || (i % 500), 'bench', convert_to(repeat(md5(i::text), 128), 'UTF8'),
-                   'verified', (i * 7919) % 1000000,
-                   i % 30, 10000, 1, '$version', now()
-            FROM generate_series(1, 2000) i" >/dev/null
-morvik_sql "ANALYZE runs" >/dev/null
 "$bin/morvik_board_bench" 127.0.0.1 "$port" /api/scores 32 50 >/dev/null  # warm up
+echo "on an empty board:"
 "$bin/morvik_board_bench" 127.0.0.1 "$port" /api/scores 32 500
-morvik_sql "DELETE FROM runs" >/dev/null
+# The board's query itself (what each request ran before the copy in memory), on the database.
+board_query() {
+  morvik_sql "EXPLAIN (ANALYZE, TIMING OFF, SUMMARY ON) SELECT r.id, r.name, r.score FROM best b JOIN runs r ON r.id = b.run_id
+              WHERE b.board = '$version' ORDER BY b.score DESC, b.run_id LIMIT 100" | sed -n 's/^Execution Time: //p'
+}
+add_runs() {  # add_runs FROM TO: verified runs by 50,000 names (fewer when fewer runs)
+  morvik_sql "INSERT INTO runs (digest, name, address, demo, status, score, combo, frames, games, version, board, verified_at)
+              SELECT sha256(i::text::bytea), 'Player ' || (i % 50000), 'bench', convert_to(repeat(md5(i::text), 128), 'UTF8'),
+                     'verified', (i * 7919) % 1000000, i % 30, 10000, 1, '$version', '$version', now()
+              FROM generate_series($1, $2) i" >/dev/null
+}
+for i in 1 2 3; do board_query >/dev/null; done
+echo "the board's query on an empty board: $(board_query)"
+add_runs 1 200
+for i in 1 2 3; do board_query >/dev/null; done
+echo "the board's query on 200 runs by 200 names: $(board_query)"
+add_runs 201 200000
+morvik_sql "ANALYZE runs; ANALYZE best" >/dev/null
+for i in 1 2 3; do board_query >/dev/null; done
+echo "the board's query on 200,000 runs by 50,000 names: $(board_query)"
+sleep 2  # the servers' copies follow
+echo "on 200,000 runs by 50,000 names:"
+"$bin/morvik_board_bench" 127.0.0.1 "$port" /api/scores 32 500
+echo "the same with 1,000 idle, 64 slow-head and 64 slow-body connections held open:"
+python3 "$src/server/bench/attack.py" "$port" "$MORVIK_SERVER_PID" 1000 64 25 &
+attack=$!
+sleep 5
+"$bin/morvik_board_bench" 127.0.0.1 "$port" /api/scores 32 300
+wait $attack
+morvik_sql "DELETE FROM best; DELETE FROM runs" >/dev/null
 
 echo "== verification: $games copies of a known game"
 python3 - "$src/tests/demos/bot.demo" "$work" "$games" <<'EOF'
@@ -54,8 +81,11 @@ for i in range(games):
     d[-4:] = zlib.crc32(bytes(d[:-4])).to_bytes(4, "little")
     open(f"{work}/g{i:03d}.demo", "wb").write(d)
 EOF
+# Each from a sender of its own: one sender's runs are replayed one at a time.
+k=0
 for f in "$work"/g*.demo; do
-  curl -s -o /dev/null --data-binary @"$f" "$MORVIK_URL/api/runs?name=Bench"
+  k=$((k + 1))
+  curl -s -o /dev/null --interface "127.0.3.$k" --data-binary @"$f" "$MORVIK_URL/api/runs?name=Bench"
 done
 for n in 1 2; do
   morvik_sql "UPDATE runs SET status = 'pending', claims = 0, lease_until = NULL, score = NULL" >/dev/null

@@ -45,7 +45,7 @@ void PlaceRunner(Game& g, int16_t slot, int16_t b, uint8_t p) { Place(g, slot, 4
 void PlaceCarrier(Game& g, int16_t slot, int16_t b, uint8_t p) { Place(g, slot, 5, 390 + 25 * p, b + 120); }
 
 void SpawnEnemies(Game& g) {
-  g.rng.Reseed(g.plat.Clock());
+  Reseed(g);
   const int r = IntI(40 * g.rng.Uniform()) + 1;
   const int16_t kills = g.KillCount;
   switch (r) {

@@ -138,6 +138,28 @@ const char* KindName(DemoRead k) {
 
 }  // namespace
 
+bool TicketIdBytes(const std::string& text, uint8_t out[16]) {
+  if (text.size() != 32) return false;
+  for (size_t i = 0; i < 32; ++i) {
+    const char c = text[i];
+    const int v = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (v < 0) return false;
+    if (i % 2 == 0) out[i / 2] = static_cast<uint8_t>(v << 4);
+    else out[i / 2] = static_cast<uint8_t>(out[i / 2] | v);
+  }
+  return true;
+}
+
+std::string TicketIdText(const uint8_t id[16]) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string s;
+  for (int i = 0; i < 16; ++i) {
+    s += kHex[id[i] >> 4];
+    s += kHex[id[i] & 15];
+  }
+  return s;
+}
+
 void EncodeDemoEvent(const DemoEvent& e, uint32_t& clock, std::vector<uint8_t>& o) {
   switch (e.kind) {
     case DemoRead::kClock: {
@@ -272,7 +294,7 @@ std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8
   const std::string prog = h.program.substr(0, 255);
   o.push_back(static_cast<uint8_t>(prog.size()));
   o.insert(o.end(), prog.begin(), prog.end());
-  o.push_back(static_cast<uint8_t>((h.realWindow ? 1 : 0) | (h.endsWithGame ? 2 : 0)));
+  o.push_back(static_cast<uint8_t>((h.realWindow ? 1 : 0) | (h.endsWithGame ? 2 : 0) | (h.bot ? 4 : 0)));
   Put32(o, h.clockFirst);
   Put32(o, static_cast<uint32_t>(h.bestScore));
   Put16(o, static_cast<uint16_t>(h.bestCombo));
@@ -284,13 +306,27 @@ std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8
   if (compress2(z.data(), &packed, raw.data(), raw.size(), 9) != Z_OK) packed = 0;
   z.resize(packed);
   Put32(o, static_cast<uint32_t>(packed));
+  // The ticket: present or not, then its id (16 bytes), seed and course.
+  uint8_t id[16];
+  const bool ticket = h.hasTicket && TicketIdBytes(h.ticket.id, id);
+  o.push_back(ticket ? 1 : 0);
+  if (ticket) {
+    o.insert(o.end(), id, id + 16);
+    for (int i = 0; i < 8; ++i) o.push_back(static_cast<uint8_t>(h.ticket.seed >> (8 * i)));
+    const std::string course = h.ticket.course.substr(0, 255);
+    o.push_back(static_cast<uint8_t>(course.size()));
+    o.insert(o.end(), course.begin(), course.end());
+  }
   o.insert(o.end(), z.begin(), z.end());
   Put32(o, Crc(o.data(), o.size()));
   return o;
 }
 
-bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error) {
-  raw.clear();
+namespace {
+// The header, the sizes and the file's checksum; where the packed stream
+// lies. Nothing is unpacked.
+bool ReadHeader(const uint8_t* data, size_t size, DemoHeader& h, size_t& zAt, uint32_t& packed, uint32_t& rawSize,
+                uint32_t& rawCrc, std::string& error) {
   h = DemoHeader{};
   In in{data, size};
   char magic[8];
@@ -302,14 +338,14 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
     error = "the demo is cut short";
     return false;
   }
-  if (h.format != kDemoFormat) {
-    error = "the demo has format " + std::to_string(h.format) + ", this program reads format " +
+  if (h.format != 1 && h.format != kDemoFormat) {
+    error = "the demo has format " + std::to_string(h.format) + ", this program reads formats 1 to " +
             std::to_string(kDemoFormat);
     return false;
   }
   uint8_t n = 0, flag = 0;
   uint16_t combo = 0;
-  uint32_t score = 0, rawSize = 0, rawCrc = 0, packed = 0, fileCrc = 0;
+  uint32_t score = 0, fileCrc = 0;
   char prog[256];
   if (!in.U8(n) || !in.Get(prog, n) || !in.U8(flag) || !in.U32(h.clockFirst) || !in.U32(score) || !in.U16(combo) ||
       !in.U32(h.reads) || !in.U32(rawSize) || !in.U32(rawCrc) || !in.U32(packed)) {
@@ -319,6 +355,7 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
   h.program.assign(prog, n);
   h.realWindow = (flag & 1) != 0;
   h.endsWithGame = (flag & 2) != 0;
+  h.bot = (flag & 4) != 0;
   h.bestScore = static_cast<int32_t>(score);
   h.bestCombo = static_cast<int16_t>(combo);
   if (h.program != VersionText()) {
@@ -326,11 +363,30 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
             ", this is " + VersionText();
     return false;
   }
-  if (flag > 3 || rawSize > kMaxRaw || packed > size - in.p) {
+  if (h.format >= 2) {
+    uint8_t ticket = 0;
+    if (!in.U8(ticket) || ticket > 1) {
+      error = "the demo is damaged (its ticket is unreadable)";
+      return false;
+    }
+    if (ticket == 1) {
+      uint8_t id[16], seed[8], cn = 0;
+      char course[256];
+      if (!in.Get(id, 16) || !in.Get(seed, 8) || !in.U8(cn) || !in.Get(course, cn)) {
+        error = "the demo is cut short";
+        return false;
+      }
+      h.hasTicket = true;
+      h.ticket.id = TicketIdText(id);
+      for (int i = 7; i >= 0; --i) h.ticket.seed = (h.ticket.seed << 8) | seed[i];
+      h.ticket.course.assign(course, cn);
+    }
+  }
+  if (flag > (h.format >= 2 ? 7 : 3) || rawSize > kMaxRaw || packed > size - in.p) {
     error = "the demo is damaged (its sizes are wrong)";
     return false;
   }
-  const size_t zAt = in.p;
+  zAt = in.p;
   in.p += packed;
   if (!in.U32(fileCrc) || in.p != size) {
     error = "the demo is damaged (its length is wrong)";
@@ -340,6 +396,21 @@ bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<
     error = "the demo is damaged (its checksum does not match)";
     return false;
   }
+  return true;
+}
+}  // namespace
+
+bool ReadDemoHeader(const uint8_t* data, size_t size, DemoHeader& h, uint32_t& rawSize, std::string& error) {
+  size_t zAt = 0;
+  uint32_t packed = 0, rawCrc = 0;
+  return ReadHeader(data, size, h, zAt, packed, rawSize, rawCrc, error);
+}
+
+bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error) {
+  raw.clear();
+  size_t zAt = 0;
+  uint32_t packed = 0, rawSize = 0, rawCrc = 0;
+  if (!ReadHeader(data, size, h, zAt, packed, rawSize, rawCrc, error)) return false;
   raw.resize(rawSize);
   uLongf got = rawSize;
   if (rawSize > 0 || packed > 0) {
@@ -463,7 +534,10 @@ const DemoEvent& DemoPlayer::Take(DemoRead kind, int32_t arg) {
   asked.kind = kind;
   asked.arg = arg;
   // A best game kept as a replay ends with that game: the program ends there.
-  if (pos_ >= raw_.size() && header_.endsWithGame) throw ProgramEnd{0};
+  if (pos_ >= raw_.size() && header_.endsWithGame) {
+    ranOut_ = true;
+    throw ProgramEnd{0};
+  }
   if (pos_ >= raw_.size()) {
     Say("the demo " + Printable(name_) + " ends after " + std::to_string(done_) + " reads; the game asked for " +
         DescribeDemoEvent(asked) + ", the replay stops");
@@ -495,8 +569,19 @@ uint32_t DemoPlayer::Clock() {
       paceBaseDemo_ = v;
       paceBaseReal_ = now;
     } else {
+      // A real clock moves on by a frame's time between two reads; one that
+      // jumps (a machine that slept while it recorded, or a made-up demo)
+      // cannot be followed: waiting for it could take weeks.
+      const uint32_t step = v - pacedLast_;
+      if (step > kMaxPacedStep) {
+        Say("the replay " + Printable(name_) + "'s clock jumps " +
+            (static_cast<int32_t>(step) < 0 ? "back" : "ahead by " + std::to_string(step / 1000) + " s") +
+            " at read " + std::to_string(done_) + "; watching it stops there");
+        throw ProgramEnd{0};
+      }
       in_.WaitUntil(paceBaseReal_ + (v - paceBaseDemo_));
     }
+    pacedLast_ = v;
   }
   return v;
 }

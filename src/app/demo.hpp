@@ -12,7 +12,15 @@
 
 namespace morvik {
 
-constexpr uint16_t kDemoFormat = 1;
+// The format written; format 1 (no ticket, no automatic player's mark) is read too.
+constexpr uint16_t kDemoFormat = 2;
+
+// The leaderboard's ticket a demo's first game was played on.
+struct DemoTicket {
+  std::string id;         // 32 hex digits
+  uint64_t seed = 0;      // the luck of that game
+  std::string course;     // "open" or "daily-YYYY-MM-DD"
+};
 
 struct DemoHeader {
   uint16_t format = kDemoFormat;
@@ -21,11 +29,19 @@ struct DemoHeader {
   // A game kept as a replay: it ends at that game's end, where its reads run
   // out, and playing it stops there as a close would (status 0).
   bool endsWithGame = false;
+  bool bot = false;         // the automatic player played
+  bool hasTicket = false;   // the first game was played on `ticket`
+  DemoTicket ticket;
   uint32_t clockFirst = 0;  // the first clock value the game read
   int32_t bestScore = 0;    // the records the game started with
   int16_t bestCombo = 0;
   uint32_t reads = 0;       // reads in the stream
 };
+
+// A ticket's id, 32 lower-case hex digits, as its 16 bytes and back;
+// false for text that is no such id.
+bool TicketIdBytes(const std::string& text, uint8_t out[16]);
+std::string TicketIdText(const uint8_t id[16]);
 
 // One read of the outside world.
 enum class DemoRead : uint8_t {
@@ -56,6 +72,9 @@ std::string DescribeDemoEvent(const DemoEvent& e);
 // magic, format, program version, sizes, both checksums and every event.
 std::vector<uint8_t> WriteDemoBytes(const DemoHeader& h, const std::vector<uint8_t>& raw);
 bool ReadDemoBytes(const uint8_t* data, size_t size, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error);
+// Only the header, the sizes and the file's checksum, unpacking nothing;
+// `rawSize` is what the stream would unpack to.
+bool ReadDemoHeader(const uint8_t* data, size_t size, DemoHeader& h, uint32_t& rawSize, std::string& error);
 bool LoadDemoFile(const std::string& path, DemoHeader& h, std::vector<uint8_t>& raw, std::string& error);
 
 // The reads a demo keeps besides the clock, each handed to Ask as the event
@@ -93,6 +112,13 @@ class DemoRecorder : public DemoReads {
     header_.bestScore = bestScore;
     header_.bestCombo = bestCombo;
   }
+  // Marks the demo as the automatic player's game.
+  void SetBot(bool on) { header_.bot = on; }
+  // The ticket the session's first game is played on.
+  void SetTicket(const DemoTicket& t) {
+    header_.hasTicket = true;
+    header_.ticket = t;
+  }
   // While observers look at a frame, the clock answers its last value unlogged.
   void SetObserving(bool on) { observing_ = on; }
   // Writes the file; false with a reason when it cannot.
@@ -128,8 +154,12 @@ class DemoPlayer : public DemoReads {
   void SetQuiet(bool on) { quiet_ = on; }
   const std::string& Message() const { return message_; }
   bool Finished() const { return pos_ >= raw_.size(); }
+  // A best game kept as a replay ended as its reads ran out (as it does at its game's end).
+  bool RanOut() const { return ranOut_; }
   // At the recorded speed from now on (or flat out again); the pace is taken
   // from the next clock read.
+  // A clock that jumps more than ten seconds between two reads then ends
+  // the replay (status 0) with a message: it cannot be followed.
   void SetRealTime(bool on) {
     realTime_ = on;
     paceStarted_ = false;
@@ -159,7 +189,10 @@ class DemoPlayer : public DemoReads {
   std::string message_;
   bool paceStarted_ = false;
   bool stopOnEscape_ = false;
-  uint32_t paceBaseDemo_ = 0, paceBaseReal_ = 0;
+  bool ranOut_ = false;
+  uint32_t paceBaseDemo_ = 0, paceBaseReal_ = 0, pacedLast_ = 0;
+  // The most the clock may move between two reads while played at its pace.
+  static constexpr uint32_t kMaxPacedStep = 10000;
 };
 
 }  // namespace morvik

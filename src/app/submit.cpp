@@ -8,9 +8,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include <httplib.h>
@@ -53,15 +55,85 @@ bool ReadReplay(const std::string& path, size_t limit, std::vector<uint8_t>& byt
   return true;
 }
 
+// No board holds the client longer than this for one exchange, nor sends it more.
+constexpr int kExchangeSeconds = 30;
+constexpr size_t kMaxAnswer = 64 << 10;
+
+// One exchange with the board under an overall deadline: when it passes,
+// the connection is shut from here, whatever the board is doing (a byte
+// every few seconds would restart a read timeout for ever).
+class Deadline {
+ public:
+  Deadline(httplib::Client& cli, int seconds)
+      : cli_(cli), until_(std::chrono::steady_clock::now() + std::chrono::seconds(seconds)),
+        watch_([this] {
+          std::unique_lock<std::mutex> hold(lock_);
+          if (!wake_.wait_until(hold, until_, [&] { return done_; })) {
+            expired_ = true;
+            cli_.stop();
+          }
+        }) {}
+  ~Deadline() {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      done_ = true;
+    }
+    wake_.notify_all();
+    watch_.join();
+  }
+  bool Expired() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return expired_;
+  }
+
+ private:
+  httplib::Client& cli_;
+  const std::chrono::steady_clock::time_point until_;
+  std::mutex lock_;
+  std::condition_variable wake_;
+  bool done_ = false, expired_ = false;
+  std::thread watch_;
+};
+
+// An answer: its status and at most kMaxAnswer bytes of body.
+struct Answer {
+  httplib::Result res{nullptr, httplib::Error::Unknown};
+  std::string body;
+  bool tooLarge = false, late = false;
+};
+
+Answer Exchange(httplib::Client& cli, const std::string& method, const std::string& path, const std::vector<uint8_t>* body) {
+  Answer a;
+  httplib::Request req;
+  req.method = method;
+  req.path = path;
+  if (body) {
+    req.body.assign(reinterpret_cast<const char*>(body->data()), body->size());
+    req.set_header("Content-Type", "application/octet-stream");
+  }
+  req.content_receiver = [&a](const char* data, size_t n, uint64_t, uint64_t) {
+    if (a.body.size() + n > kMaxAnswer) {
+      a.tooLarge = true;
+      return false;
+    }
+    a.body.append(data, n);
+    return true;
+  };
+  Deadline deadline(cli, kExchangeSeconds);
+  a.res = cli.send(req);
+  a.late = deadline.Expired();
+  return a;
+}
+
 // The words of a refusal: the board's {"error"} when it gave one.
-std::string Refusal(const httplib::Result& res) {
+std::string Refusal(const Answer& res) {
   try {
-    const json j = json::parse(res->body);
+    const json j = json::parse(res.body);
     if (j.is_object() && j.contains("error") && j["error"].is_string())
       return Printable(j["error"].get<std::string>());
   } catch (const std::exception&) {
   }
-  return "it answered " + std::to_string(res->status);
+  return "it answered " + std::to_string(res.res->status);
 }
 
 // A value for the query string: all but letters, digits and -_. as %XX.
@@ -165,30 +237,34 @@ bool SubmitReplay(const std::string& url, const std::vector<uint8_t>& demo, cons
     cli.set_ca_cert_path(kCaFile, kCaDir);
   }
   cli.set_connection_timeout(10, 0);
-  cli.set_read_timeout(60, 0);
-  cli.set_write_timeout(60, 0);
+  cli.set_read_timeout(kExchangeSeconds, 0);
+  cli.set_write_timeout(kExchangeSeconds, 0);
   cli.set_follow_location(false);
   cli.set_tcp_nodelay(true);
-  auto failed = [&](const httplib::Result& res) {
-    std::string w = "the board at " + Printable(url) + " cannot be reached (" + httplib::to_string(res.error()) + ")";
-    if (b.https && res.error() == httplib::Error::SSLServerVerification)
+  auto failed = [&](const Answer& a) {
+    if (a.tooLarge)
+      return "the board at " + Printable(url) + " sent an answer larger than " + std::to_string(kMaxAnswer >> 10) +
+             " KB; is it a Morvik leaderboard?";
+    if (a.late)
+      return "the board at " + Printable(url) + " did not answer within " + std::to_string(kExchangeSeconds) + " s";
+    std::string w = "the board at " + Printable(url) + " cannot be reached (" + httplib::to_string(a.res.error()) + ")";
+    if (b.https && a.res.error() == httplib::Error::SSLServerVerification)
       w = "the board at " + Printable(url) + " did not prove who it is: its certificate is not trusted here";
     return w;
   };
   const std::string api = b.prefix + "/api";
-  auto res = cli.Post((api + "/runs?name=" + QueryValue(name)).c_str(),
-                      reinterpret_cast<const char*>(demo.data()), demo.size(), "application/octet-stream");
-  if (!res) {
+  const Answer res = Exchange(cli, "POST", api + "/runs?name=" + QueryValue(name), &demo);
+  if (!res.res || res.tooLarge || res.late) {
     why = failed(res);
     return false;
   }
-  if (res->status != 200 && res->status != 202) {
+  if (res.res->status != 200 && res.res->status != 202) {
     why = "the board refused the replay: " + Refusal(res);
     return false;
   }
   json sent;
   try {
-    sent = json::parse(res->body);
+    sent = json::parse(res.body);
   } catch (const std::exception&) {
   }
   out.id = sent.is_object() ? Number(sent, "id") : 0;
@@ -200,17 +276,17 @@ bool SubmitReplay(const std::string& url, const std::vector<uint8_t>& demo, cons
   if (note) note("sent as run " + std::to_string(out.id) + "; waiting for its replay to be verified");
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
   for (;;) {
-    auto r = cli.Get((api + "/runs/" + std::to_string(out.id)).c_str());
-    if (!r) {
+    const Answer r = Exchange(cli, "GET", api + "/runs/" + std::to_string(out.id), nullptr);
+    if (!r.res || r.tooLarge || r.late) {
       why = failed(r);
       return false;
     }
     json j;
     try {
-      j = json::parse(r->body);
+      j = json::parse(r.body);
     } catch (const std::exception&) {
     }
-    if (r->status != 200 || !j.is_object()) {
+    if (r.res->status != 200 || !j.is_object()) {
       why = "the board could not say how run " + std::to_string(out.id) + " went: " + Refusal(r);
       return false;
     }

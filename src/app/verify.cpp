@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -32,67 +33,126 @@ double ThreadCpuSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+class Tally;
+
 // Keeps the replay within its limits. Every clock read passes through here,
 // so a demo that idles on the title (no play frames at all) is held to the
-// processor limit as well as one that plays.
+// processor limit as well as one that plays; so are the frames the title
+// shows before the first game, and the clock's direction.
 class Budget : public PlatformRelay {
  public:
-  Budget(Platform& inner, const VerifyLimits& limits)
-      : PlatformRelay(inner), limits_(limits), cpuStart_(ThreadCpuSeconds()) {}
+  Budget(Platform& inner, const VerifyLimits& limits, const DemoHeader& h)
+      : PlatformRelay(inner), limits_(limits), cpuStart_(ThreadCpuSeconds()), last_(h.clockFirst),
+        cpuLimit_(std::min(limits.maxCpuSeconds,
+                           limits.cpuSecondsBase + limits.cpuSecondsPerRead * static_cast<double>(h.reads))) {}
 
   uint32_t Clock() override {
-    if (++reads_ % 256 == 0) Check();
-    return in_.Clock();
+    const uint32_t v = in_.Clock();
+    ++reads_;
+    // A real clock only goes forward (once round its 32 bits, which reads
+    // as a step forward). A jump ahead may be a machine that slept.
+    if (static_cast<int32_t>(v - last_) < 0)
+      throw StopReplay{Verdict::kRejected, "the replay's clock runs backwards at clock read " + std::to_string(reads_) +
+                                               " (from " + std::to_string(last_) + " to " + std::to_string(v) + " ms)"};
+    last_ = v;
+    if (reads_ % 256 == 0) Check();
+    return v;
+  }
+
+  void Yield() override {
+    if (!playing && ++titleFrames_ > limits_.maxTitleFrames)
+      throw StopReplay{Verdict::kRejected, "the replay stays on the title for more than " +
+                                               std::to_string(limits_.maxTitleFrames) + " frames before its first game"};
+    in_.Yield();
   }
 
   // Every few hundred play frames: the processor time, and the caller's say.
   void Check() {
     const double used = ThreadCpuSeconds() - cpuStart_;
-    if (used > limits_.maxCpuSeconds)
-      throw StopReplay{Verdict::kRejected, "the replay took more than " + Seconds(limits_.maxCpuSeconds) +
-                                               " of processor time"};
+    if (used > cpuLimit_)
+      throw StopReplay{Verdict::kRejected, "the replay took more than " + Seconds(cpuLimit_) +
+                                               " of processor time, more than its reads can need"};
     if (limits_.progress && !limits_.progress()) throw StopReplay{Verdict::kStopped, "the replay was stopped"};
   }
 
+  bool playing = false;  // a game has started
+
  private:
   static std::string Seconds(double s) {
-    return s >= 1 ? std::to_string(static_cast<long long>(s)) + " s" : std::to_string(s) + " s";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f s", s);
+    return buf;
   }
   const VerifyLimits& limits_;
   double cpuStart_;
+  uint32_t last_;
+  double cpuLimit_;
   uint64_t reads_ = 0;
+  int64_t titleFrames_ = 0;
 };
 
 // Counts the play frames and games, and keeps the best of each game's score
-// and combo as the record file would.
+// and combo as the record file would, of the games played to their end.
 class Tally : public FrameObserver {
  public:
-  Tally(Budget& budget, const VerifyLimits& limits) : budget_(budget), limits_(limits) {}
+  Tally(Budget& budget, DemoPlayer& player, const VerifyLimits& limits)
+      : budget_(budget), player_(player), limits_(limits) {}
   void OnPlayFrame(Game& g) override {
-    ++frames;
-    if (g.playFrame == 1) ++games;
-    score = std::max(score, g.Score);
-    maxCombo = std::max<int32_t>(maxCombo, g.MaxCombo);
-    if (frames > limits_.maxFrames)
+    if (limits_.watch) {
+      // What the watcher reads (the clock of a trace) is not the replay's.
+      player_.SetObserving(true);
+      limits_.watch->OnPlayFrame(g);
+      player_.SetObserving(false);
+    }
+    ++frames_;
+    budget_.playing = true;
+    if (g.playFrame == 1) {
+      gameFrames_ = 0;
+      gameScore_ = 0;
+      gameCombo_ = 100;
+    }
+    ++gameFrames_;
+    gameScore_ = std::max(gameScore_, g.Score);
+    gameCombo_ = std::max<int32_t>(gameCombo_, g.MaxCombo);
+    if (frames_ > limits_.maxFrames)
       throw StopReplay{Verdict::kRejected,
                        "the replay plays more than " + std::to_string(limits_.maxFrames) + " frames"};
-    if (frames % 256 == 1) budget_.Check();
+    if (frames_ % 256 == 1) budget_.Check();
   }
-  int64_t frames = 0;
+  void OnGameEnd(Game&) override { Commit(); }
+  void Commit() {
+    if (gameFrames_ == 0) return;
+    ++games;
+    frames += gameFrames_;
+    score = std::max(score, gameScore_);
+    maxCombo = std::max(maxCombo, gameCombo_);
+    gameFrames_ = 0;
+  }
+  // Play frames of a game under way when the replay ended.
+  int64_t Unfinished() const { return gameFrames_; }
+  // The game under way counts as the program's close counts it (its score
+  // goes to the records); a best game's replay whose reads run out in the
+  // middle of a game was cut there, and that game does not count.
+  void Closed() { Commit(); }
+  int64_t frames = 0;  // of the games played to their end
   int32_t games = 0;
   int32_t score = 0;
   int32_t maxCombo = 100;
 
  private:
   Budget& budget_;
+  DemoPlayer& player_;
   const VerifyLimits& limits_;
+  int64_t frames_ = 0, gameFrames_ = 0;
+  int32_t gameScore_ = 0, gameCombo_ = 100;
 };
 
 }  // namespace
 
 namespace {
-bool ReadDemo(const uint8_t* data, size_t size, const VerifyLimits& limits, DemoHeader& header,
-              std::vector<uint8_t>& raw, std::string& why) {
+// The header alone, within the limits: what a request can afford to check.
+bool ReadHeaderWithin(const uint8_t* data, size_t size, const VerifyLimits& limits, DemoHeader& header,
+                      std::string& why) {
   if (size == 0) {
     why = "the demo is empty";
     return false;
@@ -101,25 +161,32 @@ bool ReadDemo(const uint8_t* data, size_t size, const VerifyLimits& limits, Demo
     why = "the demo is larger than " + std::to_string(limits.maxBytes) + " bytes";
     return false;
   }
-  // The stream's unpacked size is looked at before anything is unpacked:
-  // it follows the version line (of n bytes at offset 11) and 15 bytes more.
-  if (size >= 12 && size >= 30u + data[10]) {
-    const uint8_t* p = data + 26 + data[10];
-    const uint32_t stream = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-    const bool ours = std::memcmp(data, "MORVIKDM", 8) == 0 && (data[8] | (data[9] << 8)) == kDemoFormat;
-    if (ours && stream > limits.maxStream) {
-      why = "the demo's reads unpack to more than " + std::to_string(limits.maxStream >> 20) + " MiB";
-      return false;
-    }
+  uint32_t stream = 0;
+  if (!ReadDemoHeader(data, size, header, stream, why)) {
+    // A demo of another version cannot replay here: say which, and which this is.
+    if (!header.program.empty() && header.program != VersionText())
+      why = "the demo was recorded by " + Printable(header.program) + "; this server plays " + VersionText() +
+            ", and the board is kept per version";
+    return false;
   }
-  if (ReadDemoBytes(data, size, header, raw, why)) return true;
-  // A demo of another version cannot replay here: say which, and which this is.
-  if (!header.program.empty() && header.program != VersionText())
-    why = "the demo was recorded by " + Printable(header.program) + "; this server plays " + VersionText() +
-          ", and the board is kept per version";
-  return false;
+  if (stream > limits.maxStream) {
+    why = "the demo's reads unpack to more than " + std::to_string(limits.maxStream >> 20) + " MiB";
+    return false;
+  }
+  return true;
+}
+
+// The header checked first, then the stream unpacked and every read decoded.
+bool ReadDemo(const uint8_t* data, size_t size, const VerifyLimits& limits, DemoHeader& header,
+              std::vector<uint8_t>& raw, std::string& why) {
+  return ReadHeaderWithin(data, size, limits, header, why) && ReadDemoBytes(data, size, header, raw, why);
 }
 }  // namespace
+
+bool CheckDemoHeader(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why) {
+  DemoHeader header;
+  return ReadHeaderWithin(data, size, limits, header, why);
+}
 
 bool CheckDemoBytes(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why) {
   DemoHeader header;
@@ -149,8 +216,8 @@ Verdict VerifyDemo(const uint8_t* data, size_t size, const std::string& dataDir,
   headless.SetAudioLogLimit(0);
   DemoPlayer player(headless, header, std::move(raw), "", false);
   player.SetQuiet(true);
-  Budget budget(player, limits);
-  Tally tally(budget, limits);
+  Budget budget(player, limits, header);
+  Tally tally(budget, player, limits);
 
   auto g = std::make_unique<Game>(budget, limits.pictures);
   g->dataDir = dataDir;
@@ -174,6 +241,7 @@ Verdict VerifyDemo(const uint8_t* data, size_t size, const std::string& dataDir,
   } catch (const std::exception& e) {
     return reject(std::string("the replay failed (") + e.what() + ")");
   }
+  if (!player.RanOut()) tally.Closed();
   v.frames = tally.frames;
   v.games = tally.games;
   // Its words begin "the demo  does not match ...": the player has no name here.
@@ -189,7 +257,8 @@ Verdict VerifyDemo(const uint8_t* data, size_t size, const std::string& dataDir,
   if (!player.Finished())
     return reject("the game ended before the demo did (after " + std::to_string(player.ReadsDone()) +
                   " reads); the demo does not match this program");
-  if (tally.games == 0) return reject("the demo plays no game");
+  if (tally.games == 0)
+    return reject(tally.Unfinished() > 0 ? "the demo plays no game to its end" : "the demo plays no game");
   v.kind = Verdict::kVerified;
   v.score = tally.score;
   v.combo = std::max(0, tally.maxCombo - 100);

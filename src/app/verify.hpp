@@ -14,13 +14,23 @@
 
 namespace morvik {
 
+class FrameObserver;
+
 struct VerifyLimits {
   size_t maxBytes = size_t{1} << 20;   // the demo file
   // Its read stream unpacked: a 1 MiB file could unpack to 256 MiB, where
-  // two million play frames take some 20 MB.
-  size_t maxStream = size_t{64} << 20;
+  // two million play frames take some 20 MB. Only a verifier unpacks it.
+  size_t maxStream = size_t{32} << 20;
   int64_t maxFrames = 2'000'000;       // play frames over all its games
-  double maxCpuSeconds = 60;           // of this thread's processor time
+  // Frames on the title before the first game: a game left there idles
+  // (about six minutes at the title's pace).
+  int64_t maxTitleFrames = 10'000;
+  // Processor time of this thread: what a replay of this many reads can
+  // honestly take (a base, and so much a read, with a wide margin), at most
+  // maxCpuSeconds.
+  double cpuSecondsBase = 2;
+  double cpuSecondsPerRead = 20e-6;
+  double maxCpuSeconds = 60;
   // Called every few hundred frames while the replay runs (a verifier
   // renews its claim on the run there); returning false stops the replay.
   std::function<bool()> progress;
@@ -28,6 +38,8 @@ struct VerifyLimits {
   // reads; with pictures it draws every frame as the window would (only to
   // compare the two: the verdict is the same).
   bool pictures = false;
+  // Sees every play frame of the replay too (a trace of it), when given.
+  FrameObserver* watch = nullptr;
 };
 
 struct Verdict {
@@ -45,14 +57,20 @@ struct Verdict {
 // without playing it: false with the reason in words (for a demo of another
 // version, which version it is and which this is).
 bool CheckDemoBytes(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why);
+// The same from the header, the sizes and the file's checksum only, without
+// unpacking the reads: what a server checks while the request waits.
+bool CheckDemoHeader(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why);
 
 // Plays the demo held in `data` on the course files of `dataDir`.
 //
-// Verified: the replay ran to the program's close with every read matching,
-// and played at least one game. Rejected, with the reason: not a demo, a
-// damaged one, one of another version, one that does not match the game, one
-// whose reads run out before the program closes (a whole recording always
-// ends with the close), or one over a limit.
+// Verified: the replay ran to the program's close (or, for a best game kept
+// as a replay, to the end of its reads) with every read matching, and ended
+// at least one game. What counts is the games it played to their end: a game
+// cut by the close or by the end of the reads does not. Rejected, with the
+// reason: not a demo, a damaged one, one of another version, one that does
+// not match the game, one whose reads run out before the program closes (a
+// whole recording always ends with the close), one whose clock runs
+// backwards, or one over a limit.
 Verdict VerifyDemo(const uint8_t* data, size_t size, const std::string& dataDir, const VerifyLimits& limits = {});
 
 // A name for the board: 1 to 20 characters, each a letter (A to Z, a to z),

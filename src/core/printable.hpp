@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Text from outside (a file name, a line of a script) made safe to show in a
-// one-line message: control bytes, DEL, a byte-order mark and bytes that are
-// not UTF-8 are written as \xNN, so the message shows what is really there.
+// Text from outside (a file name, a line of a script, a board's answer) made
+// safe to show in a one-line message: control bytes (C0 and C1), DEL, a
+// byte-order mark, the marks that turn the text's direction and bytes that
+// are not UTF-8 are written as \xNN, so the message shows what is really there.
 #include <string>
 
 namespace morvik {
@@ -39,9 +40,20 @@ inline std::string Printable(const std::string& s) {
         n = 0;  // overlong, a surrogate, or beyond U+10FFFF
     }
     const bool bom = n == 3 && s.compare(i, 3, "\xEF\xBB\xBF") == 0;
-    if (n == 0 || bom) {
-      for (size_t k = 0; k < (bom ? 3 : 1); ++k) escape(static_cast<unsigned char>(s[i + k]));
-      i += bom ? 3 : 1;
+    // The C1 controls (U+0080 to U+009F: a terminal takes U+009B as the
+    // start of a command) and the marks that turn the text's direction
+    // (U+061C, U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), which
+    // would make the message read as something else.
+    const unsigned char d = n >= 2 ? static_cast<unsigned char>(s[i + 1]) : 0;
+    const unsigned char e = n >= 3 ? static_cast<unsigned char>(s[i + 2]) : 0;
+    const bool c1 = n == 2 && c == 0xC2 && d <= 0x9F;
+    const bool turn = (n == 2 && c == 0xD8 && d == 0x9C) ||
+                      (n == 3 && c == 0xE2 && d == 0x80 && (e == 0x8E || e == 0x8F || (e >= 0xAA && e <= 0xAE))) ||
+                      (n == 3 && c == 0xE2 && d == 0x81 && e >= 0xA6 && e <= 0xA9);
+    if (n == 0 || bom || c1 || turn) {
+      const size_t k = n == 0 ? 1 : n;
+      for (size_t j = 0; j < k; ++j) escape(static_cast<unsigned char>(s[i + j]));
+      i += k;
       continue;
     }
     out.append(s, i, n);

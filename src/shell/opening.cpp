@@ -19,7 +19,7 @@ void DrawOpening(const Game& g, Sheets& p, int k) {
 }  // namespace
 
 void OpeningScene(Game& g) {
-  g.rng.Reseed(g.plat.Clock());
+  Reseed(g);
   g.SceneStep = 0;
   WaitMs(g, 1000);
   const int k = IntI(g.rng.Uniform() * 7);

@@ -28,6 +28,14 @@ void YieldToSystem(Game& g) {
   if (g.plat.CloseRequested()) UnloadEvent(g);
 }
 
+void Reseed(Game& g) {
+  const uint32_t clock = g.plat.Clock();
+  if (g.board.playing)
+    g.rng.Deal(g.board.ticket.seed, g.board.reseeds++);
+  else
+    g.rng.Reseed(clock);
+}
+
 void WaitMs(Game& g, int32_t n) {
   const uint32_t a = g.plat.Clock();
   const uint32_t b = g.plat.Clock();
@@ -161,6 +169,10 @@ void TimerEvent(Game& g) {
   Ignoring([&] { PrepareCanvases(g); });
   Ignoring([&] { SetUpDisplay(g); });
   g.playFrame = 0;
+  // The game a ticket was given for is the next one, and only that one.
+  g.board.playing = g.board.pending;
+  g.board.pending = false;
+  g.board.reseeds = 0;
   Ignoring([&] { StartStage(g); });
   bool ended = false;
   Ignoring([&] {
@@ -175,6 +187,7 @@ void TimerEvent(Game& g) {
     g.QuitToTitle = 0;
     ArmAll(g, 5);
   }
+  g.board.playing = false;
 }
 
 void UnloadEvent(Game& g) {

@@ -8,7 +8,7 @@ namespace morvik {
 void PickSegment(Game& g) { g.SegmentNo = static_cast<int16_t>(Rnd(1.0 + 29.0 * g.rng.Uniform())); }
 
 void NextSegment(Game& g) {
-  g.rng.Reseed(g.plat.Clock());
+  Reseed(g);
   PickSegment(g);
   g.CourseState = 0;
   g.stage.OpenSegment(g.dataDir, g.SegmentNo);

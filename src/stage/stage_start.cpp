@@ -100,7 +100,7 @@ void DrawFirstSegment(const Game& g, Sheets& p) { StampSegment(g.BlockMap, p, tr
 }  // namespace
 
 void StartStage(Game& g) {
-  g.rng.Reseed(g.plat.Clock());
+  Reseed(g);
   g.SceneX[0] = 0.0f;
   Wipe(g);
   ResetForGame(g);

@@ -2,22 +2,25 @@
 # Shared by the real-window tests (sourced, not run): a private Xvfb display
 # and a way to find the game's window on it. Needs $work (a scratch directory).
 
-# Builds xclose, starts Xvfb on a free-looking display, waits for it and
+# Builds xclose, starts Xvfb on a display it picks itself, waits for it and
 # exports DISPLAY; sets $xvfb for the caller's clean-up. $1: the source tree.
 start_xvfb() {
   cc -O1 -o "$work/xclose" "$1/tests/tools/xclose.c" -lX11 || { echo "cannot build xclose"; return 1; }
-  # Other tests may hold a display at the same time: a display whose lock is
-  # taken is passed over, and a server that did not stay up is tried again.
-  local tries
-  for tries in 1 2 3 4 5; do
-    disp=:$((100 + RANDOM % 800))
-    [ -e "/tmp/.X${disp#:}-lock" ] && continue
-    Xvfb "$disp" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    for i in $(seq 100); do [ -e "/tmp/.X11-unix/X${disp#:}" ] && break; sleep 0.1; done
-    sleep 0.2
-    kill -0 "$xvfb" 2>/dev/null && break
+  # Xvfb takes the first display that is free, under its own lock, and
+  # writes its number once it is ready: two tests at once never share one.
+  : >"$work/xvfb.display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/xvfb.display" >/dev/null 2>&1 &
+  xvfb=$!
+  local i
+  disp=
+  for i in $(seq 300); do
+    disp=$(head -1 "$work/xvfb.display")
+    [ -n "$disp" ] && break
+    kill -0 "$xvfb" 2>/dev/null || break
+    sleep 0.1
   done
+  [ -n "$disp" ] || { echo "Xvfb did not start"; return 1; }
+  disp=:$disp
   export DISPLAY=$disp
   # The X11, D-Bus and GL libraries that SDL loads keep a few blocks to the
   # end of the process; the leak check of our own code runs in the unit tests.

@@ -127,8 +127,10 @@ void SdlPlatform::WaitUntil(uint32_t ms) {
       if (SDL_HasEvent(SDL_QUIT)) return;
       continue;
     }
+    // In slices of a fifth of a second at most, so that a stop signal is
+    // seen however far off the deadline is.
     SDL_Event e;
-    if (SDL_WaitEventTimeout(&e, left - 1) == 0) continue;
+    if (SDL_WaitEventTimeout(&e, std::min(left - 1, 200)) == 0) continue;
     held_.push_back(e);
     if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) return;
   }
