@@ -105,7 +105,7 @@ files=$out/installer-files.nsh
 } >"$files"
 setup=$out/$name-setup.exe
 size_kb=$(du -sk "$stage" | cut -f1)
-makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DFILES="$files" -DOUT="$setup" -DSIZE_KB="$size_kb" \
-  -DICON="$tree/morvik.ico" assets/windows/morvik.nsi >/dev/null
+makensis -V1 -DVERSION="$version" -DSTAGE="$stage" -DFILES="$files" -DOUT="$setup" -DSIZE_KB="$size_kb" \
+  -DICON="$tree/morvik.ico" assets/windows/morvik.nsi
 
 echo "windows.sh: $zip ($(($(stat -c %s "$zip") / 1024)) KiB), $setup ($(($(stat -c %s "$setup") / 1024)) KiB)"
