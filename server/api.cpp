@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "app/command_line.hpp"
+#include "app/ticket.hpp"
 #include "app/verify.hpp"
 #include "core/numeric.hpp"
 #include "core/printable.hpp"
@@ -177,6 +179,41 @@ bool TagMatches(const std::string& header, const std::string& etag) {
   return false;
 }
 
+// The UTC day now: "YYYY-MM-DD".
+std::string UtcToday() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  ::gmtime_r(&now, &tm);
+  char buf[16];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
+  return buf;
+}
+
+// The board a request asks for: ?course=open (the default) or
+// ?course=daily[&date=YYYY-MM-DD] (the default today, UTC; no day after today).
+bool BoardCourse(const std::string* course, const std::string* date, std::string& out, Response& res) {
+  if (!course || *course == "open") {
+    if (date) {
+      SendError(res, 400, "the open board has no date; ?course=daily&date=YYYY-MM-DD is a day's");
+      return false;
+    }
+    out = "open";
+    return true;
+  }
+  if (*course != "daily") {
+    SendError(res, 400, "the course is open (the default) or daily");
+    return false;
+  }
+  const std::string today = UtcToday();
+  const std::string day = date ? *date : today;
+  if (!IsCourse("daily-" + day) || day > today || day < "2026-01-01") {
+    SendError(res, 400, "the date is a day from 2026-01-01 to today (" + today + "), as YYYY-MM-DD");
+    return false;
+  }
+  out = "daily-" + day;
+  return true;
+}
+
 }  // namespace
 
 void SendError(Response& res, int status, const std::string& words) { SendJson(res, status, {{"error", words}}); }
@@ -197,6 +234,41 @@ FrontHooks ApiHooks() {
 }
 
 void AddApiRoutes(Router& router, const ApiConfig& config, Store& store, BoardCache& boards, ConnectionPool& pool) {
+  // A ticket for one game: the board's luck for it, and the name it is played under.
+  RouteOptions ask;
+  ask.maxBody = 4096;
+  router.Add("POST", "/api/tickets", Guarded([&store, config](const Request& req, Response& res) {
+    if (config.perMinute > 0 && store.CountSubmission("tickets " + req.client) > config.perMinute) {
+      SendError(res, 429, "too many tickets asked for from your address: at most " + std::to_string(config.perMinute) +
+                              " a minute; try again in a minute");
+      res.Set("Retry-After", "60");
+      return;
+    }
+    json body;
+    try {
+      body = json::parse(req.body);
+    } catch (const std::exception&) {
+      return SendError(res, 400, "send a JSON object: {\"name\": NAME, \"course\": \"daily\" or \"open\"}");
+    }
+    const auto text = [&](const char* key) -> std::string {
+      return body.is_object() && body.contains(key) && body[key].is_string() ? body[key].get<std::string>() : "";
+    };
+    const std::string name = text("name"), course = text("course").empty() ? "open" : text("course");
+    std::string why;
+    if (!CheckPlayerName(name, why)) return SendError(res, 400, why);
+    if (course != "daily" && course != "open")
+      return SendError(res, 400, "the course is \"daily\" (today's, one try a day) or \"open\"");
+    const std::string* key = req.Header("Morvik-Key");
+    const Store::TicketAnswer t = store.IssueTicket(name, course, key ? *key : "", req.client);
+    if (t.status != 201) return SendError(res, t.status, t.error);
+    char seed[17];
+    std::snprintf(seed, sizeof seed, "%016llx", static_cast<unsigned long long>(t.seed));
+    json j = {{"ticket", t.id}, {"seed", seed},        {"course", t.course},
+              {"name", t.name}, {"issued", t.issued}, {"expires", t.expires}};
+    if (!t.key.empty()) j["key"] = t.key;
+    SendJson(res, 201, j);
+  }), ask);
+
   RouteOptions upload;
   upload.maxBody = config.maxBody;
   router.Add("POST", "/api/runs", Guarded([&store, config](const Request& req, Response& res) {
@@ -207,24 +279,30 @@ void AddApiRoutes(Router& router, const ApiConfig& config, Store& store, BoardCa
       res.Set("Retry-After", "60");
       return;
     }
-    std::string why;
-    const std::string* name = req.Query("name");
-    if (!name || !CheckPlayerName(*name, why)) return SendError(res, 400, why.empty() ? "no name given (?name=NAME)" : why);
     if (req.body.empty()) return SendError(res, 400, "the body is empty: send the bytes of a demo file");
     // Only what costs nothing here: the header, the sizes and the checksum.
     // The reads are unpacked by a verifier.
     VerifyLimits limits;
     limits.maxBytes = config.maxBody;
-    if (!CheckDemoHeader(reinterpret_cast<const uint8_t*>(req.body.data()), req.body.size(), limits, why))
+    DemoHeader header;
+    std::string why;
+    if (!CheckDemoHeader(reinterpret_cast<const uint8_t*>(req.body.data()), req.body.size(), limits, why, &header))
       return SendError(res, 422, why);
-    const Store::Accepted a = store.AddRun(*name, address, req.body, config.maxWaiting);
-    if (a.busy) {
-      SendError(res, 429, "your runs waiting for their replay hold " + std::to_string(config.maxWaiting >> 20) +
-                              " MiB already; send this one once they are verified");
-      res.Set("Retry-After", "60");
+    if (!header.hasTicket)
+      return SendError(res, 422, "the replay was not played on a ticket, and the board ranks only games played on "
+                                 "its tickets: ask it for one (POST /api/tickets; in the page, \"Play today's course\" "
+                                 "or \"Play for the open board\"; on the desktop, morvik --board daily or open) and "
+                                 "play the game on it");
+    if (header.bot)
+      return SendError(res, 422, "the replay is marked as a game of the automatic player; the board ranks players' games");
+    const Store::RunAnswer a = store.AddTicketRun(address, req.body, header.ticket.id, header.ticket.seed,
+                                                  header.ticket.course, config.maxWaiting);
+    if (!a.error.empty()) {
+      SendError(res, a.status, a.error);
+      if (a.status == 429) res.Set("Retry-After", "60");
       return;
     }
-    SendJson(res, a.fresh ? 202 : 200, {{"id", a.id}, {"status", a.status}});
+    SendJson(res, a.status, {{"id", a.id}, {"status", a.runStatus}});
     res.Set("Location", "/api/runs/" + std::to_string(a.id));
   }), upload);
 
@@ -273,7 +351,9 @@ void AddApiRoutes(Router& router, const ApiConfig& config, Store& store, BoardCa
     int limit = 20;
     if (const std::string* v = req.Query("limit"); v && !ParseWholeIn(*v, 1, kBoardRows, limit))
       return SendError(res, 400, "limit is a whole number from 1 to " + std::to_string(kBoardRows));
-    const std::string board = StandardBoard(VersionText());
+    std::string course;
+    if (!BoardCourse(req.Query("course"), req.Query("date"), course, res)) return;
+    const std::string board = BoardKey(VersionText(), course);
     std::shared_ptr<const BoardCopy> copy = boards.Get(board);
     if (!copy) {
       if (!res.mayWait) return res.Defer();

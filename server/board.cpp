@@ -46,7 +46,8 @@ BoardCopy::Answer BoardCopy::For(int limit) const {
   std::lock_guard<std::mutex> hold(lock_);
   Answer& a = answers_[static_cast<size_t>(limit)];
   if (!a.body) {
-    std::string body = "{\"version\":" + JsonText(version_) + ",\"scores\":[";
+    const std::string course = board_.size() > version_.size() ? board_.substr(version_.size() + 1) : board_;
+    std::string body = "{\"version\":" + JsonText(version_) + ",\"course\":" + JsonText(course) + ",\"scores\":[";
     for (size_t i = 0; i < rows_.size() && i < static_cast<size_t>(limit); ++i) {
       if (i > 0) body += ',';
       body += rows_[i];
@@ -62,13 +63,28 @@ std::shared_ptr<const BoardCopy> BoardCache::Read(pqxx::connection& c, const std
   auto copy = std::make_shared<const BoardCopy>(board, version_, BoardRuns(c, board, kBoardRows));
   ++reads_;
   std::lock_guard<std::mutex> hold(lock_);
+  // Days gone by are read when asked for; the ones asked for least lately
+  // make room (the boards kept up to date always stay).
+  if (boards_.size() >= kBoardsHeld && !boards_.count(board)) {
+    auto oldest = boards_.end();
+    for (auto it = boards_.begin(); it != boards_.end(); ++it)
+      if (!kept_.count(it->first) && (oldest == boards_.end() || used_[it->first] < used_[oldest->first])) oldest = it;
+    if (oldest != boards_.end()) {
+      used_.erase(oldest->first);
+      boards_.erase(oldest);
+    }
+  }
   boards_[board] = copy;
+  used_[board] = ++uses_;
   return copy;
 }
 
 void BoardCache::Start(const std::vector<std::string>& boards) {
   pqxx::connection c(conninfo_);
-  for (const std::string& b : boards) Read(c, b);
+  for (const std::string& b : boards) {
+    kept_.insert(b);
+    Read(c, b);
+  }
   stopping_ = false;
   thread_ = std::thread([this] { Loop(); });
 }
@@ -81,7 +97,9 @@ void BoardCache::Stop() {
 std::shared_ptr<const BoardCopy> BoardCache::Get(const std::string& board) const {
   std::lock_guard<std::mutex> hold(lock_);
   const auto it = boards_.find(board);
-  return it == boards_.end() ? nullptr : it->second;
+  if (it == boards_.end()) return nullptr;
+  used_[board] = ++uses_;
+  return it->second;
 }
 
 std::shared_ptr<const BoardCopy> BoardCache::Load(pqxx::connection& c, const std::string& board) {

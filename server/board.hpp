@@ -8,6 +8,7 @@
 // whole after the connection to the database was lost.
 #include <atomic>
 #include <map>
+#include <set>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -59,6 +60,10 @@ class BoardCache {
   std::string conninfo_, version_;
   mutable std::mutex lock_;
   std::map<std::string, std::shared_ptr<const BoardCopy>> boards_;
+  static constexpr size_t kBoardsHeld = 64;
+  std::set<std::string> kept_;                   // always held: the open board, today's
+  mutable std::map<std::string, uint64_t> used_;  // when each was last asked for
+  mutable uint64_t uses_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<uint64_t> reads_{0};
   std::thread thread_;

@@ -50,6 +50,10 @@ const char kUsage[] =
     "  --max-connections N    connections open at once (default 4096)\n"
     "  --per-address N        connections open at once from one address (default 64)\n"
     "  --lease SECONDS        how long a verifier's claim on a run lasts unrenewed (default 30)\n"
+    "moderation, against the database (then the server ends):\n"
+    "  --hide RUN --why TEXT  take a run off every board, with the reason its page shows\n"
+    "  --unhide RUN [--why TEXT]  put a hidden run back\n"
+    "  --moderation           every act of moderation, oldest first\n"
     "  --help, --version\n";
 
 struct Config {
@@ -62,7 +66,35 @@ struct Config {
   FrontLimits front;
   Proxies proxies;
   int lease = 30;
+  enum Moderation { kNone, kHide, kUnhide, kList } moderate = kNone;
+  int64_t run = 0;
+  std::string why;
 };
+
+// A moderator's act against the database, or the list of them; the exit status.
+int Moderate(const Config& c) {
+  try {
+    pqxx::connection conn(c.db);
+    if (c.moderate == Config::kList) {
+      const std::vector<std::string> lines = ModerationLog(conn);
+      for (const std::string& l : lines) std::printf("%s\n", Printable(l).c_str());
+      if (lines.empty()) std::printf("no run was ever hidden\n");
+      return 0;
+    }
+    std::string why;
+    const bool hide = c.moderate == Config::kHide;
+    if (!HideRun(conn, c.run, hide, c.why.empty() ? "brought back" : c.why, why)) {
+      std::fprintf(stderr, "morvik-server: %s\n", Printable(why).c_str());
+      return 1;
+    }
+    std::printf("morvik-server: run %lld %s\n", static_cast<long long>(c.run),
+                hide ? "hidden from every board" : "back on its board");
+    return 0;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "morvik-server: the database cannot be used: %s\n", Printable(e.what()).c_str());
+    return 1;
+  }
+}
 
 
 // 0 to go on, else the exit status.
@@ -142,10 +174,31 @@ int ParseArgs(int argc, char** argv, Config& c) {
       if (!number(1, 1000000, c.front.perAddress)) return 2;
     } else if (a == "--lease") {
       if (!number(1, 3600, c.lease)) return 2;
+    } else if (a == "--hide" || a == "--unhide") {
+      if (!value(v)) return 2;
+      uint64_t id = 0;
+      if (!ParseWholeNumber(v, uint64_t{1} << 62, id) || id == 0) {
+        std::fprintf(stderr, "morvik-server: %s takes a run's id, not '%s'\n", a.c_str(), Printable(v).c_str());
+        return 2;
+      }
+      c.moderate = a == "--hide" ? Config::kHide : Config::kUnhide;
+      c.run = static_cast<int64_t>(id);
+    } else if (a == "--why") {
+      if (!value(c.why)) return 2;
+    } else if (a == "--moderation") {
+      c.moderate = Config::kList;
     } else {
       std::fprintf(stderr, "morvik-server: unknown argument '%s' (try --help)\n", Printable(a).c_str());
       return 2;
     }
+  }
+  if (c.moderate == Config::kHide && c.why.empty()) {
+    std::fprintf(stderr, "morvik-server: --hide needs --why TEXT: the reason is kept, and the run's page shows it\n");
+    return 2;
+  }
+  if (!c.why.empty() && c.moderate != Config::kHide && c.moderate != Config::kUnhide) {
+    std::fprintf(stderr, "morvik-server: --why goes with --hide or --unhide\n");
+    return 2;
   }
   if (c.verifyOnly && c.workers == 0) {
     std::fprintf(stderr, "morvik-server: --verify-only needs at least one worker\n");
@@ -168,7 +221,7 @@ int main(int argc, char** argv) {
   const std::string exeDir = ExecutableDir();
   if (c.dataDir.empty())
     c.dataDir = ProgramDataDir(exeDir);
-  if (c.workers > 0 && !c.migrateOnly) {
+  if (c.workers > 0 && !c.migrateOnly && c.moderate == Config::kNone) {
     // Without the course every replay would play another game.
     if (const std::string note = MissingCourseNote(c.dataDir); !note.empty()) {
       std::fprintf(stderr, "morvik-server: %s; the replays cannot be verified (--data-dir DIR)\n", note.c_str());
@@ -218,6 +271,7 @@ int main(int argc, char** argv) {
     std::printf("morvik-server: the schema is at version %d\n", kSchemaVersion);
     return 0;
   }
+  if (c.moderate != Config::kNone) return Moderate(c);
 
   std::atomic<bool> stopping{false};
   ConnectionPool pool(c.db, static_cast<size_t>(c.front.handlerThreads));
@@ -227,7 +281,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<Front> front;
   if (!c.verifyOnly) {
     try {
-      boards.Start({StandardBoard(VersionText())});
+      pqxx::connection conn(c.db);
+      boards.Start({BoardKey(VersionText(), "open"), BoardKey(VersionText(), "daily-" + Today(conn))});
     } catch (const std::exception& e) {
       std::fprintf(stderr, "morvik-server: the board cannot be read: %s\n", Printable(e.what()).c_str());
       return 1;

@@ -24,7 +24,8 @@ inline nlohmann::json RunJson(const Run& r) {
                       {"games", OptJson(r.games)},
                       {"version", OptJson(r.version)},
                       {"reason", OptJson(r.reason)},
-                      {"date", r.date}};
+                      {"date", r.date},
+                      {"course", OptJson(r.course)}};
   if (r.rank > 0) j["rank"] = r.rank;
   return j;
 }

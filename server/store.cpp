@@ -40,28 +40,73 @@ CREATE TABLE submissions (
 );
 CREATE INDEX submissions_minute ON submissions (minute);
 )SQL",
-    // 2: each board's best run of each name in a table of its own, kept by
-    // a trigger on the runs in the transaction that changes them, so that a
-    // board is read from its first rows and every writer (a verifier, an
-    // operator's UPDATE) keeps it right; rejected runs without their demos;
-    // when each sender was last served, for fair claims.
+    // 2: the fair board: tickets the board issues, whose luck a ranked game
+    // plays with, names that belong to their players, the day's secret and
+    // every act of moderation; each board's best run of each name in a
+    // table of its own, kept by a trigger on the runs in the transaction
+    // that changes them, so that a board is read from its first rows and
+    // every writer (a verifier, a moderator) keeps it right; rejected runs
+    // without their demos; when each sender was last served, for fair claims.
+    // Runs sent before tickets were not played on one and stay off the boards.
     R"SQL(
 ALTER TABLE runs ALTER COLUMN demo DROP NOT NULL;   -- a rejected run keeps its verdict and digest only
 ALTER TABLE runs ADD COLUMN board text;             -- the board a verified run is on
-UPDATE runs SET board = version WHERE status = 'verified';
+ALTER TABLE runs ADD COLUMN ticket bytea;           -- the ticket its game was played on
+ALTER TABLE runs ADD COLUMN course text;            -- 'open' or 'daily-YYYY-MM-DD', the ticket's
+ALTER TABLE runs ADD COLUMN hidden_why text;        -- a moderator's reason, while it is hidden
+ALTER TABLE runs DROP CONSTRAINT runs_status_check;
+ALTER TABLE runs ADD CONSTRAINT runs_status_check CHECK (status IN ('pending', 'verified', 'rejected', 'hidden'));
 DROP INDEX runs_board;
+CREATE TABLE names (
+  name     text NOT NULL,                   -- as its player first asked for it
+  key_hash bytea NOT NULL,                  -- SHA-256 of the key the player was given (the key is never kept)
+  made     timestamptz NOT NULL DEFAULT now()
+);
+CREATE UNIQUE INDEX names_folded ON names (lower(name));   -- "ann" is Ann's name too
+CREATE TABLE tickets (
+  id      bytea PRIMARY KEY,                -- 16 random bytes
+  seed    bigint NOT NULL,                  -- the game's luck
+  course  text NOT NULL,                    -- 'open' or 'daily-YYYY-MM-DD'
+  name    text NOT NULL,
+  address text NOT NULL,                    -- who asked for it
+  issued  timestamptz NOT NULL DEFAULT now(),
+  expires timestamptz NOT NULL,
+  run_id  bigint REFERENCES runs (id)       -- the run it was used for
+);
+CREATE UNIQUE INDEX tickets_daily ON tickets (lower(name), course) WHERE course <> 'open';  -- one try a day
+CREATE TABLE secrets (
+  name  text PRIMARY KEY,                   -- 'daily': the days' seeds are drawn from it
+  value bytea NOT NULL
+);
+CREATE TABLE moderation (
+  id     bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  run_id bigint NOT NULL REFERENCES runs (id),
+  act    text NOT NULL CHECK (act IN ('hide', 'unhide')),
+  why    text NOT NULL,
+  done   timestamptz NOT NULL DEFAULT now(),
+  by     text NOT NULL                      -- the database role that did it
+);
 CREATE INDEX runs_board ON runs (board, name, score DESC, id) WHERE status = 'verified';
 CREATE INDEX runs_waiting ON runs (address, id) WHERE status = 'pending';
+-- Each row holds what the board shows of its run, so that a board is one
+-- walk down an index of this table alone, however many runs lie behind it.
 CREATE TABLE best (
-  board  text NOT NULL,
-  name   text NOT NULL,
-  run_id bigint NOT NULL REFERENCES runs (id),
-  score  integer NOT NULL,
+  board     text NOT NULL,
+  name      text NOT NULL,
+  run_id    bigint NOT NULL REFERENCES runs (id),
+  score     integer NOT NULL,
+  combo     integer,
+  frames    bigint,
+  games     integer,
+  version   text,
+  submitted timestamptz NOT NULL,
+  course    text,
   PRIMARY KEY (board, name)
 );
 CREATE INDEX best_rank ON best (board, score DESC, run_id);
-INSERT INTO best (board, name, run_id, score)
-  SELECT DISTINCT ON (board, name) board, name, id, score FROM runs
+CREATE INDEX best_run ON best (run_id);           -- a run deleted finds its row at once
+INSERT INTO best (board, name, run_id, score, combo, frames, games, version, submitted, course)
+  SELECT DISTINCT ON (board, name) board, name, id, score, combo, frames, games, version, submitted, course FROM runs
   WHERE status = 'verified' AND board IS NOT NULL AND score IS NOT NULL
   ORDER BY board, name, score DESC, id;
 CREATE TABLE senders (
@@ -79,11 +124,13 @@ BEGIN
     PERFORM 1 FROM best WHERE board = OLD.board AND name = OLD.name FOR UPDATE;
     DELETE FROM best WHERE board = OLD.board AND name = OLD.name AND run_id = OLD.id;
     IF FOUND THEN
-      INSERT INTO best (board, name, run_id, score)
-        SELECT board, name, id, score FROM runs
+      INSERT INTO best (board, name, run_id, score, combo, frames, games, version, submitted, course)
+        SELECT board, name, id, score, combo, frames, games, version, submitted, course FROM runs
         WHERE status = 'verified' AND board = OLD.board AND name = OLD.name AND score IS NOT NULL
         ORDER BY score DESC, id LIMIT 1
-      ON CONFLICT (board, name) DO UPDATE SET run_id = EXCLUDED.run_id, score = EXCLUDED.score
+      ON CONFLICT (board, name) DO UPDATE SET run_id = EXCLUDED.run_id, score = EXCLUDED.score,
+          combo = EXCLUDED.combo, frames = EXCLUDED.frames, games = EXCLUDED.games, version = EXCLUDED.version,
+          submitted = EXCLUDED.submitted, course = EXCLUDED.course
         WHERE EXCLUDED.score > best.score OR (EXCLUDED.score = best.score AND EXCLUDED.run_id < best.run_id);
       PERFORM pg_notify('morvik_board', OLD.board);
     END IF;
@@ -92,8 +139,11 @@ BEGIN
   -- scores: the one sent first). Checked against the row as committed, so
   -- two verifiers finishing runs of one name at once keep the better.
   IF NEW.status = 'verified' AND NEW.board IS NOT NULL AND NEW.score IS NOT NULL THEN
-    INSERT INTO best (board, name, run_id, score) VALUES (NEW.board, NEW.name, NEW.id, NEW.score)
-    ON CONFLICT (board, name) DO UPDATE SET run_id = EXCLUDED.run_id, score = EXCLUDED.score
+    INSERT INTO best (board, name, run_id, score, combo, frames, games, version, submitted, course)
+      VALUES (NEW.board, NEW.name, NEW.id, NEW.score, NEW.combo, NEW.frames, NEW.games, NEW.version, NEW.submitted, NEW.course)
+    ON CONFLICT (board, name) DO UPDATE SET run_id = EXCLUDED.run_id, score = EXCLUDED.score,
+        combo = EXCLUDED.combo, frames = EXCLUDED.frames, games = EXCLUDED.games, version = EXCLUDED.version,
+        submitted = EXCLUDED.submitted, course = EXCLUDED.course
       WHERE EXCLUDED.score > best.score OR (EXCLUDED.score = best.score AND EXCLUDED.run_id < best.run_id);
     IF FOUND THEN
       PERFORM pg_notify('morvik_board', NEW.board);
@@ -107,9 +157,10 @@ CREATE TRIGGER runs_keep_best AFTER INSERT OR UPDATE OF status, score, board, na
 )SQL",
 };
 
+// A hidden run gives its moderator's reason.
 constexpr const char* kRunColumns =
-    "id, name, status, score, combo, frames, games, version, reason, "
-    "to_char(submitted AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')";
+    "id, name, status, score, combo, frames, games, version, coalesce(hidden_why, reason), "
+    "to_char(submitted AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), course";
 
 template <class T>
 std::optional<T> Opt(const pqxx::field& f) {
@@ -129,6 +180,7 @@ Run RunOfRow(const pqxx::row& r) {
   run.version = Opt<std::string>(r[7]);
   run.reason = Opt<std::string>(r[8]);
   run.date = r[9].as<std::string>();
+  if (r.size() > 10) run.course = Opt<std::string>(r[10]);
   return run;
 }
 
@@ -200,42 +252,6 @@ int64_t Store::CountSubmission(const std::string& address) {
   return count;
 }
 
-Store::Accepted Store::AddRun(const std::string& name, const std::string& address, const std::string& demo,
-                              size_t maxWaiting) {
-  auto lease = pool_.Take();
-  pqxx::work w(*lease);
-  const pqxx::binarystring bytes(demo);
-  Accepted a;
-  // One sender's submissions one at a time, so that its waiting bytes are counted right.
-  w.exec_params("SELECT pg_advisory_xact_lock(hashtext('morvik sender ' || $1))", address);
-  pqxx::result r = w.exec_params("SELECT id, status FROM runs WHERE digest = sha256($1)", bytes);
-  if (r.empty()) {
-    const int64_t waiting = w.exec_params1(
-        "SELECT coalesce(sum(octet_length(demo)), 0) FROM runs WHERE status = 'pending' AND address = $1",
-        address)[0].as<int64_t>();
-    if (static_cast<uint64_t>(waiting) + demo.size() > maxWaiting) {
-      a.busy = true;
-      return a;
-    }
-    r = w.exec_params(
-        "INSERT INTO runs (digest, name, address, demo) VALUES (sha256($1), $2, $3, $1) "
-        "ON CONFLICT (digest) DO NOTHING RETURNING id, status",
-        bytes, name, address);
-    if (!r.empty()) {
-      a.fresh = true;
-      w.exec_params("SELECT pg_notify($1, $2)", kRunsChannel, r[0][0].as<std::string>());
-    } else {
-      // Sent at this moment by another sender: the run already stored.
-      r = w.exec_params("SELECT id, status FROM runs WHERE digest = sha256($1)", bytes);
-      if (r.empty()) throw std::runtime_error("the run sent before cannot be found");
-    }
-  }
-  a.id = r[0][0].as<int64_t>();
-  a.status = r[0][1].as<std::string>();
-  w.commit();
-  return a;
-}
-
 std::optional<Run> Store::GetRun(int64_t id) {
   auto lease = pool_.Take();
   pqxx::read_transaction t(*lease);
@@ -259,12 +275,12 @@ Store::Demo Store::GetDemo(int64_t id) {
 
 std::vector<Run> BoardRuns(pqxx::connection& c, const std::string& board, int limit) {
   pqxx::read_transaction t(c);
-  // The best table's first rows by its index, each joined to its run; the
-  // demos stay out of it.
+  // The best table's first rows by its index, and nothing else: each row
+  // holds what the board shows of its run.
   const pqxx::result r = t.exec_params(
-      "SELECT r.id, r.name, r.status, r.score, r.combo, r.frames, r.games, r.version, r.reason, "
-      "to_char(r.submitted AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"') "
-      "FROM best b JOIN runs r ON r.id = b.run_id WHERE b.board = $1 ORDER BY b.score DESC, b.run_id LIMIT $2",
+      "SELECT run_id, name, 'verified', score, combo, frames, games, version, NULL, "
+      "to_char(submitted AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), course "
+      "FROM best WHERE board = $1 ORDER BY score DESC, run_id LIMIT $2",
       board, limit);
   std::vector<Run> runs;
   runs.reserve(r.size());
@@ -317,6 +333,18 @@ std::optional<Claim> ClaimRun(pqxx::connection& c, int leaseSeconds, int maxClai
     cl->id = r[0][0].as<int64_t>();
     cl->claim = r[0][1].as<int32_t>();
     cl->demo = r[0][2].is_null() ? std::string() : pqxx::binarystring(r[0][2]).str();
+    // The ticket its game was played on, and how soon after its issue the run came.
+    const pqxx::result t = w.exec_params(
+        "SELECT encode(t.id, 'hex'), t.seed, t.course, "
+        "(extract(epoch FROM r.submitted - t.issued) * 1000)::bigint "
+        "FROM runs r JOIN tickets t ON t.id = r.ticket WHERE r.id = $1",
+        cl->id);
+    if (!t.empty()) {
+      cl->ticketId = t[0][0].as<std::string>();
+      cl->seed = static_cast<uint64_t>(t[0][1].as<int64_t>());
+      cl->course = t[0][2].as<std::string>();
+      cl->sinceIssuedMs = t[0][3].as<int64_t>();
+    }
     break;
   }
   w.commit();
@@ -341,7 +369,7 @@ bool FinishRun(pqxx::connection& c, const Claim& cl, const Finding& f) {
     r = w.exec_params(
         "UPDATE runs SET status = 'verified', score = $3, combo = $4, frames = $5, games = $6, version = $7, "
         "board = $8, verified_at = now(), lease_until = NULL WHERE id = $1 AND claims = $2 AND status = 'pending'",
-        cl.id, cl.claim, f.score, f.combo, f.frames, f.games, f.version, StandardBoard(f.version));
+        cl.id, cl.claim, f.score, f.combo, f.frames, f.games, f.version, BoardKey(f.version, cl.course));
   } else {
     // A rejected run keeps its verdict and its digest (the same bytes again
     // get the same answer), not its demo.
@@ -350,6 +378,8 @@ bool FinishRun(pqxx::connection& c, const Claim& cl, const Finding& f) {
         "verified_at = now(), lease_until = NULL WHERE id = $1 AND claims = $2 AND status = 'pending'",
         cl.id, cl.claim, f.reason, f.version);
   }
+  // A sender's next run may be claimed now: idle verifiers look again.
+  w.exec_params("SELECT pg_notify($1, $2)", kRunsChannel, std::to_string(cl.id));
   w.commit();
   return r.affected_rows() == 1;
 }
@@ -358,6 +388,7 @@ void ReleaseRun(pqxx::connection& c, const Claim& cl) {
   pqxx::work w(c);
   w.exec_params("UPDATE runs SET lease_until = NULL WHERE id = $1 AND claims = $2 AND status = 'pending'", cl.id,
                 cl.claim);
+  w.exec_params("SELECT pg_notify($1, $2)", kRunsChannel, std::to_string(cl.id));
   w.commit();
 }
 

@@ -19,6 +19,7 @@ namespace morvik::server {
 struct Run {
   int64_t id = 0;
   std::string name, status, date;
+  std::optional<std::string> course;  // "open", "daily-YYYY-MM-DD"
   std::optional<int32_t> score, combo, games;
   std::optional<int64_t> frames;
   std::optional<std::string> version, reason;
@@ -31,6 +32,12 @@ struct Claim {
   int64_t id = 0;
   int32_t claim = 0;
   std::string demo;
+  // The ticket its game was played on (empty for a run sent without one),
+  // and how long after the ticket was issued the run reached the board.
+  std::string ticketId;     // 32 hex digits
+  uint64_t seed = 0;
+  std::string course;
+  int64_t sinceIssuedMs = 0;
 };
 
 // What a verifier found.
@@ -84,10 +91,9 @@ constexpr const char* kRunsChannel = "morvik_runs";
 // at the commit), its key as the payload: every server's copy follows.
 constexpr const char* kBoardChannel = "morvik_board";
 
-// A board: the runs that compete with each other, kept by a key. The
-// standard course's board of a game version is keyed by the version line
-// itself ("morvik 1.0.0"); other boards (a day's course) take keys of their own.
-inline std::string StandardBoard(const std::string& version) { return version; }
+// A board: the runs that compete with each other, kept by a key: the game
+// version and the course ("morvik 1.0.0 open", "morvik 1.0.0 daily-2026-12-09").
+inline std::string BoardKey(const std::string& version, const std::string& course) { return version + " " + course; }
 // The most runs a board's answer lists.
 constexpr int kBoardRows = 100;
 
@@ -97,15 +103,6 @@ class Store {
 
   // Counts one submission from `address` in the current minute; the count so far.
   int64_t CountSubmission(const std::string& address);
-  // Stores a run (committed before it returns); the same bytes give the run
-  // already stored. `fresh` tells which; `busy` that it was not stored, as
-  // the sender's runs waiting for their replay hold `maxWaiting` bytes or more.
-  struct Accepted {
-    int64_t id = 0;
-    std::string status;
-    bool fresh = false, busy = false;
-  };
-  Accepted AddRun(const std::string& name, const std::string& address, const std::string& demo, size_t maxWaiting);
   std::optional<Run> GetRun(int64_t id);
   // A run's demo; `kept` is false for a rejected run, whose demo goes.
   struct Demo {
@@ -114,7 +111,32 @@ class Store {
   };
   Demo GetDemo(int64_t id);
 
- private:
+  // ---- tickets and names ----
+  // A ticket for `name` on `course` ("open" or "daily"), asked for with `key`
+  // ("" without one). A new name becomes its player's: its key is made and
+  // given back once (only its hash is kept).
+  struct TicketAnswer {
+    int status = 201;   // 201; 403: the name is owned and the key is missing or not its; 409: today's try was had
+    std::string error;  // the reason, in words, when not 201
+    std::string id, course, name, issued, expires, key;
+    uint64_t seed = 0;
+  };
+  TicketAnswer IssueTicket(const std::string& name, const std::string& course, const std::string& key,
+                           const std::string& address);
+  // A ticket's run: the replay's ticket is checked against the board's (that
+  // it issued it, with that luck and course, unused and unexpired) and used
+  // for it, the run taking the ticket's name. `status` is 202 (stored), 200
+  // (the same bytes again), 409 (the ticket was used for another run), 422
+  // (not a ticket of this board's, another luck or course, expired), 429 (busy).
+  struct RunAnswer {
+    int status = 202;
+    std::string error;
+    int64_t id = 0;
+    std::string runStatus;
+  };
+  RunAnswer AddTicketRun(const std::string& address, const std::string& demo, const std::string& ticketId,
+                         uint64_t seed, const std::string& course, size_t maxWaiting);
+
  private:
   ConnectionPool& pool_;
 };
@@ -130,6 +152,16 @@ bool RenewClaim(pqxx::connection& c, const Claim& cl, int leaseSeconds);
 bool FinishRun(pqxx::connection& c, const Claim& cl, const Finding& f);
 // Gives the run back at once (the verifier is stopping).
 void ReleaseRun(pqxx::connection& c, const Claim& cl);
+
+// ---- moderation (the operator's, from the command line) ----
+// Hides a verified run from every board, or brings it back; each act is kept
+// with its time, reason and the role that did it. False with the reason.
+bool HideRun(pqxx::connection& c, int64_t id, bool hide, const std::string& why, std::string& error);
+// Every act of moderation, oldest first, one line each.
+std::vector<std::string> ModerationLog(pqxx::connection& c);
+
+// The UTC day now, by the database's clock: "YYYY-MM-DD".
+std::string Today(pqxx::connection& c);
 
 // A board's first `limit` runs, ranked: each name's best verified run, best
 // first, equal scores by which was sent first. Reads only those rows.

@@ -23,6 +23,30 @@ class Wakeup : public pqxx::notification_receiver {
   void operator()(const std::string&, int) override {}
 };
 
+}  // namespace
+
+std::string TicketPaceProblem(const Claim& cl, const Verdict& v) {
+  if (cl.ticketId.empty() || !v.hasTicket)
+    return "the replay was not played on a ticket: the board ranks only games played on its tickets";
+  if (v.ticket.id != cl.ticketId || v.ticket.seed != cl.seed || v.ticket.course != cl.course)
+    return "the replay's ticket is not the one it was sent with";
+  if (v.bot) return "the replay is marked as a game of the automatic player; the board ranks players' games";
+  // At the game's own pace, less 2 % for clocks that run a little fast.
+  const int64_t least = v.playMs * 98 / 100;
+  if (cl.sinceIssuedMs < least) {
+    char words[200];
+    std::snprintf(words, sizeof words,
+                  "the replay reached the board %.1f s after its ticket was issued, sooner than its %lld play frames "
+                  "take at the game's pace (%.1f s)",
+                  static_cast<double>(cl.sinceIssuedMs) / 1000.0, static_cast<long long>(v.frames),
+                  static_cast<double>(v.playMs) / 1000.0);
+    return words;
+  }
+  return "";
+}
+
+namespace {
+
 void Pause(const std::atomic<bool>& stopping, int ms) {
   for (int waited = 0; waited < ms && !stopping; waited += 50)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -79,7 +103,7 @@ void Verifiers::Loop(int number) {
         }
         return !lost && !broken;
       };
-      const Verdict v = VerifyDemo(reinterpret_cast<const uint8_t*>(cl->demo.data()), cl->demo.size(),
+      Verdict v = VerifyDemo(reinterpret_cast<const uint8_t*>(cl->demo.data()), cl->demo.size(),
                                    config_.dataDir, limits);
       if (broken) throw pqxx::broken_connection("the connection failed during a replay");
       if (v.kind == Verdict::kStopped) {
@@ -88,6 +112,16 @@ void Verifiers::Loop(int number) {
       }
       Finding f;
       f.verified = v.kind == Verdict::kVerified;
+      if (f.verified) {
+        // Only a game played on the ticket the board issued for it ranks,
+        // and only a person's at the game's pace: what a replay marked as the
+        // automatic player's, or one sent sooner than its frames take, is not.
+        const std::string pace = TicketPaceProblem(*cl, v);
+        if (!pace.empty()) {
+          f.verified = false;
+          v.reason = pace;
+        }
+      }
       f.score = v.score;
       f.combo = v.combo;
       f.frames = v.frames;

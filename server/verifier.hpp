@@ -9,8 +9,15 @@
 #include <vector>
 
 #include "app/verify.hpp"
+#include "store.hpp"
 
 namespace morvik::server {
+
+// Why a verified replay does not rank for the run it was claimed as, in
+// words ("" when it does): it was not played on the run's ticket, it is the
+// automatic player's, or it reached the board sooner after its ticket was
+// issued than its play frames take at the game's pace (less 2 %).
+std::string TicketPaceProblem(const Claim& cl, const Verdict& v);
 
 struct VerifierConfig {
   std::string conninfo;

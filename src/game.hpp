@@ -37,6 +37,7 @@ struct Game;
 struct BoardTicket {
   uint64_t seed = 0;
   std::string course;   // "open", or "daily-YYYY-MM-DD": the day's course
+  std::string title;    // what the title says of it: "THE COURSE OF 2026-12-09"
 };
 struct BoardPlay {
   bool pending = false;  // the next game started is played on the ticket

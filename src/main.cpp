@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvik: the program's entry. Chooses the real window or the headless run.
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -14,6 +16,7 @@
 #include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "app/settings.hpp"
+#include "app/replays.hpp"
 #include "core/path_text.hpp"
 #include "core/printable.hpp"
 #include "core/program_args.hpp"
@@ -53,6 +56,40 @@ int HandOverToSubmitter(int argc, char** argv, const std::string& exeDir, const 
 #endif
 }
 
+#ifndef _WIN32
+// Runs morvik-submit on `args` (after the two paths) beside the game: waited
+// for (its exit status), or left to finish on its own (0 once started).
+int RunSubmitter(const std::vector<std::string>& args, const std::string& exeDir, const std::string& recordPath,
+                 const std::string& settingsPath, bool wait) {
+  const std::string helper = morvik::SubmitterPath(exeDir);
+  if (helper.empty()) {
+    std::fprintf(stderr, "morvik: the leaderboard needs morvik-submit, which is not installed with this program\n");
+    return 1;
+  }
+  std::vector<std::string> all = {helper, recordPath, settingsPath};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    std::fprintf(stderr, "morvik: cannot run %s: %s\n", morvik::Printable(helper).c_str(), std::strerror(errno));
+    return 1;
+  }
+  if (pid == 0) {
+    ::execv(helper.c_str(), argv.data());
+    std::fprintf(stderr, "morvik: cannot run %s: %s\n", morvik::Printable(helper).c_str(), std::strerror(errno));
+    ::_exit(1);
+  }
+  if (!wait) return 0;
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,7 +119,29 @@ int main(int argc, char** argv) {
                 shown(settingsPath, "(none: neither XDG_CONFIG_HOME nor HOME is set)").c_str());
     return 0;
   }
-  if (o.submit) return HandOverToSubmitter(argc, argv, exeDir, recordPath, settingsPath);
+  if (o.submit || o.boardKeyAsked) return HandOverToSubmitter(argc, argv, exeDir, recordPath, settingsPath);
+  morvik::SessionHooks hooks;
+#ifdef _WIN32
+  if (!o.board.empty()) return HandOverToSubmitter(argc, argv, exeDir, recordPath, settingsPath);
+#else
+  // --board: a ticket first (the board's client asks for it), then its game
+  // in the window, sent by the client when it ends while the title comes back.
+  if (!o.board.empty()) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (const int status = RunSubmitter(args, exeDir, recordPath, settingsPath, true); status != 0) return status;
+    o.ticket = TicketPath(recordPath);
+    std::vector<std::string> send = {"--submit"};
+    if (!o.submitServer.empty()) send.insert(send.end(), {"--server", o.submitServer});
+    // The client that sends the game finishes by itself; nobody waits for it.
+    ::signal(SIGCHLD, SIG_IGN);
+    hooks.boardGame = [=](const std::string& replay) {
+      std::vector<std::string> a = send;
+      a.insert(a.begin() + 1, replay);
+      std::printf("morvik: the board game is over; sending it to the board\n");
+      RunSubmitter(a, exeDir, recordPath, settingsPath, false);
+    };
+  }
+#endif
   // From here a stop signal ends the game as closing its window does.
   CatchStopSignals();
   if (!o.verify.empty()) return RunVerify(o, dataDir);
@@ -110,6 +169,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvik: %s (use --headless to run without a display)\n", err.c_str());
     return 1;
   }
-  const int status = PlayOnPlatform(*plat, false, o, dataDir, recordPath, &settings);
+  const int status = PlayOnPlatform(*plat, false, o, dataDir, recordPath, &settings, hooks);
   plat->EndProcess(status);
 }

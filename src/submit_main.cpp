@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// morvik-submit: the leaderboard's client. `morvik --submit` runs it with the
-// records' path and the settings file's path the game found, then the game's
-// own arguments; it sends the replay and prints the board's verdict.
+// morvik-submit: the leaderboard's client. `morvik --submit`, `--board` and
+// `--board-key` run it with the records' path and the settings file's path
+// the game found, then the game's own arguments: it sends a replay and
+// prints the board's verdict, asks for a ticket, or shows or keeps a key.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -22,9 +23,9 @@ int main(int argc, char** argv) {
   Options o;
   if (const int status = ReadCommandLine(static_cast<int>(args.size()) - 1, args.data(), o); status >= 0)
     return status;
-  if (!o.submit) {
-    std::fprintf(stderr, "morvik-submit: only 'morvik --submit' runs this\n");
-    return 2;
-  }
-  return SubmitCommand(o, argv[1], argv[2]);
+  if (o.submit) return SubmitCommand(o, argv[1], argv[2]);
+  if (!o.board.empty()) return TicketCommand(o, argv[1], argv[2]);
+  if (o.boardKeyAsked) return KeyCommand(o, argv[1], argv[2]);
+  std::fprintf(stderr, "morvik-submit: only 'morvik --submit', '--board' and '--board-key' run this\n");
+  return 2;
 }

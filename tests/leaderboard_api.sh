@@ -130,6 +130,44 @@ jq -e --arg v "$version" --argjson best "$best" \
   '.version == $v and (.scores | length) == 1 and .scores[0].rank == 1 and .scores[0].name == "Ann" and
    .scores[0].score == $best' <<<"$body" >/dev/null && ok || bad "the board: $body"
 req GET "/api/scores?limit=0"; refused "a limit of 0" 400 "limit"
+
+echo "== the board from each server's memory: its tag, 304, and a second server in step"
+curl -s -D "$work/headers" -o "$work/board1" "$url/api/scores"
+etag=$(sed -n 's/^ETag: *\(.*\)\r$/\1/Ip' "$work/headers")
+[ -n "$etag" ] && grep -qi '^Cache-Control: public, max-age=5' "$work/headers" && ok ||
+  bad "the board's answer has no tag or no public caching: $(cat "$work/headers")"
+c=$(curl -s -o "$work/board2" -w '%{http_code}' -H "If-None-Match: $etag" "$url/api/scores")
+[ "$c" = 304 ] && [ ! -s "$work/board2" ] && ok || bad "a matching If-None-Match answered $c"
+c=$(curl -s -o /dev/null -w '%{http_code}' -H 'If-None-Match: "other"' "$url/api/scores")
+[ "$c" = 200 ] && ok || bad "another tag answered $c"
+first_pid=$MORVIK_SERVER_PID first_url=$MORVIK_URL
+morvik_server_start "$work/server2.log" --listen 127.0.0.1:0 --workers 0 || exit 1
+second_pid=$MORVIK_SERVER_PID second_url=$MORVIK_URL
+MORVIK_SERVER_PID=$first_pid MORVIK_URL=$first_url
+# The same game with other records in its header: other bytes, another run.
+python3 - "$src/tests/demos/bot.demo" "$work/cy.demo" <<'PY'
+import sys, zlib
+d = bytearray(open(sys.argv[1], "rb").read())
+at = 16 + d[10]
+d[at:at + 4] = (4321).to_bytes(4, "little")
+d[-4:] = zlib.crc32(bytes(d[:-4])).to_bytes(4, "little")
+open(sys.argv[2], "wb").write(d)
+PY
+req POST "/api/runs?name=Cy" --data-binary @"$work/cy.demo"
+cy=$(jq -r .id <<<"$body")
+[ "$(jq -r .status <<<"$(verdict "$cy")")" = verified ] || bad "the second game was not verified"
+t0=$(date +%s%N)
+for i in $(seq 1 100); do
+  curl -s "$second_url/api/scores" | jq -e '[.scores[].name] | index("Cy") != null' >/dev/null && break
+  sleep 0.05
+done
+ms=$((($(date +%s%N) - t0) / 1000000))
+if curl -s "$second_url/api/scores" | jq -e '[.scores[].name] == ["Ann", "Cy"]' >/dev/null; then
+  ok; echo "the second server showed the new run ${ms} ms after its verdict was read from the first"
+else
+  bad "the second server's board: $(curl -s "$second_url/api/scores")"
+fi
+kill -TERM "$second_pid"; wait "$second_pid" 2>/dev/null
 req GET "/api/runs/999999"; refused "a run that is not there" 404 "no run"
 
 echo "== a body that comes too slowly"

@@ -37,11 +37,14 @@ int main() {
   const SettingsStore settings = MakeSettingsStore(fromFile, file, o);
   WebPlatform plat(settings.run);
   WebProbe probe;  // what the page's checks read of the game
-  const int status = PlayOnPlatform(plat, false, o, dataDir, recordPath, &settings, &probe, [] {
+  SessionHooks hooks;
+  hooks.extra = &probe;
+  hooks.watchRequests = [] {
     std::string path;
     path.swap(gWatch);
     return path;
-  });
+  };
+  const int status = PlayOnPlatform(plat, false, o, dataDir, recordPath, &settings, hooks);
   morvik_ended(status);
   return status;
 }

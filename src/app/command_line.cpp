@@ -59,9 +59,15 @@ const char* UsageText() {
          "  --shot FRAME:FILE      save the screen after play frame FRAME as a PNG\n"
          "  --verify REPLAY        check a replay as the leaderboard does; one JSON line of verdict,\n"
          "                         status 0 when verified, 1 when rejected (takes only --data-dir)\n"
-         "  --submit [REPLAY]      send a replay (default: your best game's) to the leaderboard and\n"
-         "                         wait for its verdict\n"
+         "  --board daily|open     ask the leaderboard for a ticket, play its game in the window and\n"
+         "                         send it when it ends: today's course, or the open board\n"
+         "  --ticket FILE          play the first game on a ticket the leaderboard gave (its JSON)\n"
+         "  --board-key [KEY]      show the key of the name you play under on the board (to play under\n"
+         "                         it on another machine), or keep KEY, given on the other one\n"
+         "  --submit [REPLAY]      send a game played for the board (default: the newest) and wait\n"
+         "                         for its verdict\n"
          "    --name NAME          the name on the board: 1 to 20 letters, digits, spaces, - _ .\n"
+         "                         (--board: default the settings file's 'board-name' line)\n"
          "    --server URL         the board (default: the settings file's 'leaderboard' line)\n"
          "  --help, --version\n";
 }
@@ -108,10 +114,21 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     else if (a == "--record-demo") { if (!value(o.recordDemo)) return false; }
     else if (a == "--play-demo") { if (!value(o.playDemo)) return false; }
     else if (a == "--verify") { if (!value(o.verify)) return false; }
+    else if (a == "--ticket") { if (!value(o.ticket)) return false; }
+    else if (a == "--board") {
+      if (!value(o.board)) return false;
+      if (o.board != "daily" && o.board != "open") {
+        error = "--board takes daily (today's course) or open (the open board), not '" + Printable(o.board) + "'";
+        return false;
+      }
+    }
     else if (a == "--submit") {
       o.submit = true;
       // The replay is optional: the next argument, unless it is an option.
       if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 && !args[i + 1].empty()) o.submitReplay = args[++i];
+    } else if (a == "--board-key") {
+      o.boardKeyAsked = true;
+      if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 && !args[i + 1].empty()) o.boardKey = args[++i];
     } else if (a == "--name") { if (!value(o.submitName)) return false; }
     else if (a == "--server") { if (!value(o.submitServer)) return false; }
     else if (a == "--clock-start") {
@@ -142,12 +159,20 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       return false;
     }
   }
-  if (!o.submit && (!o.submitName.empty() || !o.submitServer.empty())) {
-    error = std::string(o.submitName.empty() ? "--server" : "--name") + " works only with --submit";
+  if (!o.submit && o.board.empty() && !o.boardKeyAsked && (!o.submitName.empty() || !o.submitServer.empty())) {
+    error = std::string(o.submitName.empty() ? "--server" : "--name") + " works only with --submit, --board or --board-key";
     return false;
   }
-  if (o.submit && o.submitName.empty() && !o.help && !o.version) {
-    error = "--submit needs --name NAME, the name to show on the board";
+  if (o.submit && !o.submitName.empty()) {
+    error = "--submit takes no --name: a game played for a board is under its ticket's name";
+    return false;
+  }
+  if (!o.board.empty() && (o.submit || o.headless || !o.ticket.empty() || !o.playDemo.empty())) {
+    error = "--board plays its own ticket's game in the window: not with --submit, --headless, --ticket or --play-demo";
+    return false;
+  }
+  if (!o.ticket.empty() && !o.playDemo.empty()) {
+    error = "--ticket plays a new game: a demo played back keeps the ticket it was recorded with";
     return false;
   }
   if (!o.verify.empty()) {

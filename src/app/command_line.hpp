@@ -36,9 +36,16 @@ struct Options {
   bool bot = false;              // the automatic player plays (headless or in the window)
   bool noPictures = false;       // headless: the game runs with nothing drawn but the collision map
   std::string verify;            // check a replay as the leaderboard does, and say the verdict
-  // the leaderboard: --submit [REPLAY] --name NAME [--server URL]
+  // the leaderboard: --submit [REPLAY] [--name NAME] [--server URL];
+  // --board daily|open [--name NAME] [--server URL]: a ticket asked for,
+  // its game played in the window and sent when it ends; --ticket FILE:
+  // the first game played on a ticket at hand
   bool submit = false;
   std::string submitReplay, submitName, submitServer;
+  std::string board;             // "daily" or "open"
+  bool boardKeyAsked = false;    // --board-key [KEY]: show the name's key, or keep KEY for it
+  std::string boardKey;
+  std::string ticket;
 };
 
 // Parses argv; on a bad argument returns false with a one-line message. An

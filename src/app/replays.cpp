@@ -24,6 +24,11 @@ std::string ReplayFolder(const std::string& recordPath) {
   return PathText((dir.empty() ? fs::path(".") : dir) / "replays");
 }
 
+std::string TicketPath(const std::string& recordPath) {
+  const std::string folder = ReplayFolder(recordPath);
+  return folder.empty() ? "" : folder + "/ticket.json";
+}
+
 std::vector<uint8_t> BestReplayKeeper::ReplayBytes() const {
   DemoHeader h = rec_.Header();
   h.endsWithGame = true;
@@ -59,6 +64,27 @@ void BestReplayKeeper::OnGameEnd(Game& g) {
   std::sort(copies.begin(), copies.end());
   for (size_t i = 0; i + kDatedReplaysKept < copies.size(); ++i) fs::remove(copies[i], ec);
   g.plat.RecordsWritten();
+}
+
+void BoardReplayKeeper::OnGameEnd(Game& g) {
+  if (!g.board.playing) return;
+  DemoHeader h = rec_.Header();
+  h.endsWithGame = true;
+  const std::vector<uint8_t> bytes = WriteDemoBytes(h, rec_.Raw());
+  std::string why;
+  const std::string path = PathText(PathOf(folder_.empty() ? "." : folder_) / ("board-" + h.ticket.id + ".demo"));
+  if ((!folder_.empty() && !MakeFolders(folder_, why)) ||
+      !ReplaceFile(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, why)) {
+    std::fprintf(stderr, "morvik: the board game could not be kept as %s: %s\n", Printable(path).c_str(), why.c_str());
+    return;
+  }
+  g.plat.RecordsWritten();
+  if (kept_) {
+    kept_(path);
+  } else {
+    std::fprintf(stderr, "morvik: the board game is kept as %s; morvik --submit %s sends it\n", Printable(path).c_str(),
+                 Printable(path).c_str());
+  }
 }
 
 namespace {
@@ -104,9 +130,7 @@ bool WatchReplay(Game& g, Platform& base, const std::string& path) {
   if (!stopped) {
     auto watched = std::make_unique<Game>(player);
     watched->dataDir = g.dataDir;
-    watched->recordsFrozen = true;
-    watched->BestScore = header.bestScore;
-    watched->BestCombo = header.bestCombo;
+    TakeDemoHeader(*watched, header);
     watched->settings = g.settings;
     watched->settings.disk.path.clear();
     watched->observer = &pace;

@@ -6,6 +6,7 @@
 // records as replays/best.demo, with a dated copy (the last 20 are kept).
 // Such a replay plays from the program's start to that game's end and
 // stops there cleanly; the leaderboard replays it to check its score.
+#include <functional>
 #include <string>
 
 #include "app/demo.hpp"
@@ -17,6 +18,8 @@ constexpr int kDatedReplaysKept = 20;
 
 // The folder the replays are kept in, beside the record file ("" without one).
 std::string ReplayFolder(const std::string& recordPath);
+// Where morvik --board keeps the ticket its game is played on, in that folder.
+std::string TicketPath(const std::string& recordPath);
 
 class BestReplayKeeper : public FrameObserver {
  public:
@@ -30,6 +33,23 @@ class BestReplayKeeper : public FrameObserver {
   const DemoRecorder& rec_;
   std::string folder_;
   bool warned_ = false;
+};
+
+// The game a session played on a leaderboard's ticket, kept as a replay when
+// it ends (the session up to that game's end), as board-TICKET.demo in the
+// replays' folder, and handed to `kept` (which sends it to the board); without
+// `kept`, one line says where it is and how to send it.
+class BoardReplayKeeper : public FrameObserver {
+ public:
+  BoardReplayKeeper(const DemoRecorder& rec, std::string folder, std::function<void(const std::string&)> kept)
+      : rec_(rec), folder_(std::move(folder)), kept_(std::move(kept)) {}
+  void OnPlayFrame(Game&) override {}
+  void OnGameEnd(Game& g) override;
+
+ private:
+  const DemoRecorder& rec_;
+  std::string folder_;
+  std::function<void(const std::string&)> kept_;
 };
 
 // Plays the replay at `path` on `base` (the platform under any recorder of

@@ -12,6 +12,7 @@
 #include "app/demo.hpp"
 #include "app/replays.hpp"
 #include "app/settings.hpp"
+#include "app/ticket.hpp"
 #include "app/verify.hpp"
 #include "core/files.hpp"
 #include "core/path_text.hpp"
@@ -157,6 +158,20 @@ bool ReadScriptFile(const std::string& path, std::string& text, std::string& err
   return false;
 }
 
+void PlayOnTicket(Game& g, const DemoTicket& t) {
+  g.board.pending = true;
+  g.board.ticket.seed = t.seed;
+  g.board.ticket.course = t.course;
+  g.board.ticket.title = CourseTitle(t.course);
+}
+
+void TakeDemoHeader(Game& g, const DemoHeader& h) {
+  g.recordsFrozen = true;
+  g.BestScore = h.bestScore;
+  g.BestCombo = h.bestCombo;
+  if (h.hasTicket) PlayOnTicket(g, h.ticket);
+}
+
 int RunUntilProgramEnds(Game& g) {
   try {
     RunProgram(g);
@@ -186,8 +201,7 @@ int ReadCommandLine(int argc, char** argv, Options& o) {
 }
 
 int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::string& dataDir,
-                   const std::string& recordPath, const SettingsStore* settings, FrameObserver* extra,
-                   std::function<std::string()> watchRequests) {
+                   const std::string& recordPath, const SettingsStore* settings, const SessionHooks& hooks) {
   const bool realWindow = !headless;
   {
     // Nothing is written before every file has been checked.
@@ -221,6 +235,14 @@ int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::s
     // Written at the end when asked for; CheckRunFiles has made sure it can be.
     plat = &recorder.emplace(*under, realWindow);
   }
+  std::optional<Ticket> ticket;
+  if (!o.ticket.empty()) {
+    std::string why;
+    if (!LoadTicketFile(o.ticket, ticket.emplace(), why)) {
+      std::fprintf(stderr, "morvik: cannot play on the ticket %s: %s\n", Printable(o.ticket).c_str(), why.c_str());
+      return 2;
+    }
+  }
   if (const std::string note = MissingCourseNote(dataDir); !note.empty())
     std::fprintf(stderr, "morvik: %s\n", note.c_str());
   if (recordPath.empty() && !player)
@@ -236,10 +258,13 @@ int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::s
   g->settings = settings ? *settings : MakeSettingsStore(DefaultSettings(), SettingsFile{}, o);
   // A demo's playback changes no settings file.
   if (player) g->settings.disk.path.clear();
+  if (ticket) {
+    PlayOnTicket(*g, ticket->ForDemo());
+    if (recorder) recorder->SetTicket(ticket->ForDemo());
+  }
+  if (recorder) recorder->SetBot(o.bot);
   if (player) {
-    g->recordsFrozen = true;
-    g->BestScore = header.bestScore;
-    g->BestCombo = header.bestCombo;
+    TakeDemoHeader(*g, header);
   } else if (recorder) {
     LoadRecords(*g);
     recorder->SetRecords(g->BestScore, g->BestCombo);
@@ -271,9 +296,11 @@ int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::s
       g->bestReplayPath = PathText(PathOf(folder) / "best.demo");
     }
     g->watchReplay = [under](Game& gg, const std::string& path) { WatchReplay(gg, *under, path); };
-    g->takeWatchRequest = std::move(watchRequests);
+    g->takeWatchRequest = hooks.watchRequests;
   }
-  if (extra) observers.Add(extra);
+  std::optional<BoardReplayKeeper> boardKeeper;
+  if (ticket && keepReplays) observers.Add(&boardKeeper.emplace(*recorder, ReplayFolder(recordPath), hooks.boardGame));
+  if (hooks.extra) observers.Add(hooks.extra);
   QuietClock quiet(observers, recorder ? &*recorder : nullptr, player ? &*player : nullptr);
   g->observer = &quiet;
   int status = RunUntilProgramEnds(*g);
@@ -362,6 +389,9 @@ int RunVerify(const Options& o, const std::string& dataDir) {
   std::string out = line;
   out += "\"version\":" + (v.version.empty() ? std::string("null") : JsonText(v.version));
   out += ",\"reason\":" + (ok ? std::string("null") : JsonText(v.reason));
+  // A game on a leaderboard's ticket: which, and its board.
+  out += ",\"ticket\":" + (v.hasTicket ? JsonText(v.ticket.id) : std::string("null"));
+  out += ",\"course\":" + (v.hasTicket ? JsonText(v.ticket.course) : std::string("null"));
   std::snprintf(line, sizeof line, ",\"seconds\":%.3f}\n", seconds);
   out += line;
   std::fputs(out.c_str(), stdout);

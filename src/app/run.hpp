@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/command_line.hpp"
+#include "app/demo.hpp"
 #include "game.hpp"
 
 namespace morvik {
@@ -64,6 +65,13 @@ std::string MissingCourseNote(const std::string& dataDir);
 constexpr size_t kMaxScriptBytes = 1u << 20;
 bool ReadScriptFile(const std::string& path, std::string& text, std::string& error);
 
+// A demo's game takes from its header what the recording started with: the
+// records (frozen: neither read nor written), and the ticket its first game
+// was played on.
+void TakeDemoHeader(Game& g, const DemoHeader& h);
+// The next game is played on the ticket.
+void PlayOnTicket(Game& g, const DemoTicket& t);
+
 // Runs the program on the game's platform until it ends; returns the exit status.
 int RunUntilProgramEnds(Game& g);
 
@@ -72,12 +80,20 @@ int RunUntilProgramEnds(Game& g);
 // `settings` are the player's (the window's, the page's): without them the
 // run keeps the defaults in memory, and so does a demo's playback. With them
 // the session is recorded and its best games kept as replays, which the
-// options screen plays back, as it does those `watchRequests` names (the
-// page's). `extra`, when given, sees every play frame after the command
-// line's observers. Returns the exit status.
+// options screen plays back, as it does those the hooks' `watchRequests`
+// names (the page's). With a ticket (--ticket) the first game is played on
+// it; in such a session its replay is kept as replays/board-TICKET.demo when
+// that game ends, and handed to the hooks' `boardGame`. `extra`, when given,
+// sees every play frame after the command line's observers. Returns the
+// exit status.
+struct SessionHooks {
+  FrameObserver* extra = nullptr;
+  std::function<std::string()> watchRequests;
+  std::function<void(const std::string& replay)> boardGame;
+};
 int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::string& dataDir,
                    const std::string& recordPath, const SettingsStore* settings = nullptr,
-                   FrameObserver* extra = nullptr, std::function<std::string()> watchRequests = {});
+                   const SessionHooks& hooks = {});
 
 // What every entry does first: reads the arguments, and answers what ends the
 // program before a game (a bad argument, --help, --version, --dump-sheets).

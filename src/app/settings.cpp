@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/command_line.hpp"
+#include "app/verify.hpp"
 #include "core/files.hpp"
 #include "core/numeric.hpp"
 #include "core/path_text.hpp"
@@ -133,6 +134,12 @@ std::string ApplyLine(const std::string& name, const std::string& value, const I
     s.leaderboard = value;
     return "";
   }
+  if (name == "board-name") {
+    std::string why;
+    if (!CheckPlayerName(value, why)) return "board-name: " + why;
+    s.boardName = value;
+    return "";
+  }
   const bool key = name.rfind("key-", 0) == 0, pad = name.rfind("pad-", 0) == 0;
   if (key || pad) {
     const std::string act = name.substr(4);
@@ -218,8 +225,10 @@ std::string SettingsText(const Settings& s) {
     t += std::string("# controller inputs to ") + kActionHelp[a] + "\n";
     t += std::string("pad-") + ActionName(a) + " " + JoinList(s.pad[a]) + "\n";
   }
-  t += "# the leaderboard that 'morvik --submit' sends your best game to: leaderboard https://HOST\n";
+  t += "# the leaderboard 'morvik --board' plays for and 'morvik --submit' sends to: leaderboard https://HOST\n";
   if (!s.leaderboard.empty()) t += "leaderboard " + s.leaderboard + "\n";
+  t += "# the name 'morvik --board' plays under: board-name NAME\n";
+  if (!s.boardName.empty()) t += "board-name " + s.boardName + "\n";
   return t;
 }
 
@@ -339,7 +348,8 @@ bool OwnLine(const std::string& line, const std::vector<std::string>& layout) {
   if (line[0] == '#') {
     // Comments of layouts the game wrote before.
     if (line == "# The game wrote this file with every setting at its default and never rewrites it." ||
-        line == "# off: sharp pixels, scaled by whole numbers; on: fill the screen, smoothing only the last step")
+        line == "# off: sharp pixels, scaled by whole numbers; on: fill the screen, smoothing only the last step" ||
+        line == "# the leaderboard that 'morvik --submit' sends your best game to: leaderboard https://HOST")
       return true;
     for (const std::string& l : layout)
       if (l == line) return true;
@@ -347,7 +357,7 @@ bool OwnLine(const std::string& line, const std::vector<std::string>& layout) {
   }
   const std::string name = line.substr(0, line.find_first_of(" \t"));
   if (name == "display" || name == "scale" || name == "smooth" || name == "effects-volume" || name == "music-volume" ||
-      name == "leaderboard")
+      name == "leaderboard" || name == "board-name")
     return true;
   if (name.rfind("key-", 0) == 0 || name.rfind("pad-", 0) == 0)
     for (int a = 0; a < kActionCount; ++a)

@@ -30,14 +30,33 @@ struct BoardUrl {
 };
 bool ParseBoardUrl(const std::string& url, BoardUrl& out, std::string& why);
 
-// Sends `demo` under `name` and waits up to `waitSeconds` for the verdict;
-// `note` hears the steps ("sent as run 42, waiting..."). False with a
-// one-line reason when the board could not be reached or refused the replay.
-bool SubmitReplay(const std::string& url, const std::vector<uint8_t>& demo, const std::string& name, int waitSeconds,
-                  SubmitResult& out, std::string& why, const std::function<void(const std::string&)>& note = {});
+// Sends `demo` (a game played on one of the board's tickets, whose name it
+// takes) and waits up to `waitSeconds` for the verdict; `note` hears the
+// steps ("sent as run 42, waiting..."). False with a one-line reason when
+// the board could not be reached or refused the replay.
+bool SubmitReplay(const std::string& url, const std::vector<uint8_t>& demo, int waitSeconds, SubmitResult& out,
+                  std::string& why, const std::function<void(const std::string&)>& note = {});
 
-// morvik --submit: the replay named, or the best game's under the records'
-// folder; the board named, or the settings file's. Returns the exit status.
+struct Ticket;
+// Asks the board for a ticket for `name` on "daily" or "open", with the
+// name's key when one is kept; `json` is the ticket as the board gave it.
+bool AskTicket(const std::string& url, const std::string& name, const std::string& course, const std::string& key,
+               Ticket& out, std::string& json, std::string& why);
+
+// The keys of the names a player owns, one a board and name, kept beside
+// the records for their owner alone ("" without a records folder).
+std::string KeysPath(const std::string& recordPath);
+std::string StoredKey(const std::string& keysPath, const std::string& url, const std::string& name);
+bool StoreKey(const std::string& keysPath, const std::string& url, const std::string& name, const std::string& key,
+              std::string& why);
+
+// morvik --submit: the replay named, or the newest game played for a board
+// (replays/board-TICKET.demo); the board named, or the settings file's.
 int SubmitCommand(const Options& o, const std::string& recordPath, const std::string& settingsPath);
+// morvik --board daily|open, its first step: a ticket asked for and kept at
+// TicketPath (a new name's key kept with the keys).
+int TicketCommand(const Options& o, const std::string& recordPath, const std::string& settingsPath);
+// morvik --board-key [KEY]: shows the name's key kept here, or keeps KEY for it.
+int KeyCommand(const Options& o, const std::string& recordPath, const std::string& settingsPath);
 
 }  // namespace morvik

@@ -12,6 +12,7 @@
 
 #include "app/demo.hpp"
 #include "app/command_line.hpp"
+#include "app/run.hpp"
 #include "core/printable.hpp"
 #include "game.hpp"
 #include "platform/headless/headless_platform.hpp"
@@ -110,20 +111,28 @@ class Tally : public FrameObserver {
       gameFrames_ = 0;
       gameScore_ = 0;
       gameCombo_ = 100;
+      gameMs_ = 0;
+      slowdown_ = 0;
     }
-    ++gameFrames_;
-    gameScore_ = std::max(gameScore_, g.Score);
-    gameCombo_ = std::max<int32_t>(gameCombo_, g.MaxCombo);
     if (frames_ > limits_.maxFrames)
       throw StopReplay{Verdict::kRejected,
                        "the replay plays more than " + std::to_string(limits_.maxFrames) + " frames"};
     if (frames_ % 256 == 1) budget_.Check();
+    // A game on a ticket: only that game counts (the session's later ones do not).
+    if (ticketOnly && !g.board.playing) return;
+    ++gameFrames_;
+    // The frame waited its period (35 ms, more in the game over) before it ran.
+    gameMs_ += 35 + slowdown_;
+    slowdown_ = g.FrameSlowdown;
+    gameScore_ = std::max(gameScore_, g.Score);
+    gameCombo_ = std::max<int32_t>(gameCombo_, g.MaxCombo);
   }
   void OnGameEnd(Game&) override { Commit(); }
   void Commit() {
     if (gameFrames_ == 0) return;
     ++games;
     frames += gameFrames_;
+    playMs += gameMs_;
     score = std::max(score, gameScore_);
     maxCombo = std::max(maxCombo, gameCombo_);
     gameFrames_ = 0;
@@ -135,6 +144,8 @@ class Tally : public FrameObserver {
   // middle of a game was cut there, and that game does not count.
   void Closed() { Commit(); }
   int64_t frames = 0;  // of the games played to their end
+  int64_t playMs = 0;
+  bool ticketOnly = false;
   int32_t games = 0;
   int32_t score = 0;
   int32_t maxCombo = 100;
@@ -143,7 +154,7 @@ class Tally : public FrameObserver {
   Budget& budget_;
   DemoPlayer& player_;
   const VerifyLimits& limits_;
-  int64_t frames_ = 0, gameFrames_ = 0;
+  int64_t frames_ = 0, gameFrames_ = 0, gameMs_ = 0, slowdown_ = 0;
   int32_t gameScore_ = 0, gameCombo_ = 100;
 };
 
@@ -183,9 +194,12 @@ bool ReadDemo(const uint8_t* data, size_t size, const VerifyLimits& limits, Demo
 }
 }  // namespace
 
-bool CheckDemoHeader(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why) {
-  DemoHeader header;
-  return ReadHeaderWithin(data, size, limits, header, why);
+bool CheckDemoHeader(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why,
+                     DemoHeader* header) {
+  DemoHeader h;
+  const bool ok = ReadHeaderWithin(data, size, limits, h, why);
+  if (header) *header = h;
+  return ok;
 }
 
 bool CheckDemoBytes(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why) {
@@ -222,9 +236,11 @@ Verdict VerifyDemo(const uint8_t* data, size_t size, const std::string& dataDir,
   auto g = std::make_unique<Game>(budget, limits.pictures);
   g->dataDir = dataDir;
   g->recordPath.clear();
-  g->recordsFrozen = true;  // neither read nor written
-  g->BestScore = header.bestScore;
-  g->BestCombo = header.bestCombo;
+  TakeDemoHeader(*g, header);
+  tally.ticketOnly = header.hasTicket;
+  v.hasTicket = header.hasTicket;
+  v.ticket = header.ticket;
+  v.bot = header.bot;
   g->observer = &tally;
 
   int status = 0;
@@ -257,9 +273,12 @@ Verdict VerifyDemo(const uint8_t* data, size_t size, const std::string& dataDir,
   if (!player.Finished())
     return reject("the game ended before the demo did (after " + std::to_string(player.ReadsDone()) +
                   " reads); the demo does not match this program");
-  if (tally.games == 0)
+  if (tally.games == 0) {
+    if (header.hasTicket) return reject("the demo plays no game to its end on its ticket");
     return reject(tally.Unfinished() > 0 ? "the demo plays no game to its end" : "the demo plays no game");
+  }
   v.kind = Verdict::kVerified;
+  v.playMs = tally.playMs;
   v.score = tally.score;
   v.combo = std::max(0, tally.maxCombo - 100);
   return v;

@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+#include "app/demo.hpp"
+
 namespace morvik {
 
 class FrameObserver;
@@ -51,6 +53,14 @@ struct Verdict {
   int32_t games = 0;       // games that played at least one frame
   std::string version;     // the program line the demo was recorded by (when readable)
   std::string reason;      // why it was rejected or stopped, in words
+  // A demo whose first game was played on a leaderboard's ticket counts
+  // for that game alone: its score, combo and frames, one game.
+  bool hasTicket = false;
+  DemoTicket ticket;
+  bool bot = false;        // marked as the automatic player's game
+  // What the counted games take at the game's own pace at the least: 35 ms
+  // a frame, 60 ms in the game-over sequence.
+  int64_t playMs = 0;
 };
 
 // Checks that `data` is a whole demo of this version within the byte limit,
@@ -59,7 +69,9 @@ struct Verdict {
 bool CheckDemoBytes(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why);
 // The same from the header, the sizes and the file's checksum only, without
 // unpacking the reads: what a server checks while the request waits.
-bool CheckDemoHeader(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why);
+// The header is given back in `header`, when asked for.
+bool CheckDemoHeader(const uint8_t* data, size_t size, const VerifyLimits& limits, std::string& why,
+                     DemoHeader* header = nullptr);
 
 // Plays the demo held in `data` on the course files of `dataDir`.
 //

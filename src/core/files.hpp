@@ -57,6 +57,8 @@ struct ReplaceOptions {
   // command line: /dev/stdout); else it is replaced by the new file as a
   // plain file would be (the records and settings are always plain files).
   bool intoDevices = true;
+  // Readable and writable by its owner alone, whatever the umask (a secret).
+  bool ownerOnly = false;
 };
 
 // Replaces the file at `path` with `bytes` as described above; false with

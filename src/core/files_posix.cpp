@@ -210,14 +210,18 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string& w
     char suffix[20];
     std::snprintf(suffix, sizeof suffix, ".%08x%04x", random(), random() & 0xFFFF);
     tmp = dir + "/." + BaseName(target) + suffix;
-    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, o.ownerOnly ? 0600 : 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) {
     why = ErrorText(errno);
     return false;
   }
-  if (exists && S_ISREG(st.st_mode) && ::fchmod(fd, st.st_mode & 07777) != 0) err = errno;
+  if (o.ownerOnly) {
+    if (::fchmod(fd, 0600) != 0) err = errno;
+  } else if (exists && S_ISREG(st.st_mode) && ::fchmod(fd, st.st_mode & 07777) != 0) {
+    err = errno;
+  }
   if (err == 0) WriteAll(fd, bytes.data(), bytes.size(), err);
   if (err == 0) Sync(fd, err);
   if (::close(fd) != 0 && err == 0) err = errno;

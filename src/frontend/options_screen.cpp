@@ -11,6 +11,7 @@
 
 #include "core/path_text.hpp"
 #include "game.hpp"
+#include "media/lettering.hpp"
 
 namespace morvik {
 
@@ -219,47 +220,6 @@ OptionsMenu::Outcome OptionsMenu::Bind(const std::string& in) {
 // ---- the screen ----
 
 namespace {
-
-constexpr uint32_t kNavy = 0x1C2048, kPaper = 0xFFFFFF, kSnow = 0xD6E6FA,
-                   kShade = 0xA6C0EE, kCap = 0x3C6CE8, kCapDark = 0x2842A8, kRed = 0xE23A3E, kGrey = 0x949CB0,
-                   kOrange = 0xE8882E;
-
-void Fill(Surface& m, int x, int y, int w, int h, uint32_t c) {
-  for (int j = std::max(0, y); j < std::min(m.Height(), y + h); ++j)
-    for (int i = std::max(0, x); i < std::min(m.Width(), x + w); ++i) m.Row(j)[i] = c;
-}
-
-// Text in the small font with its top-left at (x, y), no wider than maxW.
-void Text(Surface& m, int x, int y, const std::string& s, uint32_t c, int maxW = 1000) {
-  const int chars = std::min(static_cast<int>(s.size()), (maxW + 1) / 6);
-  for (int k = 0; k < chars; ++k) {
-    const uint8_t* g = FontGlyph(s[k]);
-    if (!g) continue;
-    for (int j = 0; j < 7; ++j)
-      for (int i = 0; i < 5; ++i)
-        if (g[j] & (16 >> i) && m.Inside(x + 6 * k + i, y + j)) m.Row(y + j)[x + 6 * k + i] = c;
-  }
-}
-
-int TextWidth(const std::string& s) { return s.empty() ? 0 : 6 * static_cast<int>(s.size()) - 1; }
-
-// A speech bubble: white body, navy outline, corners cut, shaded low and
-// right, a small tail on the left when `tail` is set.
-void Bubble(Surface& m, int x, int y, int w, int h, bool tail) {
-  for (int j = 0; j < h; ++j)
-    for (int i = 0; i < w; ++i) {
-      const int dj = std::min(j, h - 1 - j), di = std::min(i, w - 1 - i);
-      const int cut = dj == 0 ? 2 : dj == 1 ? 1 : 0;
-      if (di < cut || !m.Inside(x + i, y + j)) continue;
-      const bool edge = dj == 0 || di == cut || di == 0;
-      m.Row(y + j)[x + i] = edge ? kNavy : (j >= h - 3 || i >= w - 3) ? kSnow : kPaper;
-    }
-  if (!tail) return;
-  const int ty = y + h / 2;
-  for (int k = 1; k <= 4; ++k)
-    for (int j = ty + k / 2 - 1; j <= ty + 2 + k / 3; ++j)
-      if (m.Inside(x - k, j)) m.Row(j)[x - k] = (k == 4 || j == ty + k / 2 - 1 || j == ty + 2 + k / 3) ? kNavy : kPaper;
-}
 
 // Half-way to the navy outline colour: the picture underneath, dimmed.
 Surface Dimmed(const Surface& s) {

@@ -2,8 +2,11 @@
 // The title screen between games: the pieces of the title leap up and fan
 // out, the logo unrolls, then the menu slides in with the running cursor and
 // the best score. The menu starts a game in either display mode or quits.
+#include <algorithm>
+
 #include "game.hpp"
 #include "hud/number_text.hpp"
+#include "media/lettering.hpp"
 
 namespace morvik {
 
@@ -240,6 +243,17 @@ void TitleDraw(const Game& g, Surface& to) {
   digit(318, ComboDigit(g.BestCombo, 1));
 }
 
+// The next game is played for a leaderboard: a bubble at the top right says so.
+void DrawBoardLabel(const Game& g, Surface& to) {
+  const std::string head = "PLAYING FOR THE BOARD", what = g.board.ticket.title;
+  const int w = std::max(TextWidth(head), TextWidth(what)) + 12, h = 24;
+  const int x = to.Width() - 6 - w, y = 16;
+  Bubble(to, x, y, w, h, false);
+  Text(to, x + (w - TextWidth(head)) / 2, y + 4, head, kCapDark);
+  Text(to, x + (w - TextWidth(what)) / 2, y + 13, what, kNavy);
+  to.Touch();
+}
+
 // The cursor skis on its row; it falls once everything falls away.
 void TitleAnimate(Game& g) {
   if (!MenuShows(g.SceneStep)) return;
@@ -314,6 +328,7 @@ void TitleScreen(Game& g) {
     if (TitleStep(g)) return;
     if (g.pictures) {
       TitleDraw(g, p.UraM);
+      if (g.board.pending) DrawBoardLabel(g, p.UraM);
       DrawOpaque(p.M, 0, 0, p.M.Width(), p.M.Height(), p.UraM, 0, 0);
     }
     TitleAnimate(g);

@@ -3,6 +3,7 @@
 // best combo and score near the bottom, the lost-life message by the icons.
 #include "game.hpp"
 #include "hud/number_text.hpp"
+#include "media/lettering.hpp"
 
 namespace morvik {
 
@@ -37,6 +38,12 @@ void DrawStatusBar(const Game& g, Surface& ura) {
   DrawMasked(ura, vx + 3, vy + 213 + low, 50, 10, g.pic.MaxA, 0, 0, 0, 10);
   DrawDigit(g, ura, vx + 55, vy + 213 + low, ComboDigit(g.MaxCombo, 0));
   DrawDigit(g, ura, vx + 62, vy + 213 + low, ComboDigit(g.MaxCombo, 1));
+
+  // A game played for a leaderboard says so beside the gauge.
+  if (g.board.playing) {
+    OutlinedText(ura, vx + 133, vy + 5, "BOARD GAME", kGold, kNavy);
+    ura.Touch();
+  }
 
   if (g.HeroState == 2 && g.Lives > 0)
     DrawMasked(ura, vx + 6 + 17 * g.Lives, vy + 22, 115, 14, g.pic.DieTalk, 0, 0, 0, 14);

@@ -51,6 +51,8 @@ struct Settings {
   std::array<std::vector<std::string>, kActionCount> keys, pad;
   // The leaderboard morvik --submit sends to (http:// or https://); none by default.
   std::string leaderboard;
+  // The name morvik --board plays under; none by default.
+  std::string boardName;
 };
 
 Settings DefaultSettings();
