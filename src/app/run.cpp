@@ -299,7 +299,8 @@ int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::s
     g->takeWatchRequest = hooks.watchRequests;
   }
   std::optional<BoardReplayKeeper> boardKeeper;
-  if (ticket && keepReplays) observers.Add(&boardKeeper.emplace(*recorder, ReplayFolder(recordPath), hooks.boardGame));
+  // The game on a ticket is kept as a replay whenever the session is recorded (headless with --record-demo too).
+  if (ticket && recorder) observers.Add(&boardKeeper.emplace(*recorder, ReplayFolder(recordPath), hooks.boardGame));
   if (hooks.extra) observers.Add(hooks.extra);
   QuietClock quiet(observers, recorder ? &*recorder : nullptr, player ? &*player : nullptr);
   g->observer = &quiet;

@@ -11,6 +11,10 @@
 #   morvik_server_stop         stops it with SIGTERM; its exit status
 #   morvik_server_copy BIN DIR copies morvik-server and the course files into DIR,
 #                              where that user can read them
+#   morvik_ticket URL NAME COURSE [KEY]   asks the board for a ticket; its JSON on stdout
+#   morvik_backdate TICKET.json SECONDS   the ticket issued that much earlier: a test does not
+#                              wait out the time a game takes at its pace
+#   morvik_retick DEMO TICKET.json OUT [BEST]  the demo's game under another ticket of its luck
 #
 # As root the cluster runs as `postgres` and the server as `nobody`, since
 # neither will run as root; as anyone else both run as that user.
@@ -115,3 +119,19 @@ morvik_server_stop() {
   wait "$pid" || status=$?
   return $status
 }
+
+morvik_ticket() {
+  local key=${4:-}
+  curl -s -X POST ${key:+-H "Morvik-Key: $key"} -H 'Content-Type: application/json' \
+    --data "{\"name\": \"$2\", \"course\": \"$3\"}" "$1/api/tickets"
+}
+
+morvik_backdate() {
+  morvik_sql "UPDATE tickets SET issued = issued - make_interval(secs => $2)
+              WHERE id = decode('$(jq -r .ticket "$1")', 'hex')" >/dev/null
+}
+
+morvik_retick() {
+  python3 "$(dirname "${BASH_SOURCE[0]}")/retick.py" "$@"
+}
+
