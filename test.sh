@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Morvik twice (Release, and Debug with
 # AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test in both;
-# then builds the Debian package and checks it, and builds the fuzz targets
+# then builds the Debian package and checks it, cross-builds the Windows game
+# and plays it under Wine, and builds the fuzz targets
 # with clang and runs each a few seconds on its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -29,6 +30,8 @@ done
 step "the Debian package: built, checked by lintian, its tree played headless" bash -c \
   'scripts/deb.sh && bash tests/package/deb_tree.sh \
      "build-deb/morvik_$(dpkg-parsechangelog -S Version)_$(dpkg-architecture -q DEB_HOST_ARCH).deb"'
+step "the Windows build (build-win/): the zip and the installer, played under Wine" bash -c \
+  'scripts/windows.sh --host-tree build --tests && tests/windows/run.sh build'
 step "the browser build (build-web/)" bash -c 'scripts/web.sh >/dev/null && tests/web/run.sh'
 step "the leaderboard's page in chromium, against the server" tests/web/board.sh build
 step "fuzzing, ${MORVIK_FUZZ_SECONDS:-5} s a target" fuzz/run.sh build-fuzz "${MORVIK_FUZZ_SECONDS:-5}"

@@ -1,6 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The sheets: sheetgen turns the text sources under assets/art into the
 # pictures the program carries (a generated source compiled into the game).
+if(WIN32)
+  return()  # the Windows tree takes these from a native one (windows.cmake)
+endif()
 add_executable(sheetgen
   ${CMAKE_SOURCE_DIR}/tools/sheetgen/main.cpp
   ${CMAKE_SOURCE_DIR}/tools/sheetgen/sources.cpp
@@ -10,8 +13,8 @@ add_executable(sheetgen
   ${CMAKE_SOURCE_DIR}/src/media/png_write.cpp
   ${CMAKE_SOURCE_DIR}/src/media/surface.cpp
   ${CMAKE_SOURCE_DIR}/src/media/pixel_memory.cpp
-  ${CMAKE_SOURCE_DIR}/src/core/files.cpp
-  ${CMAKE_SOURCE_DIR}/src/core/stop_signals.cpp)
+  ${CMAKE_SOURCE_DIR}/src/core/files_posix.cpp
+  ${CMAKE_SOURCE_DIR}/src/core/stop_signals_posix.cpp)
 target_include_directories(sheetgen PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
 target_link_libraries(sheetgen PRIVATE PNG::PNG)
 

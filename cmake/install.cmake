@@ -4,6 +4,9 @@
 # metainfo where desktops look for them, the manual page in share/man/man6/
 # and the licences in share/doc/morvik/. The program finds its data relative
 # to itself, so an installed tree still works when it is moved.
+if(WIN32)
+  return()  # the Windows tree takes these from a native one (windows.cmake)
+endif()
 set(MORVIK_APP_ID org.morvik.Morvik)
 cmake_path(RELATIVE_PATH MORVIK_INSTALL_DATA BASE_DIRECTORY ${CMAKE_INSTALL_PREFIX}/${MORVIK_INSTALL_BINDIR}
            OUTPUT_VARIABLE MORVIK_DATA_FROM_BIN)
@@ -17,8 +20,8 @@ add_executable(morvik_iconmake
   ${CMAKE_SOURCE_DIR}/tools/sheetgen/sources.cpp
   ${CMAKE_SOURCE_DIR}/src/media/png.cpp
   ${CMAKE_SOURCE_DIR}/src/media/png_write.cpp
-  ${CMAKE_SOURCE_DIR}/src/core/files.cpp
-  ${CMAKE_SOURCE_DIR}/src/core/stop_signals.cpp)
+  ${CMAKE_SOURCE_DIR}/src/core/files_posix.cpp
+  ${CMAKE_SOURCE_DIR}/src/core/stop_signals_posix.cpp)
 target_include_directories(morvik_iconmake PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/sheetgen)
 target_link_libraries(morvik_iconmake PRIVATE PNG::PNG)
 

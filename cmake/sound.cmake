@@ -4,6 +4,9 @@
 # (note sources -> Standard MIDI Files), and each MIDI piece rendered into the
 # Ogg Vorbis file that every platform plays. The files land beside the
 # executable and are installed with the game's data.
+if(WIN32)
+  return()  # the Windows tree takes these from a native one (windows.cmake)
+endif()
 
 add_executable(morvik_sfxsynth ${CMAKE_SOURCE_DIR}/tools/sfxsynth/sfxsynth.cpp)
 add_executable(morvik_midic ${CMAKE_SOURCE_DIR}/tools/midic/midic.cpp)

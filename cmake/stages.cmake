@@ -1,6 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The 30 course segments: text sources under assets/stages compiled into
 # Morvik_1.kvd ... Morvik_30.kvd beside the executable, and installed.
+if(WIN32)
+  return()  # the Windows tree takes these from a native one (windows.cmake)
+endif()
 add_executable(morvik_stagec ${CMAKE_SOURCE_DIR}/tools/stagec/stagec.cpp)
 set(MORVIK_STAGE_FILES)
 foreach(n RANGE 1 30)

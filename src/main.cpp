@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvik: the program's entry. Chooses the real window or the headless run.
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -15,7 +17,9 @@
 #include "app/run.hpp"
 #include "app/settings.hpp"
 #include "app/replays.hpp"
+#include "core/path_text.hpp"
 #include "core/printable.hpp"
+#include "core/program_args.hpp"
 #include "game.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "core/stop_signals.hpp"
@@ -28,6 +32,14 @@ namespace {
 // then the game's own arguments.
 int HandOverToSubmitter(int argc, char** argv, const std::string& exeDir, const std::string& recordPath,
                         const std::string& settingsPath) {
+#ifdef _WIN32
+  // Games are sent to a leaderboard from the game's page in a browser.
+  (void)argc, (void)argv, (void)exeDir, (void)settingsPath;
+  std::fprintf(stderr, "morvik: the Windows game sends nothing to a leaderboard; play in the game's page in a browser "
+                       "to be ranked (your best game's replay is kept as %s)\n",
+               morvik::Printable(morvik::PathText(morvik::PathOf(recordPath).parent_path() / "replays" / "best.demo")).c_str());
+  return 1;
+#else
   const std::string helper = morvik::SubmitterPath(exeDir);
   if (helper.empty()) {
     std::fprintf(stderr, "morvik: --submit needs morvik-submit, which is not installed with this program\n");
@@ -41,8 +53,10 @@ int HandOverToSubmitter(int argc, char** argv, const std::string& exeDir, const 
   ::execv(helper.c_str(), args.data());
   std::fprintf(stderr, "morvik: cannot run %s: %s\n", morvik::Printable(helper).c_str(), std::strerror(errno));
   return 1;
+#endif
 }
 
+#ifndef _WIN32
 // Runs morvik-submit on `args` (after the two paths) beside the game: waited
 // for (its exit status), or left to finish on its own (0 once started).
 int RunSubmitter(const std::vector<std::string>& args, const std::string& exeDir, const std::string& recordPath,
@@ -74,11 +88,20 @@ int RunSubmitter(const std::vector<std::string>& args, const std::string& exeDir
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
+#endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace morvik;
+  PrepareConsole();
+  // Every argument as UTF-8, as the rest of the program takes its text.
+  std::vector<std::string> args = ProgramArguments(argc, argv);
+  std::vector<char*> argvUtf8;
+  for (std::string& a : args) argvUtf8.push_back(a.data());
+  argvUtf8.push_back(nullptr);
+  argc = static_cast<int>(args.size());
+  argv = argvUtf8.data();
   Options o;
   if (const int status = ReadCommandLine(argc, argv, o); status >= 0) return status;
   const std::string exeDir = ExecutableDir();
@@ -97,9 +120,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (o.submit || o.boardKeyAsked) return HandOverToSubmitter(argc, argv, exeDir, recordPath, settingsPath);
+  morvik::SessionHooks hooks;
+#ifdef _WIN32
+  if (!o.board.empty()) return HandOverToSubmitter(argc, argv, exeDir, recordPath, settingsPath);
+#else
   // --board: a ticket first (the board's client asks for it), then its game
   // in the window, sent by the client when it ends while the title comes back.
-  morvik::SessionHooks hooks;
   if (!o.board.empty()) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (const int status = RunSubmitter(args, exeDir, recordPath, settingsPath, true); status != 0) return status;
@@ -115,6 +141,7 @@ int main(int argc, char** argv) {
       RunSubmitter(a, exeDir, recordPath, settingsPath, false);
     };
   }
+#endif
   // From here a stop signal ends the game as closing its window does.
   CatchStopSignals();
   if (!o.verify.empty()) return RunVerify(o, dataDir);

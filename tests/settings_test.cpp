@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <fstream>
@@ -234,11 +236,13 @@ TEST(Settings, WhatCannotBeAFileLeavesTheDefaultsWithoutHangingOrWriting) {
   Settings s = LoadSettings(d.File("dir/settings.txt"), Names(), msg);
   EXPECT_TRUE(Same(s, DefaultSettings()));
   EXPECT_EQ(msg.size(), 1u);
+#ifndef _WIN32
   // A FIFO nobody writes to: opened without blocking and refused.
   ASSERT_EQ(::mkfifo(d.File("fifo").c_str(), 0600), 0);
   msg.clear();
   s = LoadSettings(d.File("fifo"), Names(), msg);
   EXPECT_EQ(msg.size(), 1u);
+#endif
   // Far too large to be a settings file.
   WriteText(d.File("big"), std::string(200000, '#'));
   msg.clear();
@@ -302,6 +306,7 @@ TEST(Settings, ABadFileGivesTheDefaultsWithOneMessageAndIsNeverWrittenOver) {
   EXPECT_TRUE(std::filesystem::is_directory(path));
   std::filesystem::remove(path);
 
+#ifndef _WIN32
   // A file the player cannot read, read as an ordinary user (root reads
   // anything, and tests run as root): in a child process that gives up root.
   WriteText(path, "display window\n");
@@ -327,6 +332,7 @@ TEST(Settings, ABadFileGivesTheDefaultsWithOneMessageAndIsNeverWrittenOver) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   ::chmod(path.c_str(), 0644);
   EXPECT_EQ(ReadAll(path), "display window\n");
+#endif
 }
 
 // The options screen writes the whole file anew in the first start's layout,
@@ -368,6 +374,7 @@ TEST(Settings, TheOptionsScreenRewritesTheFileInItsLayoutKeepingLinesTheGameDoes
   EXPECT_FALSE(std::filesystem::exists(path + ".new"));
 }
 
+#ifndef _WIN32  // the XDG folders (Windows' own: tests/windows)
 // Sets an environment variable for one test and puts it back after.
 class EnvVar {
  public:
@@ -404,6 +411,8 @@ TEST(Settings, TheFileLivesInTheUsersConfigurationDirectory) {
   }
 }
 
+#endif
+
 TEST(Settings, TheCommandLineBeatsTheFile) {
   auto with = [](std::vector<std::string> args) {
     Options o;
@@ -424,6 +433,7 @@ TEST(Settings, TheCommandLineBeatsTheFile) {
   EXPECT_TRUE(with({"--fullscreen", "--window"}).window);
 }
 
+#ifndef _WIN32
 TEST(Paths, AnInstalledGameFindsItsDataBesideItselfAndKeepsRecordsInTheUsersDirectory) {
   TempDir d;
   std::filesystem::create_directories(d.File("pfx/bin"));
@@ -454,6 +464,7 @@ TEST(Paths, ScreenshotsGoToThePicturesFolderTheUserDirsFileNames) {
     EXPECT_EQ(ScreenshotDir(), "/srv/shots/morvik");
   }
 }
+#endif
 
 }  // namespace
 }  // namespace morvik::test

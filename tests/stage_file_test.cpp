@@ -2,7 +2,9 @@
 // Reading segment files: names, cell order, values, and files that are
 // short, long, missing or not files at all.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -110,17 +112,23 @@ TEST(StageFile, MissingOrNonFileReadsAsEmptyAndNothingIsCreated) {
   std::filesystem::create_directory(dir.File("Morvik_8.kvd"));
   f.OpenSegment(dir.Path(), 8);
   EXPECT_EQ(ReadAll(f), std::vector<int16_t>(663, 0));
+#ifndef _WIN32
   // A pipe in its place must not hang the game waiting for a writer.
   ASSERT_EQ(::mkfifo(dir.File("Morvik_9.kvd").c_str(), 0600), 0);
   f.OpenSegment(dir.Path(), 9);
   EXPECT_FALSE(f.HoldsFile());
   EXPECT_EQ(ReadAll(f), std::vector<int16_t>(663, 0));
+#endif
   // A data directory whose name is too long for any file.
   f.OpenSegment(std::string(5000, 'x'), 1);
   EXPECT_TRUE(f.IsOpen());
   EXPECT_EQ(f.ReadCell(), 0);
   f.Close();
+#ifdef _WIN32
+  EXPECT_EQ(Entries(dir.Path()), 1u);
+#else
   EXPECT_EQ(Entries(dir.Path()), 2u);
+#endif
 }
 
 TEST(StageFile, OpeningAgainClosesTheFileBefore) {

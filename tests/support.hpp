@@ -2,31 +2,47 @@
 #pragma once
 // Helpers for tests that drive the headless game: a temporary data
 // directory, segment files written by the test, and a game started on them.
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "core/files.hpp"
+#include "core/path_text.hpp"
 #include "game.hpp"
 #include "platform/headless/headless_platform.hpp"
 
 namespace morvik::test {
 
-// A fresh directory under /tmp, removed with its contents at the end.
+// A fresh directory under /tmp (Windows: the user's temporary folder),
+// removed with its contents at the end.
 class TempDir {
  public:
   TempDir() {
+#ifdef _WIN32
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    std::random_device random;
+    for (int tries = 0; tries < 100 && path_.empty(); ++tries) {
+      const std::filesystem::path p = base / ("morvik-test-" + std::to_string(random()));
+      if (std::filesystem::create_directory(p, ec)) path_ = PathText(p);
+    }
+#else
     char tmpl[] = "/tmp/morvik-test-XXXXXX";
     char* p = ::mkdtemp(tmpl);
     path_ = p ? p : "/tmp";
+#endif
   }
   ~TempDir() {
     std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
-    std::filesystem::remove_all(path_, ec);
+    std::filesystem::permissions(PathOf(path_), std::filesystem::perms::owner_all, ec);
+    std::filesystem::remove_all(PathOf(path_), ec);
   }
   const std::string& Path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
@@ -45,10 +61,8 @@ inline void WriteSegmentCells(const std::string& path, const std::vector<int16_t
     data[k * 128] = static_cast<unsigned char>(static_cast<uint16_t>(cells[k]) & 0xFF);
     data[k * 128 + 1] = static_cast<unsigned char>(static_cast<uint16_t>(cells[k]) >> 8);
   }
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return;
-  std::fwrite(data.data(), 1, data.size(), f);
-  std::fclose(f);
+  std::string why;
+  ReplaceFile(path, {reinterpret_cast<const char*>(data.data()), data.size()}, why);
 }
 
 inline std::vector<int16_t> CellsFromRows(const SegmentRows& rows) {

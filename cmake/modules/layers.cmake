@@ -45,6 +45,14 @@ function(morvik_layer name)
   if(L_EXCLUDE)
     list(FILTER sources EXCLUDE REGEX "${L_EXCLUDE}")
   endif()
+  # A small interface the systems answer differently (files, stop requests,
+  # the player's folders) has NAME_posix.cpp and NAME_win32.cpp: each build
+  # takes its own system's.
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER sources EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
   foreach(h ${headers})
     get_filename_component(dir ${stage}/${h} DIRECTORY)
     file(MAKE_DIRECTORY ${dir})

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/command_line.hpp"
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +13,8 @@
 
 #include "core/files.hpp"
 #include "core/numeric.hpp"
+#include "core/path_text.hpp"
+#include "core/player_folders.hpp"
 #include "core/printable.hpp"
 #include "platform/headless/script.hpp"
 
@@ -206,24 +210,22 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
 }
 
 std::string ExecutableDir() {
-  std::error_code ec;
-  fs::path p = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) return ".";
-  return p.parent_path().string();
+  const std::string self = ProgramFile();
+  return self.empty() ? "." : PathText(PathOf(self).parent_path());
 }
 
 std::string FindDataDir(const std::string& exeDir, const std::string& installed) {
   std::error_code ec;
-  if (fs::exists(fs::path(exeDir) / "Morvik_1.kvd", ec)) return exeDir;
-  if (!installed.empty() && fs::exists(fs::path(installed) / "Morvik_1.kvd", ec)) return installed;
+  if (fs::exists(PathOf(exeDir) / "Morvik_1.kvd", ec)) return exeDir;
+  if (!installed.empty() && fs::exists(PathOf(installed) / "Morvik_1.kvd", ec)) return installed;
   return exeDir;
 }
 
 std::string InstalledDataDir(const std::string& exeDir, const std::string& fromExe, const std::string& absolute) {
   std::error_code ec;
   if (!fromExe.empty()) {
-    fs::path p = (fs::path(exeDir) / fromExe).lexically_normal();
-    if (fs::is_regular_file(p / "Morvik_1.kvd", ec)) return p.string();
+    fs::path p = (PathOf(exeDir) / PathOf(fromExe)).lexically_normal();
+    if (fs::is_regular_file(p / "Morvik_1.kvd", ec)) return PathText(p);
   }
   return absolute;
 }
@@ -247,6 +249,11 @@ std::string ProgramDataDir(const std::string& exeDir) {
 #endif
 
 std::string SubmitterPath(const std::string& exeDir) {
+#ifdef _WIN32
+  // The Windows build sends nothing to a leaderboard itself: the page does.
+  (void)exeDir;
+  return "";
+#else
   std::error_code ec;
   for (const std::string& dir : {exeDir,
                                  std::string(*MORVIK_HELPERS_FROM_BIN ? (fs::path(exeDir) / MORVIK_HELPERS_FROM_BIN).string() : ""),
@@ -256,57 +263,16 @@ std::string SubmitterPath(const std::string& exeDir) {
     if (fs::is_regular_file(p, ec) && ::access(p.c_str(), X_OK) == 0) return p.string();
   }
   return "";
+#endif
 }
 
 std::string FindRecordPath(const std::string& dataDir, bool installed) {
-  if (!installed && ::access(dataDir.c_str(), W_OK) == 0) return (fs::path(dataDir) / "Mor_vik_0.kvd").string();
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  fs::path base;
-  if (xdg && *xdg == '/') base = xdg;
-  else if (const char* home = std::getenv("HOME"); home && *home == '/') base = fs::path(home) / ".local" / "share";
-  // Never a shared folder such as /tmp, which anyone could make first and
-  // fill with links: without a folder of the player's own the records last
-  // for the run.
-  else return "";
-  return (base / "morvik" / "Mor_vik_0.kvd").string();
+  if (!installed && RecordsMayLieBesideData(dataDir)) return PathText(PathOf(dataDir) / "Mor_vik_0.kvd");
+  // Without a folder of the player's own the records last for the run.
+  const std::string folder = PlayerDataFolder();
+  return folder.empty() ? "" : PathText(PathOf(folder) / "Mor_vik_0.kvd");
 }
 
-namespace {
-// XDG_PICTURES_DIR as xdg-user-dirs keeps it: XDG_PICTURES_DIR="$HOME/Pictures".
-std::string UserDirsPictures(const std::string& home) {
-  const char* cfg = std::getenv("XDG_CONFIG_HOME");
-  fs::path file = (cfg && *cfg == '/') ? fs::path(cfg) / "user-dirs.dirs" : fs::path(home) / ".config" / "user-dirs.dirs";
-  const FileRead r = ReadPlainFile(file.string(), 65536);
-  if (r.outcome != FileRead::kRead) return "";
-  std::string found;
-  for (size_t pos = 0; pos < r.bytes.size();) {
-    size_t eol = r.bytes.find('\n', pos);
-    if (eol == std::string::npos) eol = r.bytes.size();
-    const std::string l = r.bytes.substr(pos, eol - pos);
-    pos = eol + 1;
-    const std::string key = "XDG_PICTURES_DIR=\"";
-    if (l.rfind(key, 0) != 0) continue;
-    size_t end = l.find('"', key.size());
-    if (end == std::string::npos) continue;
-    std::string v = l.substr(key.size(), end - key.size());
-    if (v.rfind("$HOME", 0) == 0) v = home + v.substr(5);
-    // Pointing at the home directory itself means the folder is switched off.
-    auto dir = [](const std::string& d) { return (fs::path(d) / "").lexically_normal(); };
-    if (!v.empty() && v[0] == '/' && dir(v) != dir(home)) found = v;
-  }
-  return found;
-}
-}  // namespace
-
-std::string ScreenshotDir() {
-  const char* pics = std::getenv("XDG_PICTURES_DIR");
-  if (pics && *pics == '/') return (fs::path(pics) / "morvik").string();
-  if (const char* home = std::getenv("HOME"); home && *home == '/') {
-    std::string dir = UserDirsPictures(home);
-    if (!dir.empty()) return (fs::path(dir) / "morvik").string();
-    return (fs::path(home) / "Pictures" / "morvik").string();
-  }
-  return "";
-}
+std::string ScreenshotDir() { return PlayerPicturesFolder(); }
 
 }  // namespace morvik

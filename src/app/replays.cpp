@@ -11,6 +11,7 @@
 #include "app/run.hpp"
 #include "app/verify.hpp"
 #include "core/files.hpp"
+#include "core/path_text.hpp"
 #include "core/printable.hpp"
 
 namespace morvik {
@@ -19,8 +20,8 @@ namespace fs = std::filesystem;
 
 std::string ReplayFolder(const std::string& recordPath) {
   if (recordPath.empty()) return "";
-  const fs::path dir = fs::path(recordPath).parent_path();
-  return ((dir.empty() ? fs::path(".") : dir) / "replays").string();
+  const fs::path dir = PathOf(recordPath).parent_path();
+  return PathText((dir.empty() ? fs::path(".") : dir) / "replays");
 }
 
 std::string TicketPath(const std::string& recordPath) {
@@ -43,11 +44,12 @@ void BestReplayKeeper::OnGameEnd(Game& g) {
   char stamp[64];
   const std::time_t now = std::time(nullptr);
   std::strftime(stamp, sizeof stamp, "best-%Y%m%d-%H%M%S", std::localtime(&now));
-  const fs::path dir(folder_);
-  std::string dated = (dir / (std::string(stamp) + ".demo")).string();
+  const fs::path dir = PathOf(folder_);
+  std::string dated = PathText(dir / (std::string(stamp) + ".demo"));
   std::error_code ec;
-  for (int n = 2; fs::exists(dated, ec); ++n) dated = (dir / (std::string(stamp) + "-" + std::to_string(n) + ".demo")).string();
-  if (!MakeFolders(folder_, why) || !ReplaceFile((dir / "best.demo").string(), view, why) ||
+  for (int n = 2; fs::exists(PathOf(dated), ec); ++n)
+    dated = PathText(dir / (std::string(stamp) + "-" + std::to_string(n) + ".demo"));
+  if (!MakeFolders(folder_, why) || !ReplaceFile(PathText(dir / "best.demo"), view, why) ||
       !ReplaceFile(dated, view, why)) {
     if (!warned_) std::fprintf(stderr, "morvik: the best game could not be kept in %s: %s\n", Printable(folder_).c_str(), why.c_str());
     warned_ = true;
@@ -56,7 +58,7 @@ void BestReplayKeeper::OnGameEnd(Game& g) {
   // Only the newest dated copies stay (their names sort by date).
   std::vector<fs::path> copies;
   for (const auto& e : fs::directory_iterator(dir, ec)) {
-    const std::string name = e.path().filename().string();
+    const std::string name = PathText(e.path().filename());
     if (name.rfind("best-", 0) == 0 && e.path().extension() == ".demo") copies.push_back(e.path());
   }
   std::sort(copies.begin(), copies.end());
@@ -70,7 +72,7 @@ void BoardReplayKeeper::OnGameEnd(Game& g) {
   h.endsWithGame = true;
   const std::vector<uint8_t> bytes = WriteDemoBytes(h, rec_.Raw());
   std::string why;
-  const std::string path = (fs::path(folder_.empty() ? "." : folder_) / ("board-" + h.ticket.id + ".demo")).string();
+  const std::string path = PathText(PathOf(folder_.empty() ? "." : folder_) / ("board-" + h.ticket.id + ".demo"));
   if ((!folder_.empty() && !MakeFolders(folder_, why)) ||
       !ReplaceFile(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, why)) {
     std::fprintf(stderr, "morvik: the board game could not be kept as %s: %s\n", Printable(path).c_str(), why.c_str());

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/run.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +15,7 @@
 #include "app/ticket.hpp"
 #include "app/verify.hpp"
 #include "core/files.hpp"
+#include "core/path_text.hpp"
 #include "core/printable.hpp"
 #include "media/png.hpp"
 #include "media/sheet_dump.hpp"
@@ -88,35 +85,6 @@ struct RunFile {
   std::string path;
 };
 
-// Why path cannot be written as it goes (it, or the folder it would be made
-// in), or "" when it can.
-std::string WhyNotWritable(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
-    return ::access(path.c_str(), W_OK) == 0 ? "" : std::strerror(errno);
-  }
-  if (errno != ENOENT) return std::strerror(errno);
-  fs::path dir = fs::path(path).parent_path();
-  if (dir.empty()) dir = ".";
-  if (::stat(dir.c_str(), &st) != 0) return std::strerror(errno);
-  if (!S_ISDIR(st.st_mode)) return std::strerror(ENOTDIR);
-  return ::access(dir.c_str(), W_OK | X_OK) == 0 ? "" : std::strerror(errno);
-}
-
-// The same plain file under two names: by device and inode where both exist,
-// by canonical path where neither does yet. Devices (/dev/null) may be named twice.
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
-  const bool ea = ::stat(a.c_str(), &sa) == 0, eb = ::stat(b.c_str(), &sb) == 0;
-  if (ea && eb) return S_ISREG(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-  if (ea || eb) return false;
-  std::error_code ec;
-  const fs::path ca = fs::absolute(a, ec), cb = fs::absolute(b, ec);
-  if (ec) return false;
-  const fs::path wa = fs::weakly_canonical(ca, ec), wb = fs::weakly_canonical(cb, ec);
-  return !ec && wa == wb;
-}
 }  // namespace
 
 bool CheckRunFiles(const Options& o, const std::string& dataDir, const std::string& recordPath,
@@ -128,9 +96,9 @@ bool CheckRunFiles(const Options& o, const std::string& dataDir, const std::stri
   if (!settingsPath.empty()) in.push_back({"the settings file", settingsPath});
   for (int n = 1; n <= 30; ++n) in.push_back({"a course file", StageFileName(dataDir, n)});
   for (const char* name : {"piro", "getitem", "1UP", "bomb", "Muteki", "dead"})
-    in.push_back({"a sound file", (fs::path(dataDir) / (std::string(name) + ".wav")).string()});
+    in.push_back({"a sound file", PathText(PathOf(dataDir) / (std::string(name) + ".wav"))});
   for (const char* name : {"opening.mid", "stage.mid", "opening.ogg", "stage.ogg"})
-    in.push_back({"a music file", (fs::path(dataDir) / name).string()});
+    in.push_back({"a music file", PathText(PathOf(dataDir) / name)});
   if (!o.trace.empty()) out.push_back({"the trace", o.trace});
   if (!o.traceDigest.empty()) out.push_back({"the trace digest", o.traceDigest});
   if (!o.recordDemo.empty()) out.push_back({"the demo to record", o.recordDemo});
@@ -163,14 +131,12 @@ std::string MissingCourseNote(const std::string& dataDir) {
   std::vector<int> missing;
   for (int n = 1; n <= 30; ++n) {
     std::error_code ec;
-    if (!fs::is_regular_file(StageFileName(dataDir, n), ec)) missing.push_back(n);
+    if (!fs::is_regular_file(PathOf(StageFileName(dataDir, n)), ec)) missing.push_back(n);
   }
   if (missing.empty()) return "";
   std::string note;
-  struct stat st {};
-  const int err = ::stat(dataDir.c_str(), &st) != 0 ? errno : !S_ISDIR(st.st_mode) ? ENOTDIR : 0;
-  if (err != 0) {
-    note = "the data folder " + Printable(dataDir) + " cannot be read (" + std::strerror(err) + ")";
+  if (const int err = FolderError(dataDir); err != 0) {
+    note = "the data folder " + Printable(dataDir) + " cannot be read (" + ErrorText(err) + ")";
   } else if (missing.size() == 30) {
     note = "no course files (Morvik_1.kvd to Morvik_30.kvd) in " + Printable(dataDir);
   } else {
@@ -327,7 +293,7 @@ int PlayOnPlatform(Platform& base, bool headless, const Options& o, const std::s
   if (keepReplays) {
     if (const std::string folder = ReplayFolder(recordPath); !folder.empty()) {
       observers.Add(&keeper.emplace(*recorder, folder));
-      g->bestReplayPath = (std::filesystem::path(folder) / "best.demo").string();
+      g->bestReplayPath = PathText(PathOf(folder) / "best.demo");
     }
     g->watchReplay = [under](Game& gg, const std::string& path) { WatchReplay(gg, *under, path); };
     g->takeWatchRequest = hooks.watchRequests;

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/settings.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +10,8 @@
 #include "app/verify.hpp"
 #include "core/files.hpp"
 #include "core/numeric.hpp"
+#include "core/path_text.hpp"
+#include "core/player_folders.hpp"
 #include "core/printable.hpp"
 
 namespace morvik {
@@ -159,11 +157,6 @@ std::string ApplyLine(const std::string& name, const std::string& value, const I
   return "unknown setting '" + name + "'";
 }
 
-std::string Home() {
-  const char* h = std::getenv("HOME");
-  return h && *h == '/' ? h : "";
-}
-
 }  // namespace
 
 void ParseSettings(const std::string& text, const std::string& fileName, const InputNames& names, Settings& s,
@@ -240,12 +233,8 @@ std::string SettingsText(const Settings& s) {
 }
 
 std::string SettingsPath() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  fs::path base;
-  if (xdg && *xdg == '/') base = xdg;
-  else if (std::string h = Home(); !h.empty()) base = fs::path(h) / ".config";
-  else return "";
-  return (base / "morvik" / "settings.txt").string();
+  const std::string folder = PlayerSettingsFolder();
+  return folder.empty() ? "" : PathText(PathOf(folder) / "settings.txt");
 }
 
 namespace {
@@ -271,10 +260,10 @@ Settings LoadSettings(const std::string& path, const InputNames& names, std::vec
     // are written, never over a file someone makes meanwhile.
     std::string why;
     f.text = SettingsText(s);
-    const size_t slash = path.find_last_of('/');
+    const std::string folder = FolderOf(path);
     ReplaceOptions how;
     how.onlyIfMissing = true;
-    if ((slash == std::string::npos || MakeFolders(path.substr(0, slash), why)) && ReplaceFile(path, f.text, why, how)) {
+    if ((folder == "." || MakeFolders(folder, why)) && ReplaceFile(path, f.text, why, how)) {
       messages.push_back("wrote the default settings to " + Printable(path));
     } else {
       messages.push_back(Printable(path) + ": cannot be written (" + why + "); using the defaults");
@@ -416,11 +405,11 @@ bool SaveSettings(SettingsStore& st, std::string& why) {
     return false;
   }
   const std::string text = MergedSettingsText(st.file, f.text);
-  const size_t slash = f.path.find_last_of('/');
+  const std::string folder = FolderOf(f.path);
   ReplaceOptions how;
   how.intoDevices = false;
   std::string err;
-  if ((slash != std::string::npos && !MakeFolders(f.path.substr(0, slash), err)) ||
+  if ((folder != "." && !MakeFolders(folder, err)) ||
       !ReplaceFile(f.path, text, err, how)) {
     why = "cannot be written (" + err + ")";
     return false;

@@ -18,13 +18,22 @@
 // with no reader, or whose reader stops reading, is given up on once one
 // has come.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace morvik {
 
 // errno in words; a wait given up on at a stop signal (ECANCELED) says so.
+// (On Windows a system error without an errno of its own is kept as
+// kSystemError + its code, and worded by the system.)
 std::string ErrorText(int err);
+constexpr int kSystemError = 0x10000;
+
+// The folder of a path ("." for a bare name) and its last part; '/' and,
+// on Windows, '\\' separate.
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
 
 struct FileRead {
   enum Outcome { kRead, kMissing, kNotPlain, kTooLarge, kFailed };
@@ -65,10 +74,63 @@ std::string FinalTarget(const std::string& path);
 // folder writable; a device or a FIFO needs to be writable itself.
 std::string WhyNotReplaceable(const std::string& path);
 
+// What writing to `path` as the run goes (a trace) needs: "" when it can be
+// opened for writing, or made in its folder; else why not.
+std::string WhyNotWritable(const std::string& path);
+
+// The same plain file under two names (by the file's identity where both
+// exist, by their full paths where neither does yet). Devices may be named twice.
+bool SameFile(const std::string& a, const std::string& b);
+
+// 0 when `dir` is a folder that can be read, else the errno of why not.
+int FolderError(const std::string& dir);
+
 // Makes a folder and those above it that are missing (each new one only
 // for its owner); false with the real cause (the folder that could not be
 // made and why).
 bool MakeFolders(const std::string& dir, std::string& why);
+
+// A plain file opened to be read at any offset (a course segment, streamed
+// over many frames). Opening never blocks, creates nothing, and makes no
+// string (it may happen during play).
+class RandomReadFile {
+ public:
+  RandomReadFile() = default;
+  RandomReadFile(const RandomReadFile&) = delete;
+  RandomReadFile& operator=(const RandomReadFile&) = delete;
+  ~RandomReadFile() { Close(); }
+  // False (and nothing held) unless `path` is a plain file that opens.
+  bool Open(const char* path);
+  bool IsOpen() const { return fd_ >= 0; }
+  // Its size when opened.
+  long long Size() const { return size_; }
+  // Reads n bytes at `offset`; false unless all n were read.
+  bool ReadAt(long long offset, void* out, int n);
+  void Close();
+
+ private:
+  int fd_ = -1;
+  long long size_ = 0;
+};
+
+// An exclusive lock on a file of its own (made when missing, never through
+// a link), held until this goes.
+class FileLock {
+ public:
+  enum Outcome { kLocked, kBusy, kFailed };
+  FileLock() = default;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock();
+  // Opens the lock file; 0, or the errno of why not (ELOOP: it is a link,
+  // EINVAL: it is not a plain file).
+  int Open(const std::string& path);
+  // Takes the lock if nobody holds it; kFailed with the errno in `err`.
+  Outcome TryLock(int& err);
+
+ private:
+  int fd_ = -1;
+};
 
 // A file the run writes as it goes (a trace): opened as its name says,
 // through the player's links, written through a buffer of its own.

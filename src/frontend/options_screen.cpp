@@ -9,6 +9,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "core/path_text.hpp"
 #include "game.hpp"
 #include "media/lettering.hpp"
 
@@ -300,7 +301,7 @@ bool OptionsScreen(Game& g, bool onTitle) {
   const int aw = small ? 320 : m.Width(), ah = small ? 240 : m.Height();
   SettingsStore& st = g.settings;
   std::error_code ec;
-  OptionsMenu menu(st, onTitle, !g.bestReplayPath.empty() && std::filesystem::is_regular_file(g.bestReplayPath, ec));
+  OptionsMenu menu(st, onTitle, !g.bestReplayPath.empty() && std::filesystem::is_regular_file(PathOf(g.bestReplayPath), ec));
   if (st.disk.keep) menu.Note("CHANGES LAST THIS RUN: THE FILE IS LEFT ALONE");
   auto draw = [&] {
     if (!g.pictures) return;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/path_text.hpp"
 #include "media/png.hpp"
 #include "media/sheets.hpp"
 
@@ -124,7 +125,7 @@ static std::vector<uint32_t> ContactSheet(const Sheets& s, int& width, int& heig
 
 int DumpSheets(const std::string& dir) {
   std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
+  std::filesystem::create_directories(PathOf(dir), ec);
   Sheets s;
   for (const SheetInfo& i : SheetCatalogue()) {
     if (!i.art) continue;

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The innermost loops of the drawing, built for the widest vector unit the
-// machine has (chosen once when the program loads).
+// machine has (chosen once when the program loads). Windows' loader cannot
+// choose between such clones: there the plain loop is built, which gives
+// the same pixels.
 #include <cstdint>
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
 #define MORVIK_WIDE_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define MORVIK_WIDE_LOOP

@@ -8,11 +8,7 @@
 // at once both save into the one file: each save takes a lock on a file
 // beside it, reads what the file holds now and keeps the better of each
 // value. A record file that is there but cannot be read is never replaced.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -81,25 +77,19 @@ class SaveLock {
  public:
   SaveLock(Game& g, const std::string& recordPath) {
     const std::string path = recordPath + ".lock";
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
-    struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
-      ::close(fd_);
-      fd_ = -1;
-      errno = EINVAL;
-    }
-    if (fd_ < 0) {
-      const int err = errno;
+    if (const int err = lock_.Open(path); err != 0) {
       Say(g, "cannot lock " + Printable(path) + " (" +
-                 (err == ELOOP ? std::string("it is a link") : err == EINVAL ? "not a plain file" : std::strerror(err)) +
+                 (err == ELOOP ? std::string("it is a link") : err == EINVAL ? "not a plain file" : ErrorText(err)) +
                  "); saving without the lock");
       return;
     }
     const auto start = std::chrono::steady_clock::now();
     bool said = false;
-    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-      if (errno != EWOULDBLOCK && errno != EINTR) {
-        Say(g, "cannot lock " + Printable(path) + " (" + std::strerror(errno) + "); saving without the lock");
+    for (int err = 0;;) {
+      const FileLock::Outcome got = lock_.TryLock(err);
+      if (got == FileLock::kLocked) return;
+      if (got == FileLock::kFailed) {
+        Say(g, "cannot lock " + Printable(path) + " (" + ErrorText(err) + "); saving without the lock");
         return;
       }
       const auto waited = std::chrono::steady_clock::now() - start;
@@ -114,9 +104,6 @@ class SaveLock {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
-  ~SaveLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing lets the lock go
-  }
   SaveLock(const SaveLock&) = delete;
   SaveLock& operator=(const SaveLock&) = delete;
 
@@ -126,7 +113,7 @@ class SaveLock {
     g.recordsLockWarned = true;
     std::fprintf(stderr, "morvik: %s\n", what.c_str());
   }
-  int fd_ = -1;
+  FileLock lock_;
 };
 }  // namespace
 
@@ -151,8 +138,7 @@ void SaveRecords(Game& g) {
   if (g.recordsFrozen || g.recordsUnreadable || g.recordPath.empty()) return;
 
   std::string why;
-  const size_t slash = g.recordPath.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !MakeFolders(g.recordPath.substr(0, slash), why)) {
+  if (const std::string folder = FolderOf(g.recordPath); folder != "." && !MakeFolders(folder, why)) {
     Warn(g, why);
     return;
   }

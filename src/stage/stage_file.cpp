@@ -2,11 +2,6 @@
 // Reading course segment files.
 #include "stage/stage_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 
 namespace morvik {
@@ -39,36 +34,22 @@ void StageFile::OpenPath(const char* path) {
   Close();
   open_ = true;
   pos_ = 0;
-  // Non-blocking, so that a pipe or device put in a segment's place cannot
-  // stall the game; only a plain file is read.
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return;
-  }
-  fd_ = fd;
-  size_ = static_cast<long long>(st.st_size);
+  // Only a plain file is read: a pipe or a device in a segment's place
+  // cannot stall the game.
+  file_.Open(path);
 }
 
 int16_t StageFile::ReadCell() {
   const long long at = static_cast<long long>(pos_) * kRecordBytes;
   if (pos_ < 0x7FFFFFFF) ++pos_;
-  if (fd_ < 0 || at + 2 > size_) return 0;
+  if (!file_.IsOpen() || at + 2 > file_.Size()) return 0;
   unsigned char b[2];
-  ssize_t got;
-  do {
-    got = ::pread(fd_, b, 2, static_cast<off_t>(at));
-  } while (got < 0 && errno == EINTR);
-  if (got != 2) return 0;  // past the end, a torn last record, or a read error
+  if (!file_.ReadAt(at, b, 2)) return 0;  // past the end, a torn last record, or a read error
   return static_cast<int16_t>(static_cast<uint16_t>(b[0] | (b[1] << 8)));
 }
 
 void StageFile::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  size_ = 0;
+  file_.Close();
   open_ = false;
   pos_ = 0;
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/files.hpp"
+
 namespace morvik {
 
 constexpr int kSegmentRows = 13;
@@ -34,14 +36,13 @@ class StageFile {
   // True from Open until Close, whether or not the file could be opened.
   bool IsOpen() const { return open_; }
   // True while an operating-system file is held (for leak checks).
-  bool HoldsFile() const { return fd_ >= 0; }
+  bool HoldsFile() const { return file_.IsOpen(); }
   int Position() const { return pos_; }
 
  private:
   void OpenPath(const char* path);
 
-  int fd_ = -1;
-  long long size_ = 0;  // bytes the file had when opened; beyond them cells are empty
+  RandomReadFile file_;  // its size when opened bounds it: beyond, cells are empty
   bool open_ = false;
   int pos_ = 0;
 };

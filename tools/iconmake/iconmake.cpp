@@ -3,10 +3,13 @@
 //
 //   iconmake ART_DIR SPRITE OUT_DIR NAME SIZE...
 //
+//   iconmake --ico ART_DIR SPRITE OUT.ico SIZE...
+//
 // Writes OUT_DIR/SIZExSIZE/NAME.png for each size: the sprite cut to its
 // inked pixels, scaled by the largest whole number that fits (shrunk by
 // nearest neighbour where even one pixel a pixel is too big) and centred
-// on a transparent square.
+// on a transparent square. With --ico, the same pictures go into one
+// Windows icon file (each size kept as a PNG, up to 256).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/files.hpp"
 #include "media/png.hpp"
 #include "sources.hpp"
 
@@ -61,12 +65,23 @@ std::vector<uint32_t> Icon(const Img& art, int n) {
 
 }  // namespace
 
+// Little-endian bytes.
+void Put(std::string& out, uint32_t v, int n) {
+  for (int i = 0; i < n; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
 int main(int argc, char** argv) {
-  if (argc < 6) {
-    std::fprintf(stderr, "usage: iconmake ART_DIR SPRITE OUT_DIR NAME SIZE...\n");
+  const bool ico = argc > 1 && std::string(argv[1]) == "--ico";
+  if (ico) {
+    --argc;
+    ++argv;
+  }
+  if (argc < (ico ? 5 : 6)) {
+    std::fprintf(stderr, "usage: iconmake ART_DIR SPRITE OUT_DIR NAME SIZE...\n"
+                         "       iconmake --ico ART_DIR SPRITE OUT.ico SIZE...\n");
     return 2;
   }
-  const std::string outDir = argv[3], name = argv[4];
+  const std::string outDir = argv[3], name = ico ? "" : argv[4];
   Img art;
   try {
     art = Trimmed(LoadSources(argv[1]).Sprite(argv[2]));
@@ -78,17 +93,46 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "iconmake: sprite %s is empty\n", argv[2]);
     return 1;
   }
-  for (int i = 5; i < argc; ++i) {
+  // An icon file: its header, one entry a picture, then the pictures.
+  std::string head, body;
+  const int first = ico ? 4 : 5;
+  Put(head, 0, 2);
+  Put(head, 1, 2);
+  Put(head, static_cast<uint32_t>(argc - first), 2);
+  for (int i = first; i < argc; ++i) {
     const int n = std::atoi(argv[i]);
-    if (n < 8 || n > 1024) {
+    if (n < 8 || n > (ico ? 256 : 1024)) {
       std::fprintf(stderr, "iconmake: %s is not an icon size (8 to 1024)\n", argv[i]);
       return 2;
     }
     const std::vector<uint32_t> px = Icon(art, n);
+    if (ico) {
+      std::string png, why;
+      if (!morvik::EncodePng(px.data(), n, n, true, png, why)) {
+        std::fprintf(stderr, "iconmake: %s\n", why.c_str());
+        return 1;
+      }
+      Put(head, static_cast<uint32_t>(n & 0xFF), 1);  // 256 is written 0
+      Put(head, static_cast<uint32_t>(n & 0xFF), 1);
+      Put(head, 0, 2);   // no palette
+      Put(head, 1, 2);   // planes
+      Put(head, 32, 2);  // bits a pixel
+      Put(head, static_cast<uint32_t>(png.size()), 4);
+      Put(head, static_cast<uint32_t>(6 + 16 * (argc - first) + body.size()), 4);
+      body += png;
+      continue;
+    }
     const std::string dir = outDir + "/" + std::to_string(n) + "x" + std::to_string(n);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (!morvik::WritePng(dir + "/" + name + ".png", px.data(), n, n, true)) return 1;
+  }
+  if (ico) {
+    std::string why;
+    if (!morvik::ReplaceFile(outDir, head + body, why)) {
+      std::fprintf(stderr, "iconmake: cannot write %s: %s\n", outDir.c_str(), why.c_str());
+      return 1;
+    }
   }
   return 0;
 }

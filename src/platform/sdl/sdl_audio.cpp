@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sdl/sdl_audio.hpp"
 
+#include "core/path_text.hpp"
+
 #include <SDL.h>
 #include <SDL_mixer.h>
 
@@ -16,16 +18,16 @@ constexpr int kEffectChannel = 0;
 
 bool Exists(const std::string& path) {
   std::error_code ec;
-  return std::filesystem::exists(path, ec);
+  return std::filesystem::exists(PathOf(path), ec);
 }
 
 // The file heard for the piece the game names: NAME.mid is heard as NAME.ogg.
 std::string RenderedPiece(const std::string& midiPath) {
-  std::filesystem::path p(midiPath);
-  std::string ext = p.extension().string();
+  std::filesystem::path p = PathOf(midiPath);
+  std::string ext = PathText(p.extension());
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
   if (ext == ".mid") p.replace_extension(".ogg");
-  return p.string();
+  return PathText(p);
 }
 
 }  // namespace
@@ -113,7 +115,7 @@ bool SdlAudio::MidiOpen(const std::string& path) {
   MidiCloseAll();
   const std::string file = RenderedPiece(path);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {  // a FIFO would hold the game up at its opening
+  if (!std::filesystem::is_regular_file(PathOf(file), ec)) {  // a FIFO would hold the game up at its opening
     ReportOnce("cannot play the music " + file, Exists(file) ? "not a regular file" : "missing");
     return false;
   }

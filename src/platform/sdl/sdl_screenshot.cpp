@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/files.hpp"
+#include "core/path_text.hpp"
 #include "core/printable.hpp"
 #include "media/png.hpp"
 #include "media/surface.hpp"
@@ -30,9 +31,9 @@ void SdlPlatform::TakeScreenshot() {
   std::time_t now = std::time(nullptr);
   char name[64];
   std::strftime(name, sizeof name, "morvik-%Y%m%d-%H%M%S", std::localtime(&now));
-  std::string path = (fs::path(opt_.screenshotDir) / (std::string(name) + ".png")).string();
-  for (int n = 2; fs::exists(path, ec); ++n)
-    path = (fs::path(opt_.screenshotDir) / (std::string(name) + "-" + std::to_string(n) + ".png")).string();
+  std::string path = PathText(PathOf(opt_.screenshotDir) / (std::string(name) + ".png"));
+  for (int n = 2; fs::exists(PathOf(path), ec); ++n)
+    path = PathText(PathOf(opt_.screenshotDir) / (std::string(name) + "-" + std::to_string(n) + ".png"));
   // What the player sees: the display mode's screen with M on it.
   std::vector<uint32_t> px(static_cast<size_t>(modeW_) * modeH_, 0);
   for (int y = 0; y < modeH_; ++y)

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,22 +14,26 @@
 #include <ctime>
 #include <random>
 
+#include "core/path_text.hpp"
 #include "core/stop_signals.hpp"
 
 namespace morvik {
 
-namespace {
-
-std::string Folder(const std::string& path) {
+std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string BaseName(const std::string& path) {
+std::string NameOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+namespace {
+
+std::string Folder(const std::string& path) { return FolderOf(path); }
+std::string BaseName(const std::string& path) { return NameOf(path); }
 
 void Nap(int ms) {
   timespec t{0, ms * 1000000L};
@@ -250,6 +255,95 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string& w
     ::close(dfd);
   }
   return true;
+}
+
+std::string WhyNotWritable(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return ErrorText(EISDIR);
+    return ::access(path.c_str(), W_OK) == 0 ? "" : ErrorText(errno);
+  }
+  if (errno != ENOENT) return ErrorText(errno);
+  const std::string dir = Folder(path);
+  if (::stat(dir.c_str(), &st) != 0) return ErrorText(errno);
+  if (!S_ISDIR(st.st_mode)) return ErrorText(ENOTDIR);
+  return ::access(dir.c_str(), W_OK | X_OK) == 0 ? "" : ErrorText(errno);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  const bool ea = ::stat(a.c_str(), &sa) == 0, eb = ::stat(b.c_str(), &sb) == 0;
+  if (ea && eb) return S_ISREG(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  if (ea || eb) return false;
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path ca = fs::absolute(PathOf(a), ec), cb = fs::absolute(PathOf(b), ec);
+  if (ec) return false;
+  const fs::path wa = fs::weakly_canonical(ca, ec), wb = fs::weakly_canonical(cb, ec);
+  return !ec && wa == wb;
+}
+
+int FolderError(const std::string& dir) {
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0) return errno;
+  return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+}
+
+bool RandomReadFile::Open(const char* path) {
+  Close();
+  // Non-blocking, so that a pipe or device put in the file's place cannot
+  // stall the game; only a plain file is read.
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  size_ = static_cast<long long>(st.st_size);
+  return true;
+}
+
+bool RandomReadFile::ReadAt(long long offset, void* out, int n) {
+  if (fd_ < 0) return false;
+  ssize_t got;
+  do {
+    got = ::pread(fd_, out, static_cast<size_t>(n), static_cast<off_t>(offset));
+  } while (got < 0 && errno == EINTR);
+  return got == n;
+}
+
+void RandomReadFile::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  size_ = 0;
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing lets the lock go
+}
+
+int FileLock::Open(const std::string& path) {
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  struct stat st {};
+  if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(fd_);
+    fd_ = -1;
+    errno = EINVAL;
+  }
+  return fd_ >= 0 ? 0 : errno;
+}
+
+FileLock::Outcome FileLock::TryLock(int& err) {
+  if (fd_ < 0) {
+    err = EBADF;
+    return kFailed;
+  }
+  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return kLocked;
+  if (errno == EWOULDBLOCK || errno == EINTR) return kBusy;
+  err = errno;
+  return kFailed;
 }
 
 bool MakeFolders(const std::string& dir, std::string& why) {
