@@ -91,7 +91,7 @@ for k in range(2, 3000, 8):
     if k % 240 == 122: lines.append(f'P{k + 1} Up')
 print(chr(10).join(lines))" >"$work/throws"
 play() {
-  "$bin/morvik" --headless --no-pictures --data-dir "$bin" --script "$work/throws" --ticket "$1" --until-ms 200000 \
+  "$bin/morvik" --headless --no-pictures --data-dir "$MORVIK_SERVER_BIN" --script "$work/throws" --ticket "$1" --until-ms 200000 \
     --record-demo "$2" >/dev/null 2>&1
 }
 

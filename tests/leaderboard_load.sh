@@ -49,7 +49,7 @@ mkdir -p "$work/games"
 morvik_ticket "$url" Base daily >"$work/base.json"
 for k in $(seq 0 9); do
   printf '@0 Space\nP%d Right+Z\nP%d Left\nP%d Up\n' $((k + 2)) $((k + 12)) $((k + 20)) >"$work/keys$k"
-  "$bin/morvik" --headless --data-dir "$bin" --script "$work/keys$k" --clock-start $((k * 7919)) \
+  "$bin/morvik" --headless --data-dir "$MORVIK_SERVER_BIN" --script "$work/keys$k" --clock-start $((k * 7919)) \
     --until-ms $((k * 7919 + 12000)) --ticket "$work/base.json" --record-demo "$work/base$k.demo" >/dev/null 2>&1 ||
     { bad "recording game $k"; exit 1; }
 done
@@ -66,7 +66,7 @@ done
 # where one game takes a few hundredths.
 long_demo=$work/long.demo
 morvik_ticket "$url" Long open >"$work/long.json"
-"$bin/morvik" --headless --no-pictures --data-dir "$bin" --until-ms $((sanitized ? 5000000 : 20000000)) \
+"$bin/morvik" --headless --no-pictures --data-dir "$MORVIK_SERVER_BIN" --until-ms $((sanitized ? 5000000 : 20000000)) \
   --ticket "$work/long.json" --record-demo "$long_demo" >/dev/null 2>&1 || { bad "recording the long game"; exit 1; }
 long_best=$("$bin/morvik" --verify "$long_demo" --data-dir "$bin" | jq -r .score)
 # Their games took their time at the game's pace, which the test does not wait out.

@@ -63,7 +63,7 @@ morvik_ticket "$url" Many open "$key" >"$work/t2.json"
 morvik_ticket "$url" Other open >"$work/t3.json"
 morvik_ticket "$url" Junk open >"$work/tj.json"
 for i in 0 1 2 3; do
-  "$bin/morvik" --headless --no-pictures --data-dir "$bin" --script "$work/keys" --ticket "$work/t$i.json" \
+  "$bin/morvik" --headless --no-pictures --data-dir "$MORVIK_SERVER_BIN" --script "$work/keys" --ticket "$work/t$i.json" \
     --until-ms 60000 --record-demo "$work/game$i.demo" >/dev/null 2>&1
 done
 morvik_sql "UPDATE tickets SET issued = issued - interval '1 day'" >/dev/null
