@@ -108,6 +108,15 @@ code=$(curl -s -o /dev/null -w '%{http_code}' "$url/api/runs/$junk/demo")
 code=$(curl -s -o "$work/again" -w '%{http_code}' -H "X-Forwarded-For: 10.8.0.4" --data-binary @"$work/junk.demo" "$url/api/runs")
 [ "$code" = 200 ] && [ "$(jq -r .status "$work/again")" = rejected ] && ok || bad "the junk again: $code $(cat "$work/again")"
 
+# A hundred byte ranges over a stored demo: one answer of the whole, never a hundred copies.
+ranges=$(seq 0 99 | awk '{ printf "%s0-", (NR > 1 ? "," : "") }' | sed 's/,$//')
+size=$(stat -c %s "$work/game0.demo")
+got=$(curl -s -o "$work/ranged" -w '%{http_code} %{size_download}' -H "Range: bytes=$ranges" \
+  "$url/api/runs/${first%%,*}/demo")
+[ "$got" = "200 $size" ] && ok || bad "a hundred ranges over a demo of $size bytes: $got"
+got=$(curl -s -o /dev/null -w '%{http_code} %{size_download}' -H "Range: bytes=0-9" "$url/api/runs/${first%%,*}/demo")
+[ "$got" = "206 10" ] && ok || bad "one range: $got"
+
 echo "== the client against boards that would hold it"
 cat >"$work/board.py" <<'PY'
 import socket, sys, threading, time
