@@ -75,7 +75,7 @@ attack=$!
 sleep 5
 "$bin/morvik_board_bench" 127.0.0.1 "$port" /api/scores 32 300
 wait $attack
-morvik_sql "TRUNCATE best, runs, tickets" >/dev/null
+morvik_sql "TRUNCATE best, runs CASCADE" >/dev/null
 
 echo "== verification: $games copies of a known game"
 morvik_ticket "$MORVIK_URL" Known daily >"$work/known.json"
