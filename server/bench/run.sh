@@ -147,7 +147,7 @@ if [ -n "$old" ]; then
   echo "this server on the same board, for the ratio:"
   morvik_sql "INSERT INTO runs (digest, name, address, demo, status, score, combo, frames, games, version, board, course, verified_at)
               SELECT sha256(i::text::bytea), 'Player ' || (i % 500), 'bench', convert_to(repeat(md5(i::text), 128), 'UTF8'),
-                     'verified', (i * 7919) % 1000000, i % 30, 10000, 1, '$version', '$version open', 'open', now()
+                     'verified', ((i::bigint * 7919) % 1000000)::int, i % 30, 10000, 1, '$version', '$version open', 'open', now()
               FROM generate_series(1000001, 1002000) i" >/dev/null
   sleep 2
   "$bin/morvik_board_bench" 127.0.0.1 "$port" /api/scores 32 500
