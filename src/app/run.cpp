@@ -94,6 +94,7 @@ bool CheckRunFiles(const Options& o, const std::string& dataDir, const std::stri
   if (!o.playDemo.empty()) in.push_back({"the demo to play", o.playDemo});
   if (!recordPath.empty()) in.push_back({"the record file", recordPath});
   if (!settingsPath.empty()) in.push_back({"the settings file", settingsPath});
+  if (!o.ticket.empty()) in.push_back({"the ticket", o.ticket});
   for (int n = 1; n <= 30; ++n) in.push_back({"a course file", StageFileName(dataDir, n)});
   for (const char* name : {"piro", "getitem", "1UP", "bomb", "Muteki", "dead"})
     in.push_back({"a sound file", PathText(PathOf(dataDir) / (std::string(name) + ".wav"))});
