@@ -24,6 +24,7 @@ ok() { pass=$((pass + 1)); }
 bad() { echo "FAIL: $*"; fail=$((fail + 1)); }
 
 morvik_cluster_start "$work" || exit 1
+morvik_clear_of_midnight 400
 MORVIK_SERVER_BIN=$work/bin
 morvik_server_copy "$bin" "$MORVIK_SERVER_BIN"
 morvik_server_start "$work/server.log" --listen 127.0.0.1:0 || exit 1

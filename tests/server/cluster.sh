@@ -135,3 +135,14 @@ morvik_retick() {
   python3 "$(dirname "${BASH_SOURCE[0]}")/retick.py" "$@"
 }
 
+
+# A test that plays one day's course and then looks at that day's board, or
+# asks a second ticket of the same day, waits out the last minutes of a UTC
+# day (at most $1 seconds, default 300) so that its day cannot change under it.
+morvik_clear_of_midnight() {
+  local left=$((86400 - $(date -u +%s) % 86400))
+  if [ "$left" -lt "${1:-300}" ]; then
+    echo "waiting ${left} s for the next UTC day, so that a test's day does not change under it"
+    sleep $((left + 3))
+  fi
+}

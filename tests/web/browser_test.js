@@ -167,6 +167,7 @@ async function shot(page, name) {
     await page.waitForTimeout(150);
   };
   const musicBefore = musicVolume(await settingsText());
+  const writesBefore = await page.evaluate(() => Module.MorvikWeb.settingsWrites);
   const beforeOptions = await canvasLook(page);
   await press('F1');
   await page.waitForTimeout(300);
@@ -176,8 +177,10 @@ async function shot(page, name) {
   for (let i = 0; i < 4; ++i) await press('ArrowDown');
   await press('ArrowRight');
   await press('Escape');
+  // The change written (not the defaults written at the start), and stored.
   await waitFor(page, 'the settings were not stored',
-                () => Module.MorvikWeb.settingsWrites > 0 && Module.MorvikWeb.settingsStored === Module.MorvikWeb.settingsWrites, 15000);
+                (n) => Module.MorvikWeb.settingsWrites > n && Module.MorvikWeb.settingsStored === Module.MorvikWeb.settingsWrites,
+                15000, writesBefore);
   await page.reload();
   await waitFor(page, 'no picture after the second reload', () => window.Module && Module.MorvikWeb && Module.MorvikWeb.shown > 0, 30000);
   const musicAfter = musicVolume(await settingsText());

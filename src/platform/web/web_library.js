@@ -41,6 +41,10 @@ mergeInto(LibraryManager.library, {
   morvik_note_frame: function (frame) {
     MorvikWeb.noteFrame(frame);
   },
+  // A game played on a leaderboard's ticket has ended; its replay is at `path`.
+  morvik_board_game: function (path) {
+    MorvikWeb.boardGame(UTF8ToString(path));
+  },
   morvik_ended: function (status) {
     MorvikWeb.ended(status);
   },

@@ -51,7 +51,11 @@ class WebPlatform : public InputEdges {
   uint32_t Clock() override;
   void WaitUntil(uint32_t ms) override;
   void Yield() override;
-  bool CloseRequested() override { return false; }
+  // True once the page has asked the session to end (to start another, on a
+  // leaderboard's ticket), until Reopen.
+  bool CloseRequested() override { return closeAsked_; }
+  void AskToClose() { closeAsked_ = true; }
+  void Reopen() { closeAsked_ = false; }
   void AttachScreen(const Surface* m) override { screen_ = m; dirty_ = true; }
   void SetDisplayMode(int w, int h) override { modeW_ = w, modeH_ = h, dirty_ = true; }
   void SetScreenPosition(int l, int t) override { left_ = l, top_ = t, dirty_ = true; }
@@ -88,6 +92,7 @@ class WebPlatform : public InputEdges {
   std::map<std::string, std::vector<std::string>> held_;  // key code -> names it stands for
   PadBindings pad_;
   PadState padSeen_;  // the last reading, for the presses the options screen takes
+  bool closeAsked_ = false;
   bool window_ = false;  // the settings' display: full screen asked for when false
   int padIndex_ = -1;
   const Surface* screen_ = nullptr;

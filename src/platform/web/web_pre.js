@@ -315,6 +315,13 @@ var MorvikWeb = {
   },
   frame: 0,
 
+  // The replay of a game played on a leaderboard's ticket, for the page's
+  // panel to send (board.js).
+  boardGame: function (path) {
+    MorvikWeb.syncFiles();
+    if (window.MorvikBoard && window.MorvikBoard.gameEnded) window.MorvikBoard.gameEnded(path);
+  },
+
   ended: function (status) {
     MorvikWeb.syncFiles();
     if (Module.onGameEnded) Module.onGameEnded(status);
