@@ -10,18 +10,9 @@ bin=$(cd "$1" && pwd)
 src=$(cd "${2:-$(dirname "$0")/..}" && pwd)
 [ -x "$bin/morvik-server" ] || { echo "no $bin/morvik-server (MORVIK_SERVER=OFF): nothing to test"; exit 0; }
 source "$src/tests/server/cluster.sh"
-work=$(mktemp -d)
 game= xvfb=
-cleanup() {
-  kill $game $xvfb 2>/dev/null
-  morvik_server_stop >/dev/null 2>&1
-  morvik_cluster_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
-pass=0 fail=0
-ok() { pass=$((pass + 1)); }
-bad() { echo "FAIL: $*"; fail=$((fail + 1)); }
+morvik_test_cleanup() { kill $game $xvfb 2>/dev/null; }
+morvik_test_begin
 
 morvik_cluster_start "$work" || exit 1
 morvik_clear_of_midnight 400

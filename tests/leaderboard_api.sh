@@ -16,18 +16,9 @@ bin=$(cd "$1" && pwd)
 src=$(cd "${2:-$(dirname "$0")/..}" && pwd)
 [ -x "$bin/morvik-server" ] || { echo "no $bin/morvik-server (MORVIK_SERVER=OFF): nothing to test"; exit 0; }
 source "$src/tests/server/cluster.sh"
-work=$(mktemp -d)
 tls_pid=
-cleanup() {
-  morvik_server_stop >/dev/null 2>&1
-  [ -n "$tls_pid" ] && kill "$tls_pid" 2>/dev/null
-  morvik_cluster_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
-pass=0 fail=0
-ok() { pass=$((pass + 1)); }
-bad() { echo "FAIL: $*"; fail=$((fail + 1)); }
+morvik_test_cleanup() { [ -n "$tls_pid" ] && kill "$tls_pid" 2>/dev/null; }
+morvik_test_begin
 
 morvik_cluster_start "$work" || exit 1
 MORVIK_SERVER_BIN=$work/bin

@@ -14,19 +14,12 @@ src=$(cd "${2:-$(dirname "$0")/..}" && pwd)
 source "$src/tests/server/cluster.sh"
 games=200 sanitized=0
 grep -q '^MORVIK_SANITIZE:BOOL=ON' "$bin/CMakeCache.txt" 2>/dev/null && games=60 sanitized=1
-work=$(mktemp -d)
 verifiers=()
-cleanup() {
+morvik_test_cleanup() {
   local p
   for p in "${verifiers[@]}"; do kill -TERM "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
-  morvik_server_stop >/dev/null 2>&1
-  morvik_cluster_stop
-  rm -rf "$work"
 }
-trap cleanup EXIT
-pass=0 fail=0
-ok() { pass=$((pass + 1)); }
-bad() { echo "FAIL: $*"; fail=$((fail + 1)); }
+morvik_test_begin
 
 morvik_cluster_start "$work" || exit 1
 MORVIK_SERVER_BIN=$work/bin

@@ -293,32 +293,11 @@ bool AskTicket(const std::string& url, const std::string& name, const std::strin
 
 bool SubmitReplay(const std::string& url, const std::vector<uint8_t>& demo, int waitSeconds, SubmitResult& out,
                   std::string& why, const std::function<void(const std::string&)>& note) {
-  BoardUrl b;
-  if (!ParseBoardUrl(url, b, why)) return false;
-  const std::string host = b.host.find(':') != std::string::npos ? "[" + b.host + "]" : b.host;
-  const std::string origin = (b.https ? "https://" : "http://") + host + ":" + std::to_string(b.port);
-  httplib::Client cli(origin);
-  if (b.https) {
-    cli.enable_server_certificate_verification(true);
-    cli.set_ca_cert_path(kCaFile, kCaDir);
-  }
-  cli.set_connection_timeout(10, 0);
-  cli.set_read_timeout(kExchangeSeconds, 0);
-  cli.set_write_timeout(kExchangeSeconds, 0);
-  cli.set_follow_location(false);
-  cli.set_tcp_nodelay(true);
-  auto failed = [&](const Answer& a) {
-    if (a.tooLarge)
-      return "the board at " + Printable(url) + " sent an answer larger than " + std::to_string(kMaxAnswer >> 10) +
-             " KB; is it a Morvik leaderboard?";
-    if (a.late)
-      return "the board at " + Printable(url) + " did not answer within " + std::to_string(kExchangeSeconds) + " s";
-    std::string w = "the board at " + Printable(url) + " cannot be reached (" + httplib::to_string(a.res.error()) + ")";
-    if (b.https && a.res.error() == httplib::Error::SSLServerVerification)
-      w = "the board at " + Printable(url) + " did not prove who it is: its certificate is not trusted here";
-    return w;
-  };
-  const std::string api = b.prefix + "/api";
+  BoardClient board;
+  if (!board.Open(url, why)) return false;
+  httplib::Client& cli = *board.cli;
+  auto failed = [&](const Answer& a) { return board.Failed(url, a); };
+  const std::string& api = board.api;
   const Answer res = Exchange(cli, "POST", api + "/runs", &demo);
   if (!res.res || res.tooLarge || res.late) {
     why = failed(res);
@@ -338,7 +317,7 @@ bool SubmitReplay(const std::string& url, const std::vector<uint8_t>& demo, int 
     why = "the board at " + Printable(url) + " gave no run number; is it a Morvik leaderboard?";
     return false;
   }
-  out.runUrl = origin + api + "/runs/" + std::to_string(out.id);
+  out.runUrl = board.origin + api + "/runs/" + std::to_string(out.id);
   if (note) note("sent as run " + std::to_string(out.id) + "; waiting for its replay to be verified");
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
   for (;;) {

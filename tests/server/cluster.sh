@@ -146,3 +146,21 @@ morvik_clear_of_midnight() {
     sleep $((left + 3))
   fi
 }
+
+# What every test against a board shares: a work folder ($work), counts of
+# the checks passed and failed (ok, bad), and at the exit the test's own
+# morvik_test_cleanup (when it has one), then the server and the cluster stopped
+# and the folder removed.
+morvik_test_begin() {
+  work=$(mktemp -d)
+  pass=0 fail=0
+  trap morvik_test_end EXIT
+}
+ok() { pass=$((pass + 1)); }
+bad() { echo "FAIL: $*"; fail=$((fail + 1)); }
+morvik_test_end() {
+  if declare -F morvik_test_cleanup >/dev/null; then morvik_test_cleanup; fi
+  morvik_server_stop >/dev/null 2>&1
+  morvik_cluster_stop
+  rm -rf "$work"
+}

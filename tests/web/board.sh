@@ -20,13 +20,7 @@ set +e
 [ -f "$src/build-web/site/index.html" ] || { echo "FAIL: no site: run scripts/web.sh first"; exit 1; }
 [ -x "$bin/morvik-server" ] || { echo "FAIL: no $bin/morvik-server"; exit 1; }
 source "$src/tests/server/cluster.sh"
-work=$(mktemp -d)
-cleanup() {
-  morvik_server_stop >/dev/null 2>&1
-  morvik_cluster_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
+morvik_test_begin
 morvik_cluster_start "$work" || exit 1
 MORVIK_SERVER_BIN=$work/bin
 morvik_server_copy "$bin" "$MORVIK_SERVER_BIN"
