@@ -19,10 +19,11 @@ passed=0
 failed=0
 # step NAME COMMAND...: one step of the run, counted in the closing line.
 step() {
-  local name=$1
+  local name=$1 start=$SECONDS
   shift
   echo "== $name"
   if "$@"; then passed=$((passed + 1)); else echo "FAILED: $name"; failed=$((failed + 1)); fi
+  echo "-- $name: $((SECONDS - start)) s"
 }
 for d in build build-asan; do
   step "tests in $d" bash -c "cd '$d' && ctest --output-on-failure -j2 --timeout 900"

@@ -9,8 +9,8 @@
 #   scripts/leaderboard.sh [--port PORT] [--workers N]
 #
 # The cluster's data stay in build-server/ between runs (the board is kept);
-# remove that folder to start afresh. Send a desktop game to it with
-#   build/morvik --submit --name NAME --server http://127.0.0.1:8080
+# remove that folder to start afresh. Play for it from the desktop with
+#   build/morvik --board daily --name NAME --server http://127.0.0.1:8080
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

@@ -41,7 +41,7 @@ touch "$work/before"
 [ -z "$(find "$tree" -newer "$work/before")" ] || fail "the run wrote into the package's tree: $(find "$tree" -newer "$work/before")"
 echo "ok: the unpacked tree plays headless from its own data, records in the player's folder"
 # --submit is its helper's work, found in the unpacked tree too: it reads the
-# best game's replay, and there is none yet.
-out=$("$tree/usr/games/morvik" --submit --name Tree --server http://127.0.0.1:9 2>&1)
-[ $? = 2 ] && [[ $out == *"no best game to send yet"* ]] || fail "--submit from the unpacked tree: $out"
+# newest game played for a board, and there is none yet.
+out=$("$tree/usr/games/morvik" --submit --server http://127.0.0.1:9 2>&1)
+[ $? = 2 ] && [[ $out == *"no game played for a board yet"* ]] || fail "--submit from the unpacked tree: $out"
 echo "ok: --submit hands over to the package's own morvik-submit"
