@@ -90,14 +90,15 @@ open(sys.argv[2], "wb").write(d)
 EOF
 echo "the game: $("$bin/morvik" --verify "$work/known.demo" --data-dir "$MORVIK_SERVER_BIN" | jq -c '{score, frames}')"
 # Each from a sender of its own (one sender's runs are replayed one at a time), on a ticket of its own.
+sender() { echo "127.0.$((3 + $1 / 250)).$(($1 % 250 + 1))"; }  # a loopback address of its own for each of up to 63,000
 for k in $(seq 1 "$games"); do
-  curl -s --interface "127.0.3.$k" --data "{\"name\": \"Bench $k\", \"course\": \"daily\"}" \
+  curl -s --interface "$(sender "$k")" --data "{\"name\": \"Bench $k\", \"course\": \"daily\"}" \
     "$MORVIK_URL/api/tickets" >"$work/t$k.json"
   morvik_retick "$work/known.demo" "$work/t$k.json" "$work/g$k.demo"
 done
 morvik_sql "UPDATE tickets SET issued = issued - interval '1 day'" >/dev/null
 for k in $(seq 1 "$games"); do
-  curl -s -o /dev/null --interface "127.0.3.$k" --data-binary @"$work/g$k.demo" "$MORVIK_URL/api/runs"
+  curl -s -o /dev/null --interface "$(sender "$k")" --data-binary @"$work/g$k.demo" "$MORVIK_URL/api/runs"
 done
 for n in 1 2; do
   morvik_sql "UPDATE runs SET status = 'pending', claims = 0, lease_until = NULL, score = NULL" >/dev/null
