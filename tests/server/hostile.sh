@@ -152,7 +152,10 @@ for mode in endless slow words; do
   python3 "$work/board.py" $mode >"$work/board-$mode.port" &
   pids+=($!)
 done
-sleep 1
+# Each says its port once it listens (a loaded machine may take a while to start them).
+for mode in endless slow words; do
+  for i in $(seq 1 300); do [ -s "$work/board-$mode.port" ] && break; sleep 0.1; done
+done
 client() {  # client MODE: morvik --submit against that board; its words, and how long it took
   local t=$(date +%s)
   timeout 120 "$bin/morvik" --submit "$work/game0.demo" \
