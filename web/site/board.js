@@ -266,8 +266,9 @@
     });
     if (!board.scores.length) {
       var tr = el('tr');
-      var td = el('td', which === 'daily' ? 'No verified game on today\u2019s course yet: be the first.'
-                                          : 'No verified game yet: be the first.');
+      var td = el('td', which !== 'daily' ? 'No verified game yet: be the first.'
+                        : day ? 'No verified game on that day\u2019s course.'
+                              : 'No verified game on today\u2019s course yet: be the first.');
       td.colSpan = 7;
       tr.appendChild(td);
       rows.appendChild(tr);
