@@ -5,9 +5,9 @@
 if(MORVIK_TESTS)
   foreach(probe game_reads_app:morvik_game media_reads_platform:morvik_media game_reads_headless:morvik_game
                 headless_reads_game:morvik_headless app_reads_all:morvik_app)
-    string(REPLACE ":" ";" parts ${probe})
-    list(GET parts 0 file)
-    list(GET parts 1 layer)
+    string(REPLACE ":" ";" pair ${probe})
+    list(GET pair 0 file)
+    list(GET pair 1 layer)
     add_library(morvik_probe_${file} OBJECT EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/layers/${file}.cpp)
     target_link_libraries(morvik_probe_${file} PRIVATE ${layer})
   endforeach()

@@ -19,7 +19,7 @@ MORVIK_PACKAGES=(
   libcpp-httplib-dev libssl-dev          # HTTP(S) for morvik --submit and the leaderboard server
   libpqxx-dev nlohmann-json3-dev         # the leaderboard server: PostgreSQL and JSON
   libboost-dev                           # its HTTP front: Boost.Beast over Asio (headers only)
-  postgresql curl jq openssl python3     # the leaderboard's tests: a throwaway cluster, requests, answers
+  postgresql curl jq openssl python3     # the leaderboard's tests: a throwaway cluster, requests to it on the loopback, answers
 )
 
 morvik_install_packages() {

@@ -98,8 +98,8 @@ class Site {
     for (size_t at = 1; at <= p.size();) {
       size_t end = p.find('/', at);
       if (end == std::string::npos) end = p.size();
-      const std::string part = p.substr(at, end - at);
-      if ((part.empty() && end != p.size()) || (!part.empty() && part[0] == '.'))
+      const std::string segment = p.substr(at, end - at);
+      if ((segment.empty() && end != p.size()) || (!segment.empty() && segment[0] == '.'))
         return SendError(res, 404, "no such file");
       at = end + 1;
     }

@@ -63,8 +63,8 @@ Router::Match Router::Find(std::string_view method, const std::string& path) con
     std::vector<std::string> params;
     bool fits = true;
     size_t i = 0;
-    for (; i < r.parts.size() && fits; ++i) {
-      if (r.parts[i] == "{*}") {
+    for (; i < r.pattern.size() && fits; ++i) {
+      if (r.pattern[i] == "{*}") {
         std::string rest;
         for (size_t k = i; k < segs.size(); ++k) rest += (k > i ? "/" : "") + segs[k];
         params.push_back(rest);
@@ -72,8 +72,8 @@ Router::Match Router::Find(std::string_view method, const std::string& path) con
         break;
       }
       if (i >= segs.size()) fits = false;
-      else if (r.parts[i] == "{}") params.push_back(segs[i]);
-      else fits = r.parts[i] == segs[i];
+      else if (r.pattern[i] == "{}") params.push_back(segs[i]);
+      else fits = r.pattern[i] == segs[i];
     }
     if (!fits || i != segs.size()) continue;
     if (r.method == asked) {

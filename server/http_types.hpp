@@ -29,7 +29,7 @@ struct Request {
   std::string body;                   // at most the route's limit
   std::string peer;                   // the address of the connection's other end
   std::string client;                 // who sent it: the peer, or the address a trusted proxy names
-  std::vector<std::string> params;    // the path's {} parts, in order, decoded
+  std::vector<std::string> params;    // the path's {} segments, in order, decoded
 
   // The first header of that name (case-insensitive); null without one.
   const std::string* Header(std::string_view name) const;
@@ -67,7 +67,7 @@ struct RouteOptions {
 
 struct Route {
   std::string method;
-  std::vector<std::string> parts;     // the pattern's segments: "{}" takes one, "{*}" the rest
+  std::vector<std::string> pattern;   // its segments: "{}" takes one, "{*}" the rest
   Handler handler;
   RouteOptions options;
 };

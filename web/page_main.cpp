@@ -78,7 +78,7 @@ int main() {
     }
     if (gTicket.empty()) break;
     // The session was ended for a game on a ticket: the next is played on it.
-    o.ticket.swap(gTicket);
+    o.ticket = std::move(gTicket);
     gTicket.clear();
     gWatch.clear();
     settings = loadSettings();

@@ -54,10 +54,10 @@ board_query() {
   morvik_as_pg "$MORVIK_PG_BIN/pgbench" -n -T 2 -f "$work/board.sql" -h "$MORVIK_PG_DIR/sock" -U morvik morvik 2>/dev/null |
     sed -n 's/^latency average = //p'
 }
-add_runs() {  # add_runs FROM TO: verified runs by 50,000 names (fewer when fewer runs)
+add_runs() {  # add_runs FROM TO [NAMES]: verified runs by 50,000 names, or NAMES (fewer when fewer runs)
   morvik_sql "INSERT INTO runs (digest, name, address, demo, status, score, combo, frames, games, version, board, course, verified_at)
-              SELECT sha256(i::text::bytea), 'Player ' || (i % 50000), 'bench', convert_to(repeat(md5(i::text), 128), 'UTF8'),
-                     'verified', (i * 7919) % 1000000, i % 30, 10000, 1, '$version', '$version open', 'open', now()
+              SELECT sha256(i::text::bytea), 'Player ' || (i % ${3:-50000}), 'bench', convert_to(repeat(md5(i::text), 128), 'UTF8'),
+                     'verified', ((i::bigint * 7919) % 1000000)::int, i % 30, 10000, 1, '$version', '$version open', 'open', now()
               FROM generate_series($1, $2) i" >/dev/null
 }
 echo "the board's query on an empty board: $(board_query)"
@@ -146,10 +146,7 @@ if [ -n "$old" ]; then
   "$bin/morvik_board_bench" 127.0.0.1 "$oldport" /api/scores 32 50 >/dev/null
   "$bin/morvik_board_bench" 127.0.0.1 "$oldport" /api/scores 32 500
   echo "this server on the same board, for the ratio:"
-  morvik_sql "INSERT INTO runs (digest, name, address, demo, status, score, combo, frames, games, version, board, course, verified_at)
-              SELECT sha256(i::text::bytea), 'Player ' || (i % 500), 'bench', convert_to(repeat(md5(i::text), 128), 'UTF8'),
-                     'verified', ((i::bigint * 7919) % 1000000)::int, i % 30, 10000, 1, '$version', '$version open', 'open', now()
-              FROM generate_series(1000001, 1002000) i" >/dev/null
+  add_runs 1000001 1002000 500
   sleep 2
   "$bin/morvik_board_bench" 127.0.0.1 "$port" /api/scores 32 500
   echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
